@@ -1,0 +1,35 @@
+// Wiring only: the real platform, files and windows.
+#include "app_dir.h"
+#include "config_files.h"
+#include "dialog_host.h"
+#include "form1.h"
+#include "instance_guard.h"
+#include "launcher.h"
+#include "process_list.h"
+#include "qt_message_boxes.h"
+
+#include <QApplication>
+
+int main(int argc, char** argv)
+{
+    using namespace larkspan;
+
+    QApplication application(argc, argv);
+    application.setApplicationName(QString::fromUtf8(kApplicationTitle));
+    // The window hides into the notification area; only Quit ends the program.
+    application.setQuitOnLastWindowClosed(false);
+
+    const std::string appDir = ExecutableDirectory();
+    DiskConfigFiles files(appDir);
+    const auto processes = MakeSystemProcessList();
+    const auto launcher = MakeSystemLauncher(appDir, appDir + "/Apache2/logs/services.log");
+    const auto instance = MakeSystemInstanceGuard("LarkspanAdmin");
+    QtMessageBoxes messages;
+    WidgetDialogHost dialogs(files, *launcher, messages);
+
+    Form1 form(Form1Deps {files, *processes, *launcher, messages, dialogs, *instance});
+    messages.SetParent(&form);
+    if (!form.Form_Load())
+        return 0;
+    return application.exec();
+}
