@@ -1,7 +1,31 @@
-// Placeholder until the launch commands land: the dialog commands already open their dialogs.
 #include "launch_commands.h"
 
+#include "maker_site.h"
+#include "settings_keys.h"
+
 namespace larkspan {
+
+namespace {
+
+constexpr const char* kEditor = "notepad.exe";
+// The file browser also hands web addresses to the web browser.
+constexpr const char* kBrowser = "explorer.exe";
+
+constexpr std::string_view kPhpInfoPage = "<?   phpinfo();   ?>";
+
+std::string MakerPage(std::string_view path)
+{
+    return std::string(MakerSiteBase) + std::string(path);
+}
+
+} // namespace
+
+std::string LocalBaseUrl(std::string_view listen)
+{
+    if (listen == "80")
+        return "http://localhost";
+    return "http://localhost:" + std::string(listen);
+}
 
 LaunchCommands::LaunchCommands(ConfigFiles& files, Launcher& launcher, MessageBoxes& messages, DialogHost& dialogs)
     : m_files(files)
@@ -11,23 +35,110 @@ LaunchCommands::LaunchCommands(ConfigFiles& files, Launcher& launcher, MessageBo
 {
 }
 
-void LaunchCommands::phpini() { }
-void LaunchCommands::httpdconf() { }
-void LaunchCommands::mysqlini() { }
-void LaunchCommands::phpmyadmininc() { }
-void LaunchCommands::wwwroot() { }
-void LaunchCommands::mysqldata() { }
-void LaunchCommands::apachelog() { }
-void LaunchCommands::mysqlconsole() { }
-void LaunchCommands::servicecontrol() { }
-void LaunchCommands::homepage() { }
-void LaunchCommands::phpmyadmin() { }
-void LaunchCommands::phpinfo() { }
-void LaunchCommands::phpmanual() { }
-void LaunchCommands::jsmanual() { }
-void LaunchCommands::cssmanual() { }
-void LaunchCommands::faqs() { }
-void LaunchCommands::update() { }
+std::string LaunchCommands::ReadSetting(const SettingsKey& key)
+{
+    // Read afresh every time: a settings dialog may have changed the value since the last command.
+    return m_files.IniRead(key.section, key.key, "", kSettingsFile);
+}
+
+void LaunchCommands::Launch(const Command& command, WindowStyle style)
+{
+    const Status status = m_launcher.LaunchProgram(command, style);
+    if (!status.ok())
+        m_messages.Inform(status.message());
+}
+
+void LaunchCommands::OpenAddress(std::string address)
+{
+    Launch(Command {kBrowser, {Argument::url(std::move(address))}}, WindowStyle::MinimizedFocus);
+}
+
+void LaunchCommands::phpini()
+{
+    Launch(Command {kEditor, {Argument::path(m_files.AppDir() + "\\PHP5\\php.ini")}}, WindowStyle::NormalFocus);
+}
+
+void LaunchCommands::httpdconf()
+{
+    Launch(Command {kEditor, {Argument::path(m_files.AppDir() + "\\Apache2\\conf\\httpd.conf")}},
+           WindowStyle::NormalFocus);
+}
+
+void LaunchCommands::mysqlini()
+{
+    Launch(Command {kEditor, {Argument::path(m_files.AppDir() + "\\MySQL\\my.ini")}}, WindowStyle::NormalFocus);
+}
+
+void LaunchCommands::phpmyadmininc()
+{
+    // phpMyAdmin lives inside the web root, not under AppDir.
+    const std::string documentRoot = ReadSetting(keys::ApacheDocumentRoot);
+    Launch(Command {kEditor, {Argument::path(documentRoot + "\\phpMyAdmin\\libraries\\config.default.php")}},
+           WindowStyle::NormalFocus);
+}
+
+void LaunchCommands::wwwroot()
+{
+    Launch(Command {kBrowser, {Argument::path(ReadSetting(keys::ApacheDocumentRoot))}}, WindowStyle::NormalFocus);
+}
+
+void LaunchCommands::mysqldata()
+{
+    Launch(Command {kBrowser, {Argument::path(m_files.AppDir() + "\\MySQL\\data")}}, WindowStyle::NormalFocus);
+}
+
+void LaunchCommands::apachelog()
+{
+    Launch(Command {kBrowser, {Argument::path(m_files.AppDir() + "\\Apache2\\logs")}}, WindowStyle::NormalFocus);
+}
+
+void LaunchCommands::mysqlconsole()
+{
+    // The folder is spelt in lower case as the bundle always has; the file layer finds "MySQL".
+    Launch(Command {m_files.AppDir() + "\\mysql\\bin\\mysql.exe", {Argument::literal("-uroot"), Argument::literal("-p")}},
+           WindowStyle::NormalFocus);
+}
+
+void LaunchCommands::servicecontrol()
+{
+    Launch(Command {"cmd", {Argument::literal("/c"), Argument::literal("services.msc")}}, WindowStyle::Hidden);
+}
+
+void LaunchCommands::homepage()
+{
+    OpenAddress(LocalBaseUrl(ReadSetting(keys::ApacheListen)));
+}
+
+void LaunchCommands::phpmyadmin()
+{
+    OpenAddress(LocalBaseUrl(ReadSetting(keys::ApacheListen)) + "/phpMyAdmin");
+}
+
+void LaunchCommands::phpinfo()
+{
+    const std::string listen = ReadSetting(keys::ApacheListen);
+    const std::string documentRoot = ReadSetting(keys::ApacheDocumentRoot);
+    const std::string page = documentRoot + "\\phpinfo.php";
+    // Without a site directory the page would land in the root of the file system.
+    if (documentRoot.empty()) {
+        m_messages.Inform(page + ": the site directory ([Apache] DocumentRoot in " + std::string(kSettingsFile) +
+                          ") is not set");
+        return;
+    }
+    const Status written = m_files.WriteTextFile(page, kPhpInfoPage);
+    if (!written.ok()) {
+        m_messages.Inform(written.message());
+        return;
+    }
+    OpenAddress(LocalBaseUrl(listen) + "/phpinfo.php");
+}
+
+void LaunchCommands::phpmanual() { OpenAddress(MakerPage("/notebook/php/index.html")); }
+void LaunchCommands::jsmanual() { OpenAddress(MakerPage("/notebook/js/javascript.html")); }
+void LaunchCommands::cssmanual() { OpenAddress(MakerPage("/notebook/css/index.html")); }
+void LaunchCommands::faqs() { OpenAddress(MakerPage("/html/Larkspan/index.html")); }
+void LaunchCommands::update() { OpenAddress(MakerPage("/")); }
+
 void LaunchCommands::apcheset() { m_dialogs.ShowApacheSettings(); }
 void LaunchCommands::phpset() { m_dialogs.ShowPhpSettings(); }
 void LaunchCommands::mysqlset() { m_dialogs.ShowMySqlSettings(); }

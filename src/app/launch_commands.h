@@ -9,6 +9,12 @@
 
 namespace larkspan {
 
+struct SettingsKey;
+
+/// The address of the local web server for the port text of [Apache] Listen: "http://localhost"
+/// for exactly "80", otherwise "http://localhost:" followed by the text unchanged (even empty).
+std::string LocalBaseUrl(std::string_view listen);
+
 /// Shows the settings and About dialogs modally; each dialog is created once and reloaded at
 /// every opening. Implemented by the window layer.
 class DialogHost {
@@ -51,6 +57,11 @@ public:
     void about();
 
 private:
+    std::string ReadSetting(const SettingsKey& key);
+    /// Starts the program; a failure is shown with the program's name and ends the command.
+    void Launch(const Command& command, WindowStyle style);
+    void OpenAddress(std::string address);
+
     ConfigFiles& m_files;
     Launcher& m_launcher;
     MessageBoxes& m_messages;

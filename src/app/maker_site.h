@@ -1,0 +1,16 @@
+#pragma once
+
+#include <string_view>
+
+namespace larkspan {
+
+/// Scheme and host of the maker's web site, without a trailing slash: the base of the manual,
+/// FAQ, update and About links. Kept under the reserved .example domain.
+inline constexpr std::string_view MakerSiteBase = "http://lark.example";
+
+/// The host of MakerSiteBase as the About dialog's link shows it.
+inline constexpr std::string_view MakerSiteDomain = "lark.example";
+
+static_assert(MakerSiteBase.ends_with(MakerSiteDomain));
+
+} // namespace larkspan
