@@ -9,14 +9,16 @@ namespace larkspan {
 
 /// Reads a whole file as bytes into `content`. Fails with the path and the OS reason.
 Status ReadWholeFile(std::string_view path, std::string& content);
+/// As above; `missing` tells whether the failure was that no file exists at `path`.
+Status ReadWholeFile(std::string_view path, std::string& content, bool& missing);
 
 /// Replaces a file atomically: a temporary file beside it, every write checked and synced, the
 /// original's permission bits kept, then renamed over it (a symlink's target is replaced). On any
 /// failure the temporary file is removed and the original is untouched.
 Status WriteFileAtomically(std::string_view path, std::string_view content);
 
-/// Whole-file text write used for the phpinfo page and vhosts.conf: atomic, with the shared
-/// decision on line ends and the final line end (see text_file.cpp).
+/// The whole-file text write shared by directive rewrites, the phpinfo page and vhosts.conf:
+/// atomic, with one rule for the end of the file (see text_file.cpp).
 Status WriteTextFile(std::string_view path, std::string_view text);
 
 } // namespace larkspan

@@ -1,0 +1,26 @@
+#include "directive.h"
+
+#include "directive_engine.h"
+#include "native_path.h"
+#include "text_file.h"
+#include "text_lines.h"
+
+namespace larkspan {
+
+Status RewriteDirective(std::string_view file, std::string_view directive, std::string_view value)
+{
+    const std::string path = NativePath(file);
+    if (const std::optional<std::string> problem = DirectiveProblem(directive, value))
+        return Status::Failure(path + ": " + *problem);
+
+    std::string content;
+    if (Status read = ReadWholeFile(path, content); !read.ok())
+        return read;
+    std::string rewritten = RewriteDirectiveText(content, directive, value);
+    TerminateLastLine(rewritten);
+    if (rewritten == content)
+        return Status::Ok();
+    return WriteTextFile(path, rewritten);
+}
+
+} // namespace larkspan

@@ -1,0 +1,46 @@
+#include "directive_engine.h"
+
+#include "text_lines.h"
+
+namespace larkspan {
+
+bool IsDirectiveLine(std::string_view line, std::string_view directive)
+{
+    std::size_t start = 0;
+    while (start < line.size() && line[start] == ' ')
+        ++start;
+    if (line.substr(start, directive.size()) != directive)
+        return false;
+    const std::size_t after = start + directive.size();
+    return after == line.size() || line[after] == ' ' || line[after] == '\t';
+}
+
+std::optional<std::string> DirectiveProblem(std::string_view directive, std::string_view value)
+{
+    // An empty name would match every line and wipe the file.
+    if (directive.empty())
+        return std::string("the directive name is empty");
+    if (directive.find_first_of(std::string_view(" \t\r\n\0", 5)) != std::string_view::npos)
+        return "the directive name \"" + std::string(directive) + "\" holds a blank, line break or NUL";
+    if (value.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos)
+        return "the value of " + std::string(directive) + " holds a line break or NUL";
+    return std::nullopt;
+}
+
+std::string RewriteDirectiveText(std::string_view content, std::string_view directive, std::string_view value)
+{
+    std::string rewritten;
+    rewritten.reserve(content.size() + 64);
+    std::size_t copiedUpTo = 0;
+    ForEachLine(content, [&](const TextLine& line) {
+        if (!IsDirectiveLine(content.substr(line.begin, line.textEnd - line.begin), directive))
+            return;
+        rewritten.append(content.substr(copiedUpTo, line.begin - copiedUpTo));
+        rewritten.append(directive).append(" ").append(value);
+        copiedUpTo = line.textEnd;
+    });
+    rewritten.append(content.substr(copiedUpTo));
+    return rewritten;
+}
+
+} // namespace larkspan

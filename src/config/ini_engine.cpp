@@ -1,0 +1,194 @@
+#include "ini_engine.h"
+
+#include "text_lines.h"
+
+namespace larkspan {
+
+namespace {
+
+constexpr std::string_view kBlanks = " \t";
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+
+std::string_view Trim(std::string_view text)
+{
+    const std::size_t first = text.find_first_not_of(kBlanks);
+    if (first == std::string_view::npos)
+        return {};
+    const std::size_t last = text.find_last_not_of(kBlanks);
+    return text.substr(first, last - first + 1);
+}
+
+char AsciiLower(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool SameName(std::string_view left, std::string_view right)
+{
+    if (left.size() != right.size())
+        return false;
+    for (std::size_t i = 0; i < left.size(); ++i) {
+        if (AsciiLower(left[i]) != AsciiLower(right[i]))
+            return false;
+    }
+    return true;
+}
+
+enum class LineKind { Other, Section, Key };
+
+struct ParsedLine {
+    LineKind kind = LineKind::Other;
+    std::string_view name;
+    std::size_t valueOffset = 0; ///< where the value starts, after '=' and blanks
+};
+
+ParsedLine ParseLine(std::string_view text)
+{
+    const std::size_t first = text.find_first_not_of(kBlanks);
+    if (first == std::string_view::npos || text[first] == ';')
+        return {};
+    if (text[first] == '[') {
+        const std::size_t close = text.find(']', first + 1);
+        if (close == std::string_view::npos)
+            return {};
+        return {LineKind::Section, Trim(text.substr(first + 1, close - first - 1)), 0};
+    }
+    const std::size_t equals = text.find('=', first);
+    if (equals == std::string_view::npos)
+        return {};
+    std::size_t valueOffset = text.find_first_not_of(kBlanks, equals + 1);
+    if (valueOffset == std::string_view::npos)
+        valueOffset = text.size();
+    return {LineKind::Key, Trim(text.substr(first, equals - first)), valueOffset};
+}
+
+struct Location {
+    bool sectionFound = false;
+    TextLine sectionLine;
+    bool keyLineSeen = false;
+    TextLine lastKeyLine; ///< of the section, while the key is not found
+    bool keyFound = false;
+    TextLine keyLine;
+    std::size_t valueBegin = 0;
+};
+
+Location Locate(std::string_view content, std::string_view section, std::string_view key)
+{
+    Location location;
+    bool inside = false;
+    for (std::size_t begin = 0; begin < content.size();) {
+        const TextLine line = LineAt(content, begin);
+        begin = line.end;
+        std::size_t offset = line.begin;
+        if (offset == 0 && content.starts_with(kUtf8Bom))
+            offset = kUtf8Bom.size();
+        const ParsedLine parsed = ParseLine(content.substr(offset, line.textEnd - offset));
+        if (parsed.kind == LineKind::Section) {
+            if (inside)
+                break;
+            if (SameName(parsed.name, section)) {
+                inside = true;
+                location.sectionFound = true;
+                location.sectionLine = line;
+            }
+        } else if (parsed.kind == LineKind::Key && inside) {
+            if (SameName(parsed.name, key)) {
+                location.keyFound = true;
+                location.keyLine = line;
+                location.valueBegin = offset + parsed.valueOffset;
+                break;
+            }
+            location.keyLineSeen = true;
+            location.lastKeyLine = line;
+        }
+    }
+    return location;
+}
+
+bool EndsWithLineEnd(std::string_view text)
+{
+    return !text.empty() && (text.back() == '\n' || text.back() == '\r');
+}
+
+} // namespace
+
+std::string IniValueAsRead(std::string_view raw)
+{
+    std::string_view value = Trim(raw);
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
+        value = value.substr(1, value.size() - 2);
+    return std::string(value);
+}
+
+std::optional<std::string> IniLookup(std::string_view content, std::string_view section, std::string_view key)
+{
+    section = Trim(section);
+    key = Trim(key);
+    if (section.empty() || key.empty())
+        return std::nullopt;
+    const Location location = Locate(content, section, key);
+    if (!location.keyFound)
+        return std::nullopt;
+    return IniValueAsRead(content.substr(location.valueBegin, location.keyLine.textEnd - location.valueBegin));
+}
+
+std::optional<std::string> IniWriteProblem(std::string_view section, std::string_view key, std::string_view value)
+{
+    constexpr std::string_view kLineBreakOrNul("\r\n\0", 3);
+    if (section.find_first_of(kLineBreakOrNul) != std::string_view::npos)
+        return "the section name [" + std::string(section) + "] holds a line break or NUL";
+    if (key.find_first_of(kLineBreakOrNul) != std::string_view::npos)
+        return "the key name " + std::string(key) + " holds a line break or NUL";
+    if (value.find_first_of(kLineBreakOrNul) != std::string_view::npos)
+        return "the value of " + std::string(key) + " holds a line break or NUL";
+    section = Trim(section);
+    key = Trim(key);
+    if (section.empty())
+        return std::string("the section name is empty");
+    if (section.find(']') != std::string_view::npos)
+        return "the section name [" + std::string(section) + "] holds ']'";
+    if (key.empty())
+        return std::string("the key name is empty");
+    if (key.find('=') != std::string_view::npos)
+        return "the key name " + std::string(key) + " holds '='";
+    if (key.front() == ';' || key.front() == '[')
+        return "the key name " + std::string(key) + " begins with '" + key.front() + "'";
+    return std::nullopt;
+}
+
+std::string IniUpdate(std::string_view content, std::string_view section, std::string_view key,
+                      std::string_view value)
+{
+    section = Trim(section);
+    key = Trim(key);
+    const Location location = Locate(content, section, key);
+    const std::string_view lineEnd = LineEndConvention(content);
+
+    std::string updated;
+    updated.reserve(content.size() + section.size() + key.size() + value.size() + 8);
+    if (location.keyFound) {
+        updated.append(content.substr(0, location.valueBegin));
+        updated.append(value);
+        updated.append(content.substr(location.keyLine.textEnd));
+        return updated;
+    }
+
+    if (location.sectionFound) {
+        const TextLine& anchor = location.keyLineSeen ? location.lastKeyLine : location.sectionLine;
+        updated.append(content.substr(0, anchor.end));
+        if (!anchor.terminated())
+            updated.append(lineEnd);
+        updated.append(key).append("=").append(value).append(lineEnd);
+        updated.append(content.substr(anchor.end));
+        return updated;
+    }
+
+    updated.append(content);
+    if (!EndsWithLineEnd(content) && !content.empty() && content != kUtf8Bom)
+        updated.append(lineEnd);
+    updated.append("[").append(section).append("]").append(lineEnd);
+    updated.append(key).append("=").append(value).append(lineEnd);
+    return updated;
+}
+
+} // namespace larkspan

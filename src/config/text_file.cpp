@@ -1,0 +1,18 @@
+#include "text_file.h"
+
+#include "text_lines.h"
+
+namespace larkspan {
+
+// Every whole-file text write (directive rewrites, the phpinfo page, vhosts.conf) goes through
+// here so they share one rule for the end of the file: a last line without a line end gets one,
+// in the text's own convention, and nothing more is appended. Adding a line end unconditionally
+// would grow the file by one empty line at every save.
+Status WriteTextFile(std::string_view path, std::string_view text)
+{
+    std::string content(text);
+    TerminateLastLine(content);
+    return WriteFileAtomically(path, content);
+}
+
+} // namespace larkspan
