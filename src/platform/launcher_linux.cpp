@@ -1,0 +1,200 @@
+#include "launcher.h"
+#include "native_path.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <optional>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+namespace larkspan {
+namespace {
+
+std::string ErrorText(int error)
+{
+    return std::strerror(error);
+}
+
+/// Why `path` cannot be executed, or nothing when it can.
+std::optional<std::string> ExecutableProblem(const std::string& path)
+{
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0)
+        return ErrorText(errno);
+    if (S_ISDIR(info.st_mode))
+        return ErrorText(EISDIR);
+    if (!S_ISREG(info.st_mode))
+        return std::string("not a regular file");
+    if (::access(path.c_str(), X_OK) != 0)
+        return ErrorText(errno);
+    return std::nullopt;
+}
+
+bool IsBareName(const std::string& program)
+{
+    return program.find_first_of("/\\") == std::string::npos;
+}
+
+std::optional<std::string> SearchPath(const std::string& name)
+{
+    const char* pathVariable = std::getenv("PATH");
+    const std::string searchPath = pathVariable && *pathVariable ? pathVariable : "/usr/local/bin:/usr/bin:/bin";
+    std::size_t start = 0;
+    while (start <= searchPath.size()) {
+        std::size_t end = searchPath.find(':', start);
+        if (end == std::string::npos)
+            end = searchPath.size();
+        std::string directory = searchPath.substr(start, end - start);
+        if (directory.empty())
+            directory = ".";
+        std::string candidate = directory + "/" + name;
+        if (!ExecutableProblem(candidate))
+            return candidate;
+        start = end + 1;
+    }
+    return std::nullopt;
+}
+
+/// Owns the spawn attributes and file actions so every early return frees them.
+class SpawnSetup final {
+public:
+    SpawnSetup()
+    {
+        posix_spawnattr_init(&attributes);
+        posix_spawn_file_actions_init(&actions);
+    }
+    ~SpawnSetup()
+    {
+        posix_spawn_file_actions_destroy(&actions);
+        posix_spawnattr_destroy(&attributes);
+    }
+    SpawnSetup(const SpawnSetup&) = delete;
+    SpawnSetup& operator=(const SpawnSetup&) = delete;
+
+    posix_spawnattr_t attributes;
+    posix_spawn_file_actions_t actions;
+};
+
+class FileDescriptor final {
+public:
+    explicit FileDescriptor(int fd)
+        : m_fd(fd)
+    {
+    }
+    ~FileDescriptor()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    int get() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+class LinuxLauncher final : public Launcher {
+public:
+    LinuxLauncher(std::string appDir, std::string logFile)
+        : m_appDir(std::move(appDir))
+        , m_logFile(std::move(logFile))
+    {
+    }
+
+    Status LaunchProgram(const Command& command, WindowStyle style) override
+    {
+        if (command.program.empty())
+            return Status::Failure("(no program): " + ErrorText(ENOENT));
+
+        std::string executable;
+        if (IsBareName(command.program)) {
+            // The bundle's stand-ins for the Windows programs take precedence over the system's.
+            const std::string standIn = m_appDir + "/bin/" + command.program;
+            struct stat info {};
+            if (::stat(standIn.c_str(), &info) == 0) {
+                executable = standIn;
+            } else if (auto found = SearchPath(command.program)) {
+                executable = *found;
+            } else {
+                return Status::Failure(command.program + ": not found in " + m_appDir + "/bin or PATH");
+            }
+        } else {
+            executable = NativePath(command.program);
+        }
+        if (auto problem = ExecutableProblem(executable))
+            return Status::Failure(executable + ": " + *problem);
+
+        std::vector<std::string> words {executable};
+        for (const Argument& argument : command.arguments)
+            words.push_back(argument.kind == Argument::Kind::Path ? NativePath(argument.text) : argument.text);
+        std::vector<char*> argv;
+        for (std::string& word : words)
+            argv.push_back(word.data());
+        argv.push_back(nullptr);
+
+        SpawnSetup setup;
+        sigset_t noSignals;
+        sigemptyset(&noSignals);
+        sigset_t defaultSignals;
+        sigfillset(&defaultSignals);
+        posix_spawnattr_setsigmask(&setup.attributes, &noSignals);
+        posix_spawnattr_setsigdefault(&setup.attributes, &defaultSignals);
+        // A session of its own: the program outlives the panel and never gets its terminal's signals.
+        posix_spawnattr_setflags(&setup.attributes,
+                                 POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+
+        posix_spawn_file_actions_addopen(&setup.actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+        // Opened here rather than in the child so that a missing log folder never stops a server.
+        FileDescriptor log(style == WindowStyle::Hidden && !m_logFile.empty()
+                               ? ::open(m_logFile.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644)
+                               : -1);
+        if (style == WindowStyle::Hidden) {
+            if (log.get() >= 0) {
+                posix_spawn_file_actions_adddup2(&setup.actions, log.get(), STDOUT_FILENO);
+                posix_spawn_file_actions_adddup2(&setup.actions, log.get(), STDERR_FILENO);
+            } else {
+                posix_spawn_file_actions_addopen(&setup.actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+                posix_spawn_file_actions_adddup2(&setup.actions, STDOUT_FILENO, STDERR_FILENO);
+            }
+        }
+        // Servers live long; no descriptor of the panel (its instance lock above all) may live on in them.
+        posix_spawn_file_actions_addclosefrom_np(&setup.actions, STDERR_FILENO + 1);
+
+        pid_t pid = 0;
+        const int result = ::posix_spawn(&pid, executable.c_str(), &setup.actions, &setup.attributes,
+                                         argv.data(), environ);
+        if (result != 0)
+            return Status::Failure(executable + ": " + ErrorText(result));
+
+        // Reap the child whenever it ends, so finished programs never linger as zombies.
+        std::thread([pid] {
+            int status = 0;
+            while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+            }
+        }).detach();
+        return Status::Ok();
+    }
+
+private:
+    std::string m_appDir;
+    std::string m_logFile;
+};
+
+} // namespace
+
+std::unique_ptr<Launcher> MakeSystemLauncher(std::string appDir, std::string logFile)
+{
+    return std::make_unique<LinuxLauncher>(std::move(appDir), std::move(logFile));
+}
+
+} // namespace larkspan

@@ -1,0 +1,179 @@
+#include "launcher.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+namespace larkspan {
+namespace {
+
+namespace fs = std::filesystem;
+using A = Argument;
+
+std::string ReadFile(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// Launched programs run on their own; give them a bounded time to leave their trace.
+bool WaitFor(const std::function<bool()>& condition)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (condition())
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return condition();
+}
+
+int ZombieChildren()
+{
+    int zombies = 0;
+    for (const auto& entry : fs::directory_iterator("/proc")) {
+        const std::string stat = ReadFile(entry.path() / "stat");
+        const auto close = stat.rfind(')');
+        if (close == std::string::npos)
+            continue;
+        char state = 0;
+        int parent = 0;
+        if (std::sscanf(stat.c_str() + close + 1, " %c %d", &state, &parent) == 2 && parent == ::getpid()
+            && state == 'Z')
+            ++zombies;
+    }
+    return zombies;
+}
+
+class LauncherTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::string pattern = (fs::temp_directory_path() / "launcher-test-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        m_root = pattern;
+        m_appDir = m_root / "app dir";
+        fs::create_directories(m_appDir / "bin");
+        m_log = m_appDir / "services.log";
+        m_launcher = MakeSystemLauncher(m_appDir.string(), m_log.string());
+    }
+    void TearDown() override { fs::remove_all(m_root); }
+
+    fs::path WriteScript(const fs::path& path, const std::string& body, fs::perms perms = fs::perms(0755))
+    {
+        std::ofstream(path) << "#!/bin/sh\n" << body << "\n";
+        fs::permissions(path, perms);
+        return path;
+    }
+
+    fs::path m_root;
+    fs::path m_appDir;
+    fs::path m_log;
+    std::unique_ptr<Launcher> m_launcher;
+};
+
+TEST_F(LauncherTest, ArgumentsReachTheStandInIntact)
+{
+    WriteScript(m_appDir / "bin" / "net", "out=$1; shift; for a in \"$@\"; do printf '[%s]\\n' \"$a\"; done > \"$out.tmp\" && mv \"$out.tmp\" \"$out\"");
+    const fs::path out = m_root / "args";
+    const Command command {"net",
+                           {A::path(out.string()), A::literal("start"), A::path(m_root.string() + "/with blank"),
+                            A::literal("pa\"ss 'word"), A::literal("$(touch pwned);|&"), A::literal("")}};
+    ASSERT_TRUE(m_launcher->LaunchProgram(command, WindowStyle::Hidden).ok());
+    ASSERT_TRUE(WaitFor([&] { return fs::exists(out); }));
+    EXPECT_EQ(ReadFile(out),
+              "[start]\n[" + m_root.string() + "/with blank]\n[pa\"ss 'word]\n[$(touch pwned);|&]\n[]\n");
+    EXPECT_FALSE(fs::exists("pwned"));
+}
+
+TEST_F(LauncherTest, BareNameFallsBackToThePath)
+{
+    const fs::path out = m_root / "from-path";
+    const Command command {"sh", {A::literal("-c"), A::literal("echo ok > \"$0\""), A::path(out.string())}};
+    ASSERT_TRUE(m_launcher->LaunchProgram(command, WindowStyle::NormalFocus).ok());
+    ASSERT_TRUE(WaitFor([&] { return ReadFile(out) == "ok\n"; }));
+}
+
+TEST_F(LauncherTest, HiddenOutputIsAppendedToTheLogOthersAreNot)
+{
+    std::ofstream(m_log) << "earlier\n";
+    WriteScript(m_appDir / "bin" / "talk", "echo \"out $1\"; echo \"err $1\" >&2; touch \"$2\"");
+    ASSERT_TRUE(m_launcher->LaunchProgram({"talk", {A::literal("hidden"), A::path((m_root / "a").string())}},
+                                          WindowStyle::Hidden)
+                    .ok());
+    ASSERT_TRUE(WaitFor([&] { return fs::exists(m_root / "a") && ReadFile(m_log) == "earlier\nout hidden\nerr hidden\n"; }));
+    ASSERT_TRUE(m_launcher->LaunchProgram({"talk", {A::literal("shown"), A::path((m_root / "b").string())}},
+                                          WindowStyle::NormalFocus)
+                    .ok());
+    ASSERT_TRUE(WaitFor([&] { return fs::exists(m_root / "b"); }));
+    EXPECT_EQ(ReadFile(m_log), "earlier\nout hidden\nerr hidden\n");
+}
+
+TEST_F(LauncherTest, ChildIsDetachedFromThePanel)
+{
+    // An inheritable descriptor like the instance lock must not reach the child.
+    const int inheritable = ::dup2(::open("/dev/null", O_RDONLY), 37);
+    ASSERT_EQ(inheritable, 37);
+    const fs::path out = m_root / "detached";
+    WriteScript(m_appDir / "bin" / "probe",
+                "{ readlink /proc/$$/fd/0; [ $(cut -d' ' -f6 /proc/$$/stat) = $$ ] && echo own-session; "
+                "[ -e /proc/$$/fd/37 ] || echo no-fd-37; } > \"$1.tmp\" && mv \"$1.tmp\" \"$1\"");
+    ASSERT_TRUE(m_launcher->LaunchProgram({"probe", {A::path(out.string())}}, WindowStyle::NormalFocus).ok());
+    ::close(inheritable);
+    ASSERT_TRUE(WaitFor([&] { return fs::exists(out); }));
+    EXPECT_EQ(ReadFile(out), "/dev/null\nown-session\nno-fd-37\n");
+}
+
+TEST_F(LauncherTest, FinishedChildrenAreReaped)
+{
+    for (int i = 0; i < 5; ++i)
+        ASSERT_TRUE(m_launcher->LaunchProgram({"true", {}}, WindowStyle::Hidden).ok());
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_TRUE(WaitFor([] { return ZombieChildren() == 0; }));
+}
+
+TEST_F(LauncherTest, HiddenStillStartsWhenTheLogCannotBeOpened)
+{
+    const auto launcher = MakeSystemLauncher(m_appDir.string(), (m_root / "missing" / "x.log").string());
+    const fs::path out = m_root / "started";
+    WriteScript(m_appDir / "bin" / "net", "echo noise; touch \"$1\"");
+    ASSERT_TRUE(launcher->LaunchProgram({"net", {A::path(out.string())}}, WindowStyle::Hidden).ok());
+    EXPECT_TRUE(WaitFor([&] { return fs::exists(out); }));
+}
+
+TEST_F(LauncherTest, StartFailuresNameTheProgramAndTheReason)
+{
+    WriteScript(m_appDir / "bin" / "notexec", "true", fs::perms(0644));
+    fs::create_directories(m_appDir / "bin" / "folder");
+    const std::string app = m_appDir.string();
+    struct Case {
+        const char* name;
+        std::string program;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"missing bare name", "no-such-stand-in", "no-such-stand-in: not found in " + app + "/bin or PATH"},
+        {"missing path", app + "/MySQL/bin/mysql.exe", app + "/MySQL/bin/mysql.exe: No such file or directory"},
+        {"not executable", "notexec", app + "/bin/notexec: Permission denied"},
+        {"directory", "folder", app + "/bin/folder: Is a directory"},
+        {"empty", "", "(no program): No such file or directory"},
+    };
+    for (const Case& c : cases) {
+        const Status status = m_launcher->LaunchProgram({c.program, {A::literal("x")}}, WindowStyle::Hidden);
+        EXPECT_FALSE(status.ok()) << c.name;
+        EXPECT_EQ(status.message(), c.expected) << c.name;
+    }
+}
+
+} // namespace
+} // namespace larkspan
