@@ -1,5 +1,8 @@
 #include "dialog_host.h"
 
+#include "desktop.h"
+#include "fabout.h"
+
 namespace larkspan {
 
 WidgetDialogHost::WidgetDialogHost(ConfigFiles& files, Launcher& launcher, MessageBoxes& messages)
@@ -16,6 +19,12 @@ void WidgetDialogHost::ShowApacheSettings() { }
 void WidgetDialogHost::ShowPhpSettings() { }
 void WidgetDialogHost::ShowMySqlSettings() { }
 void WidgetDialogHost::ShowSiteManagement() { }
-void WidgetDialogHost::ShowAbout() { }
+void WidgetDialogHost::ShowAbout()
+{
+    // The dialog keeps no state, so a fresh one per opening is the same as reloading it.
+    const auto desktop = MakeSystemDesktopShortcuts();
+    fabout dialog(*desktop, m_launcher, m_messages);
+    dialog.exec();
+}
 
 } // namespace larkspan

@@ -1,0 +1,32 @@
+#include "about_link.h"
+
+#include "maker_site.h"
+
+namespace larkspan {
+
+AboutLink::AboutLink(DesktopShortcuts& desktop, Launcher& launcher, MessageBoxes& messages)
+    : m_desktop(desktop)
+    , m_launcher(launcher)
+    , m_messages(messages)
+{
+}
+
+void AboutLink::Visit()
+{
+    const std::string makerTarget = std::string(MakerSiteBase) + "/?i";
+    const std::string partnerTarget = std::string(PartnerSiteBase) + "/?i";
+
+    std::string folder;
+    Status status = m_desktop.FindDesktopFolder(folder);
+    if (status.ok())
+        status = m_desktop.WriteInternetShortcut(folder, MakerShortcutName, makerTarget);
+    if (status.ok())
+        status = m_desktop.WriteInternetShortcut(folder, PartnerShortcutName, partnerTarget);
+    if (status.ok())
+        status = m_launcher.LaunchProgram(Command {"explorer.exe", {Argument::url(makerTarget)}},
+                                          WindowStyle::MinimizedFocus);
+    if (!status.ok())
+        m_messages.Inform(status.message());
+}
+
+} // namespace larkspan
