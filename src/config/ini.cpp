@@ -8,7 +8,7 @@ namespace larkspan {
 
 std::string ResolveIniPath(std::string_view file, std::string_view appDir)
 {
-    if (file.substr(1, 2) == ":\\" || file.starts_with('/'))
+    if ((file.size() >= 3 && file.substr(1, 2) == ":\\") || file.starts_with('/'))
         return std::string(file);
     const std::string joined = std::string(appDir) + "\\" + std::string(file);
     std::string resolved;

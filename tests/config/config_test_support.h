@@ -1,0 +1,117 @@
+#pragma once
+
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <gtest/gtest.h>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace larkspan::test {
+
+/// A fresh directory under the system's temporary directory, removed with everything in it.
+class TempDir final {
+public:
+    TempDir()
+    {
+        std::string pattern = (std::filesystem::temp_directory_path() / "larkspan-config-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) == nullptr)
+            throw std::runtime_error("mkdtemp failed");
+        m_path = pattern;
+    }
+    ~TempDir()
+    {
+        std::error_code error;
+        // Read-only directories left by a test must not stop the clean-up.
+        for (auto it = std::filesystem::recursive_directory_iterator(m_path, error);
+             !error && it != std::filesystem::recursive_directory_iterator(); it.increment(error)) {
+            if (it->is_directory(error) && !it->is_symlink(error))
+                ::chmod(it->path().c_str(), 0700);
+        }
+        std::filesystem::remove_all(m_path, error);
+    }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::string& path() const { return m_path; }
+    std::string operator/(std::string_view name) const { return m_path + "/" + std::string(name); }
+
+private:
+    std::string m_path;
+};
+
+inline void WriteBytes(const std::string& path, std::string_view bytes)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out)
+        throw std::runtime_error("cannot write " + path);
+}
+
+inline std::string ReadBytes(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+inline std::string DataFile(std::string_view name)
+{
+    return std::string(LARKSPAN_TEST_DATA) + "/config/" + std::string(name);
+}
+
+inline unsigned PermissionBits(const std::string& path)
+{
+    struct stat status {};
+    ::stat(path.c_str(), &status);
+    return status.st_mode & 07777;
+}
+
+/// Entries of `directory`, for checking that no temporary file was left behind.
+inline std::size_t EntryCount(const std::string& directory)
+{
+    std::size_t count = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(directory))
+        ++count;
+    return count;
+}
+
+/// Runs `body` in a child process and returns the text it produced, or nullopt when the child
+/// could not set itself up (`body` then returns nullopt too). Used for what only a child may
+/// do: drop root, or mount a small file system in a private namespace.
+inline std::optional<std::string> RunInChild(const std::function<std::optional<std::string>()>& body)
+{
+    int pipeEnds[2];
+    if (::pipe(pipeEnds) != 0)
+        return std::nullopt;
+    const pid_t child = ::fork();
+    if (child < 0)
+        return std::nullopt;
+    if (child == 0) {
+        ::close(pipeEnds[0]);
+        const std::optional<std::string> result = body();
+        const std::string message = result ? "1" + *result : "0";
+        [[maybe_unused]] const ssize_t written = ::write(pipeEnds[1], message.data(), message.size());
+        ::_exit(0);
+    }
+    ::close(pipeEnds[1]);
+    std::string message;
+    char buffer[4096];
+    for (ssize_t count; (count = ::read(pipeEnds[0], buffer, sizeof buffer)) > 0;)
+        message.append(buffer, static_cast<std::size_t>(count));
+    ::close(pipeEnds[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    if (message.empty() || message[0] != '1')
+        return std::nullopt;
+    return message.substr(1);
+}
+
+} // namespace larkspan::test

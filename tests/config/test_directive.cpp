@@ -1,0 +1,132 @@
+#include "config_test_support.h"
+#include "directive.h"
+#include "directive_engine.h"
+#include "text_lines.h"
+
+#include <gtest/gtest.h>
+
+namespace larkspan {
+namespace {
+
+using namespace std::string_literals;
+using test::ReadBytes;
+using test::TempDir;
+using test::WriteBytes;
+
+struct RewriteCase {
+    const char* name;
+    std::string content;
+    const char* directive;
+    const char* value;
+    std::string expected;
+};
+
+// What RewriteDirective writes: the rewritten text with the shared end-of-file rule.
+std::string Rewritten(const RewriteCase& c)
+{
+    std::string text = RewriteDirectiveText(c.content, c.directive, c.value);
+    TerminateLastLine(text);
+    return text;
+}
+
+TEST(RewriteDirectiveText, RewritesWholeWordDirectiveLines)
+{
+    const RewriteCase cases[] = {
+        {"plain line", "Listen 80\r\n", "Listen", "81", "Listen 81\r\n"},
+        {"indented by blanks moves to the first column", "    Listen 80\r\n", "Listen", "81", "Listen 81\r\n"},
+        {"commented out stays", "#Listen 12.34.56.78:80\r\n", "Listen", "81", "#Listen 12.34.56.78:80\r\n"},
+        {"tab before name stays", "\tListen 80\r\n", "Listen", "81", "\tListen 80\r\n"},
+        {"other case stays", "listen 80\r\n", "Listen", "81", "listen 80\r\n"},
+        {"every match replaced", "Listen 80\r\nX 1\r\n<VirtualHost>\r\n  Listen 8080\r\n", "Listen", "81",
+         "Listen 81\r\nX 1\r\n<VirtualHost>\r\nListen 81\r\n"},
+        {"longer word kept", "ListenBacklog 511\r\nServerNameX a\r\n", "Listen", "81",
+         "ListenBacklog 511\r\nServerNameX a\r\n"},
+        {"tab after name matches", "Listen\t80\r\n", "Listen", "81", "Listen 81\r\n"},
+        {"name alone matches", "Listen\r\n", "Listen", "81", "Listen 81\r\n"},
+        {"name alone at end of file", "Listen", "Listen", "81", "Listen 81\n"},
+        {"later occurrence ignored", "Port Listen 80\r\n", "Listen", "81", "Port Listen 80\r\n"},
+        {"unterminated last line gets the file's line end", "A 1\r\nB 2", "Listen", "81", "A 1\r\nB 2\r\n"},
+        {"no match, nothing changes", "A 1\r\nB 2\r\nC 3\r\n", "Listen", "81", "A 1\r\nB 2\r\nC 3\r\n"},
+        {"empty file stays empty", "", "Listen", "81", ""},
+        {"LF-only file keeps its lines", "# x\nListen 80\nServerName a\n", "Listen", "81",
+         "# x\nListen 81\nServerName a\n"},
+        {"LF-only first line holding the directive", "Listen 80\nDocumentRoot /x\n", "Listen", "81",
+         "Listen 81\nDocumentRoot /x\n"},
+        {"CR-only line ends kept", "A 1\rListen 80\rB 2\r", "Listen", "81", "A 1\rListen 81\rB 2\r"},
+        {"each line keeps its own line end", "A\r\nListen 80\nB\r", "Listen", "81", "A\r\nListen 81\nB\r"},
+        {"quoted value used as given", "DocumentRoot \"C:/old\"\r\n", "DocumentRoot", "\"D:/www\"",
+         "DocumentRoot \"D:/www\"\r\n"},
+        {"byte-order mark line is not a directive line", "\xEF\xBB\xBFListen 80\n", "Listen", "81",
+         "\xEF\xBB\xBFListen 80\n"},
+        {"non-UTF-8 and NUL bytes pass through", "\xff\x00\xfe\nListen 1\n"s, "Listen", "81",
+         "\xff\x00\xfe\nListen 81\n"s},
+    };
+    for (const RewriteCase& c : cases)
+        EXPECT_EQ(Rewritten(c), c.expected) << c.name;
+}
+
+TEST(RewriteDirectiveText, HandlesATenMegabyteLine)
+{
+    const std::string big = "Listen " + std::string(10 * 1024 * 1024, '8') + "\nX\n";
+    EXPECT_EQ(RewriteDirectiveText(big, "Listen", "81"), "Listen 81\nX\n");
+}
+
+class RewriteDirectiveFile : public ::testing::Test {
+protected:
+    TempDir m_dir;
+};
+
+TEST_F(RewriteDirectiveFile, RewritesAtomicallyKeepingModeAndLink)
+{
+    const std::string conf = m_dir / "httpd.conf";
+    WriteBytes(conf, "ServerRoot /x\nListen 80\n");
+    ::chmod(conf.c_str(), 0640);
+    std::filesystem::create_symlink(conf, m_dir / "link.conf");
+
+    ASSERT_TRUE(RewriteDirective(m_dir / "link.conf", "Listen", "81").ok());
+    EXPECT_EQ(ReadBytes(conf), "ServerRoot /x\nListen 81\n");
+    EXPECT_TRUE(std::filesystem::is_symlink(m_dir / "link.conf"));
+    EXPECT_EQ(test::PermissionBits(conf), 0640u);
+    EXPECT_EQ(test::EntryCount(m_dir.path()), 2u);
+}
+
+TEST_F(RewriteDirectiveFile, MapsWindowsPaths)
+{
+    std::filesystem::create_directories(m_dir / "Apache2/conf");
+    WriteBytes(m_dir / "Apache2/conf/httpd.conf", "Listen 80\r\n");
+    ASSERT_TRUE(RewriteDirective(m_dir.path() + "\\apache2\\CONF\\httpd.conf", "Listen", "81").ok());
+    EXPECT_EQ(ReadBytes(m_dir / "Apache2/conf/httpd.conf"), "Listen 81\r\n");
+}
+
+TEST_F(RewriteDirectiveFile, FailsWithoutChangingAnything)
+{
+    const std::string readOnly = m_dir / "ro.conf";
+    WriteBytes(readOnly, "Listen 80\n");
+    ::chmod(readOnly.c_str(), 0444);
+    std::filesystem::create_directory(m_dir / "dir.conf");
+
+    struct Case {
+        std::string file;
+        const char* directive;
+        const char* value;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {m_dir / "missing.conf", "Listen", "81", m_dir / "missing.conf: No such file or directory"},
+        {readOnly, "Listen", "81", readOnly + ": Permission denied"},
+        {m_dir / "dir.conf", "Listen", "81", m_dir / "dir.conf: Is a directory"},
+        {readOnly, "", "81", readOnly + ": the directive name is empty"},
+        {readOnly, "Listen", "81\nLoadModule x", readOnly + ": the value of Listen holds a line break or NUL"},
+    };
+    for (const Case& c : cases) {
+        const Status status = RewriteDirective(c.file, c.directive, c.value);
+        EXPECT_FALSE(status.ok()) << c.expected;
+        EXPECT_EQ(status.message(), c.expected);
+    }
+    EXPECT_FALSE(std::filesystem::exists(m_dir / "missing.conf"));
+    EXPECT_EQ(ReadBytes(readOnly), "Listen 80\n");
+    EXPECT_EQ(test::EntryCount(m_dir.path()), 2u);
+}
+
+} // namespace
+} // namespace larkspan

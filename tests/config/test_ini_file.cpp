@@ -1,0 +1,138 @@
+#include "config_test_support.h"
+#include "ini.h"
+#include "native_path.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+
+namespace larkspan {
+namespace {
+
+using test::ReadBytes;
+using test::TempDir;
+using test::WriteBytes;
+
+TEST(ResolveIniPath, AppliesThePathRule)
+{
+    struct Case {
+        const char* file;
+        const char* appDir;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"Larkspan.ini", "D:\\bundle", "D:\\bundle\\Larkspan.ini"},
+        {"Larkspan.ini", "D:\\", "D:\\Larkspan.ini"},
+        {"D:\\bundle\\PHP5\\php.ini", "C:\\x", "D:\\bundle\\PHP5\\php.ini"},
+        {"conf\\x.ini", "D:\\bundle", "D:\\bundle\\conf\\x.ini"},
+        {"\\x.ini", "D:\\bundle", "D:\\bundle\\x.ini"},
+        {"D:x.ini", "D:\\bundle", "D:\\bundle\\D:x.ini"},
+        {"a\\\\b.ini", "D:\\bundle", "D:\\bundle\\a\\b.ini"},
+        {"a\\\\\\b.ini", "D:\\bundle", "D:\\bundle\\a\\\\b.ini"},
+        {"/etc/x.ini", "/opt/bundle", "/etc/x.ini"},
+        {"Larkspan.ini", "/opt/bundle", "/opt/bundle\\Larkspan.ini"},
+        {"", "/opt/bundle", "/opt/bundle\\"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(ResolveIniPath(c.file, c.appDir), c.expected) << c.file << " in " << c.appDir;
+}
+
+TEST(NativePath, MapsWindowsPathsCaseInsensitively)
+{
+    TempDir dir;
+    std::filesystem::create_directories(dir / "MySQL/bin");
+    std::filesystem::create_directories(dir / "www");
+    WriteBytes(dir / "MySQL/my.ini", "");
+    WriteBytes(dir / "www/Index.html", "");
+    WriteBytes(dir / "www/index.HTML", "");
+
+    struct Case {
+        std::string windows;
+        std::string native;
+    };
+    const std::string root = dir.path();
+    const Case cases[] = {
+        {root + "\\MySQL\\my.ini", root + "/MySQL/my.ini"},
+        {root + "\\mysql\\BIN", root + "/MySQL/bin"},
+        {root + "\\mysql\\My.INI", root + "/MySQL/my.ini"},
+        {root + "\\mysql\\new.ini", root + "/MySQL/new.ini"},
+        {root + "\\missing\\Dir\\x", root + "/missing/Dir/x"},
+        {root + "\\WWW\\INDEX.html", root + "/www/Index.html"}, // the smallest of two candidates
+        {root + "\\www\\", root + "/www/"},
+        {"relative\\name", "relative/name"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(NativePath(c.windows), c.native) << c.windows;
+}
+
+class IniFileTest : public ::testing::Test {
+protected:
+    TempDir m_dir;
+    std::string ini(std::string_view name) const { return m_dir / name; }
+};
+
+TEST_F(IniFileTest, CreatesTheSettingsFileAndReadsItBack)
+{
+    EXPECT_EQ(IniRead("Apache", "Listen", "", "Larkspan.ini", m_dir.path()), "");
+    ASSERT_TRUE(IniWrite("Apache", "Listen", "80", "Larkspan.ini", m_dir.path()).ok());
+    EXPECT_EQ(ReadBytes(ini("Larkspan.ini")), "[Apache]\nListen=80\n");
+    EXPECT_EQ(IniRead("apache", "LISTEN", "x", "larkspan.INI", m_dir.path()), "80");
+    EXPECT_EQ(IniRead("Apache", "ServerName", "dflt", "Larkspan.ini", m_dir.path()), "dflt");
+}
+
+TEST_F(IniFileTest, ReadsLongValuesWhole)
+{
+    const std::string value(200, 'v');
+    ASSERT_TRUE(IniWrite("a", "k", value, "x.ini", m_dir.path()).ok());
+    EXPECT_EQ(IniRead("a", "k", "", "x.ini", m_dir.path()), value);
+}
+
+TEST_F(IniFileTest, ReportsFailuresWithPathAndReason)
+{
+    std::filesystem::create_directory(ini("dir.ini"));
+    WriteBytes(ini("ro.ini"), "[a]\nk=1\n");
+    ::chmod(ini("ro.ini").c_str(), 0444);
+
+    struct Case {
+        const char* file;
+        const char* value;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"nodir\\x.ini", "1", ini("nodir/x.ini") + ": No such file or directory"},
+        {"dir.ini", "1", ini("dir.ini") + ": Is a directory"},
+        {"ro.ini", "2", ini("ro.ini") + ": Permission denied"},
+        {"ok.ini", "1\n[b]", ini("ok.ini") + ": the value of k holds a line break or NUL"},
+    };
+    for (const Case& c : cases) {
+        const Status status = IniWrite("a", "k", c.value, c.file, m_dir.path());
+        EXPECT_FALSE(status.ok()) << c.file;
+        EXPECT_EQ(status.message(), c.expected);
+    }
+    EXPECT_EQ(ReadBytes(ini("ro.ini")), "[a]\nk=1\n");
+    EXPECT_FALSE(std::filesystem::exists(ini("ok.ini")));
+    EXPECT_FALSE(std::filesystem::exists(ini("nodir")));
+}
+
+TEST_F(IniFileTest, KeepsPermissionBitsSymlinksAndBytes)
+{
+    const std::string original = "\xEF\xBB\xBF; settings\r\n[a]\r\nk = 1\r\n\xff\xfe=junk\r\n";
+    WriteBytes(ini("target.ini"), original);
+    ::chmod(ini("target.ini").c_str(), 0640);
+    std::filesystem::create_symlink("target.ini", ini("link.ini"));
+
+    ASSERT_TRUE(IniWrite("A", "K", "2", "link.ini", m_dir.path()).ok());
+    EXPECT_TRUE(std::filesystem::is_symlink(ini("link.ini")));
+    EXPECT_EQ(ReadBytes(ini("target.ini")), "\xEF\xBB\xBF; settings\r\n[a]\r\nk = 2\r\n\xff\xfe=junk\r\n");
+    EXPECT_EQ(test::PermissionBits(ini("target.ini")), 0640u);
+    EXPECT_EQ(test::EntryCount(m_dir.path()), 2u);
+}
+
+TEST_F(IniFileTest, UnchangedValueLeavesTheFileAlone)
+{
+    WriteBytes(ini("ro.ini"), "[a]\nk=1\n");
+    ::chmod(ini("ro.ini").c_str(), 0444);
+    EXPECT_TRUE(IniWrite("a", "k", "1", "ro.ini", m_dir.path()).ok());
+}
+
+} // namespace
+} // namespace larkspan

@@ -1,0 +1,170 @@
+#include "config_test_support.h"
+#include "text_file.h"
+
+#include <csignal>
+#include <gtest/gtest.h>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
+
+namespace larkspan {
+namespace {
+
+using test::ReadBytes;
+using test::RunInChild;
+using test::TempDir;
+using test::WriteBytes;
+
+TEST(WriteTextFile, EndsTheLastLineOnceAndNeverAddsAnEmptyLine)
+{
+    struct Case {
+        const char* name;
+        std::string text;
+        std::string written;
+    };
+    const Case cases[] = {
+        {"empty text", "", ""},
+        {"terminated CR LF text unchanged", "a\r\nb\r\n", "a\r\nb\r\n"},
+        {"unterminated CR LF text", "a\r\nb", "a\r\nb\r\n"},
+        {"unterminated LF text", "a\nb", "a\nb\n"},
+        {"unterminated CR text", "a\rb", "a\rb\r"},
+        {"single line gets the platform line end", "<?php phpinfo(); ?>", "<?php phpinfo(); ?>\n"},
+        {"trailing empty line kept, not added", "a\n\n", "a\n\n"},
+    };
+    TempDir dir;
+    for (const Case& c : cases) {
+        ASSERT_TRUE(WriteTextFile(dir / "out.txt", c.text).ok()) << c.name;
+        EXPECT_EQ(ReadBytes(dir / "out.txt"), c.written) << c.name;
+    }
+}
+
+TEST(WriteFileAtomically, ReplacesContentAndKeepsMetadata)
+{
+    TempDir dir;
+    const std::string file = dir / "f.txt";
+    WriteBytes(file, "old");
+    ::chmod(file.c_str(), 0640);
+    std::filesystem::create_directory(dir / "sub");
+    std::filesystem::create_symlink("../f.txt", dir / "sub/rel-link");
+    std::filesystem::create_symlink(dir / "sub/rel-link", dir / "chain");
+    std::filesystem::create_symlink(dir / "new-target", dir / "dangling");
+
+    ASSERT_TRUE(WriteFileAtomically(dir / "chain", std::string("new\0bytes", 9)).ok());
+    EXPECT_EQ(ReadBytes(file), std::string("new\0bytes", 9));
+    EXPECT_EQ(test::PermissionBits(file), 0640u);
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "chain"));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "sub/rel-link"));
+
+    ASSERT_TRUE(WriteFileAtomically(dir / "dangling", "created").ok());
+    EXPECT_EQ(ReadBytes(dir / "new-target"), "created");
+    EXPECT_EQ(test::EntryCount(dir.path()), 5u);
+}
+
+TEST(WriteFileAtomically, ReportsFailuresAndLeavesTheOriginal)
+{
+    TempDir dir;
+    const std::string readOnly = dir / "ro.txt";
+    WriteBytes(readOnly, "keep");
+    ::chmod(readOnly.c_str(), 0444);
+    std::filesystem::create_directory(dir / "a-directory");
+    WriteBytes(dir / "plain", "x");
+
+    struct Case {
+        std::string path;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {readOnly, readOnly + ": Permission denied"},
+        {dir / "missing/f.txt", dir / "missing/f.txt: No such file or directory"},
+        {dir / "a-directory", dir / "a-directory: Is a directory"},
+        {dir / "plain/f.txt", dir / "plain/f.txt: Not a directory"},
+        {"/dev/null", "/dev/null: not a regular file"},
+    };
+    for (const Case& c : cases) {
+        const Status status = WriteFileAtomically(c.path, "new");
+        EXPECT_FALSE(status.ok()) << c.path;
+        EXPECT_EQ(status.message(), c.expected);
+    }
+    EXPECT_EQ(ReadBytes(readOnly), "keep");
+    EXPECT_EQ(test::EntryCount(dir.path()), 3u);
+}
+
+TEST(WriteFileAtomically, RefusesAReadOnlyDirectory)
+{
+    TempDir dir;
+    const std::string locked = dir / "locked";
+    std::filesystem::create_directory(locked);
+    WriteBytes(locked + "/f.txt", "keep");
+    ::chmod(locked.c_str(), 0555);
+    ::chmod(dir.path().c_str(), 0755);
+    ::chmod((locked + "/f.txt").c_str(), 0666);
+
+    // Root may write anywhere, so the write runs as an unprivileged user then.
+    const auto message = RunInChild([&]() -> std::optional<std::string> {
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+            return std::nullopt;
+        return WriteFileAtomically(locked + "/f.txt", "new").message();
+    });
+    if (!message)
+        GTEST_SKIP() << "cannot drop privileges";
+    EXPECT_EQ(*message, locked + "/f.txt: Permission denied");
+    EXPECT_EQ(ReadBytes(locked + "/f.txt"), "keep");
+    EXPECT_EQ(test::EntryCount(locked), 1u);
+}
+
+TEST(WriteFileAtomically, DiskFullKeepsTheOriginal)
+{
+    TempDir dir;
+    const std::string file = dir / "f.txt";
+    WriteBytes(file, "keep");
+
+    // A file-size limit fails the write part-way, as a full disk does.
+    const auto limited = RunInChild([&]() -> std::optional<std::string> {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit {4096, 4096};
+        if (::setrlimit(RLIMIT_FSIZE, &limit) != 0)
+            return std::nullopt;
+        return WriteFileAtomically(file, std::string(100000, 'x')).message();
+    });
+    ASSERT_TRUE(limited.has_value());
+    EXPECT_EQ(*limited, file + ": File too large");
+    EXPECT_EQ(ReadBytes(file), "keep");
+    EXPECT_EQ(test::EntryCount(dir.path()), 1u);
+
+    // A really full disk: a small tmpfs in a private mount namespace, where permitted.
+    const auto full = RunInChild([&]() -> std::optional<std::string> {
+        if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0
+            || ::mount("tmpfs", dir.path().c_str(), "tmpfs", 0, "size=64k") != 0)
+            return std::nullopt;
+        WriteBytes(file, "keep");
+        WriteBytes(dir / "filler", std::string(40 * 1024, 'f'));
+        std::string result = WriteFileAtomically(file, std::string(60 * 1024, 'x')).message();
+        result += "|" + ReadBytes(file) + "|" + std::to_string(test::EntryCount(dir.path()));
+        return result;
+    });
+    if (!full)
+        GTEST_SKIP() << "cannot mount a small file system here";
+    EXPECT_EQ(*full, file + ": No space left on device|keep|2");
+}
+
+TEST(ReadWholeFile, ReadsBytesAndReportsFailures)
+{
+    TempDir dir;
+    const std::string binary("\0\xff\r\n\x80", 5);
+    WriteBytes(dir / "bin", binary);
+    std::string content;
+    ASSERT_TRUE(ReadWholeFile(dir / "bin", content).ok());
+    EXPECT_EQ(content, binary);
+
+    bool missing = false;
+    Status status = ReadWholeFile(dir / "none", content, missing);
+    EXPECT_EQ(status.message(), dir / "none: No such file or directory");
+    EXPECT_TRUE(missing);
+    status = ReadWholeFile(dir.path(), content, missing);
+    EXPECT_EQ(status.message(), dir.path() + ": Is a directory");
+    EXPECT_FALSE(missing);
+    EXPECT_EQ(content, binary);
+}
+
+} // namespace
+} // namespace larkspan
