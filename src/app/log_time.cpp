@@ -1,0 +1,27 @@
+#include "log_time.h"
+
+#include <array>
+
+namespace larkspan {
+
+std::string LongTimeText(const std::tm& time)
+{
+    // %X may expand to several bytes per field in some locales (e.g. CJK hour/minute marks).
+    std::array<char, 128> buffer {};
+    const std::size_t length = std::strftime(buffer.data(), buffer.size(), "%X", &time);
+    return std::string(buffer.data(), length);
+}
+
+std::string LongTimeNow()
+{
+    const std::time_t now = std::time(nullptr);
+    std::tm local {};
+#ifdef _WIN32
+    localtime_s(&local, &now);
+#else
+    localtime_r(&now, &local);
+#endif
+    return LongTimeText(local);
+}
+
+} // namespace larkspan

@@ -1,0 +1,76 @@
+#pragma once
+
+#include "service_kind.h"
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string_view>
+
+namespace larkspan {
+
+class ProcessList;
+
+/// A colour as red, green and blue bytes.
+struct Rgb {
+    std::uint8_t red = 0;
+    std::uint8_t green = 0;
+    std::uint8_t blue = 0;
+    bool operator==(const Rgb&) const = default;
+};
+
+/// How one server's row looks in a state: the status label and which start/stop controls work.
+/// Restart controls are not part of it: no state ever disables them.
+struct ServicePresentation {
+    std::string_view glyph;
+    Rgb colour;
+    std::string_view toolTip;
+    bool startEnabled = false;
+    bool stopEnabled = false;
+};
+
+ServicePresentation PresentationFor(ServiceKind kind, ServiceState state);
+
+/// The main window's controls that show one server's state (objectNames).
+struct ServiceControlNames {
+    std::string_view statusLabel;
+    std::string_view startButton;
+    std::string_view stopButton;
+    std::array<std::string_view, 2> startItems;
+    std::array<std::string_view, 2> stopItems;
+};
+
+const ServiceControlNames& ControlNamesFor(ServiceKind kind);
+
+/// Any process of the server's image name means it runs.
+constexpr ServiceState StateFromCount(int count) { return count >= 1 ? Running : Stopped; }
+
+/// Follows both servers through the process list. Remembers, per server, the state last announced
+/// in the event log, so a line is written only when that state changes.
+class StatusMonitor final {
+public:
+    struct View {
+        std::function<void(ServiceKind, ServiceState)> showServiceState;
+        std::function<void(std::string_view)> appendLogLine;
+    };
+
+    StatusMonitor(ProcessList& processes, View view);
+
+    /// Start-up: presents and announces both servers whatever their state, Apache first.
+    void Probe();
+    /// One timer tick: presents both servers again and announces only the changes, Apache first.
+    void Tick();
+
+    ServiceState Announced(ServiceKind kind) const { return m_announced[Index(kind)]; }
+
+private:
+    static std::size_t Index(ServiceKind kind) { return kind == ServiceKind::Apache ? 0 : 1; }
+    ServiceState Observe(ServiceKind kind);
+    void Announce(ServiceKind kind, ServiceState state);
+
+    ProcessList& m_processes;
+    View m_view;
+    std::array<ServiceState, 2> m_announced {Stopped, Stopped};
+};
+
+} // namespace larkspan
