@@ -41,7 +41,7 @@ QFont fabout::NoticeFont()
 {
     QFont font(QStringLiteral("WenQuanYi Micro Hei Mono"));
     font.setStyleHint(QFont::Monospace);
-    font.setPixelSize(15);
+    font.setPixelSize(14);
     return font;
 }
 

@@ -19,8 +19,9 @@ public:
     void Label1_Click();
     void Command1_Click();
 
-    /// Stands in for Fixedsys: a monospace face with Chinese glyphs, at Fixedsys's 15-pixel cell
-    /// height, so the description wraps as it was laid out.
+    /// Stands in for Fixedsys: a monospace face with Chinese glyphs. Fixedsys draws every size
+    /// with one small bitmap cell, so the size is the one at which the description fits its two
+    /// lines, not a nominal 12 pt.
     static QFont NoticeFont();
 
 protected:
