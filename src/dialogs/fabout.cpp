@@ -1,22 +1,12 @@
 #include "fabout.h"
 
 #include "maker_site.h"
+#include "program_icon.h"
 
 #include <QEvent>
-#include <QIcon>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
-
-// Resources of a static library must be registered by hand, outside any namespace.
-static void InitAboutResources()
-{
-    static bool registered = false;
-    if (!registered) {
-        Q_INIT_RESOURCE(about);
-        registered = true;
-    }
-}
 
 namespace larkspan {
 
@@ -54,13 +44,12 @@ fabout::fabout(DesktopShortcuts& desktop, Launcher& launcher, MessageBoxes& mess
     , Label1(new QLabel(this))
     , Command1(new QPushButton(this))
 {
-    InitAboutResources();
     setObjectName(QStringLiteral("fabout"));
     setWindowTitle(QStringLiteral("About..."));
     setFixedSize(Pixels(4680), Pixels(2880));
 
     Put(Image1, "Image1", {120, 360, 900, 900});
-    Image1->setPixmap(QIcon(QStringLiteral(":/about/larkspan.png")).pixmap(Pixels(900), Pixels(900)));
+    Image1->setPixmap(ProgramIcon().pixmap(Pixels(900), Pixels(900)));
 
     Put(Label2, "Label2", {1200, 480, 3375, 615});
     Label2->setText(QString::fromUtf8("    此程序仅适用于Larkspan，便于管理Apache及MySQL服务。"));
