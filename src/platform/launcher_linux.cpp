@@ -2,7 +2,6 @@
 #include "native_path.h"
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <optional>
@@ -42,26 +41,6 @@ std::optional<std::string> ExecutableProblem(const std::string& path)
 bool IsBareName(const std::string& program)
 {
     return program.find_first_of("/\\") == std::string::npos;
-}
-
-std::optional<std::string> SearchPath(const std::string& name)
-{
-    const char* pathVariable = std::getenv("PATH");
-    const std::string searchPath = pathVariable && *pathVariable ? pathVariable : "/usr/local/bin:/usr/bin:/bin";
-    std::size_t start = 0;
-    while (start <= searchPath.size()) {
-        std::size_t end = searchPath.find(':', start);
-        if (end == std::string::npos)
-            end = searchPath.size();
-        std::string directory = searchPath.substr(start, end - start);
-        if (directory.empty())
-            directory = ".";
-        std::string candidate = directory + "/" + name;
-        if (!ExecutableProblem(candidate))
-            return candidate;
-        start = end + 1;
-    }
-    return std::nullopt;
 }
 
 /// Owns the spawn attributes and file actions so every early return frees them.
@@ -118,16 +97,12 @@ public:
 
         std::string executable;
         if (IsBareName(command.program)) {
-            // The bundle's stand-ins for the Windows programs take precedence over the system's.
-            const std::string standIn = m_appDir + "/bin/" + command.program;
+            // Bare names are the Windows programs ("net", "cmd"): only the bundle's stand-ins play
+            // them; a system program of the same name (Samba's net) must never run instead.
+            executable = m_appDir + "/bin/" + command.program;
             struct stat info {};
-            if (::stat(standIn.c_str(), &info) == 0) {
-                executable = standIn;
-            } else if (auto found = SearchPath(command.program)) {
-                executable = *found;
-            } else {
-                return Status::Failure(command.program + ": not found in " + m_appDir + "/bin or PATH");
-            }
+            if (::stat(executable.c_str(), &info) != 0)
+                return Status::Failure(command.program + ": not found in " + m_appDir + "/bin");
         } else {
             executable = NativePath(command.program);
         }
