@@ -11,22 +11,22 @@ namespace larkspan {
 
 DiskConfigFiles::DiskConfigFiles(std::string appDir)
     : m_appDir(std::move(appDir))
-{
-}
+{ }
 
-std::string DiskConfigFiles::IniRead(std::string_view section, std::string_view key, std::string_view defaultValue,
-                                     std::string_view file)
+std::string DiskConfigFiles::IniRead(
+    std::string_view section, std::string_view key, std::string_view defaultValue, std::string_view file)
 {
     return larkspan::IniRead(section, key, defaultValue, file, m_appDir);
 }
 
-Status DiskConfigFiles::IniWrite(std::string_view section, std::string_view key, std::string_view value,
-                                 std::string_view file)
+Status DiskConfigFiles::IniWrite(
+    std::string_view section, std::string_view key, std::string_view value, std::string_view file)
 {
     return larkspan::IniWrite(section, key, value, file, m_appDir);
 }
 
-Status DiskConfigFiles::RewriteDirective(std::string_view file, std::string_view directive, std::string_view value)
+Status DiskConfigFiles::RewriteDirective(
+    std::string_view file, std::string_view directive, std::string_view value)
 {
     return larkspan::RewriteDirective(file, directive, value);
 }

@@ -16,6 +16,7 @@ std::optional<std::string> DirectiveProblem(std::string_view directive, std::str
 
 /// `content` with every directive line replaced by `directive` + " " + `value`. Each line keeps
 /// its own line end; every other line keeps its bytes.
-std::string RewriteDirectiveText(std::string_view content, std::string_view directive, std::string_view value);
+std::string RewriteDirectiveText(
+    std::string_view content, std::string_view directive, std::string_view value);
 
 } // namespace larkspan

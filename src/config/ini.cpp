@@ -22,7 +22,7 @@ std::string ResolveIniPath(std::string_view file, std::string_view appDir)
 }
 
 std::string IniRead(std::string_view section, std::string_view key, std::string_view defaultValue,
-                    std::string_view file, std::string_view appDir)
+    std::string_view file, std::string_view appDir)
 {
     std::string content;
     if (!ReadWholeFile(NativePath(ResolveIniPath(file, appDir)), content).ok())
@@ -31,8 +31,8 @@ std::string IniRead(std::string_view section, std::string_view key, std::string_
     return value ? std::move(*value) : std::string(defaultValue);
 }
 
-Status IniWrite(std::string_view section, std::string_view key, std::string_view value,
-                std::string_view file, std::string_view appDir)
+Status IniWrite(std::string_view section, std::string_view key, std::string_view value, std::string_view file,
+    std::string_view appDir)
 {
     const std::string path = NativePath(ResolveIniPath(file, appDir));
     if (const std::optional<std::string> problem = IniWriteProblem(section, key, value))

@@ -34,9 +34,12 @@ bool SameName(std::string_view left, std::string_view right)
     return true;
 }
 
-enum class LineKind { Other, Section, Key };
+// Bare: a setting without '=' (my.ini's "skip-external-locking"); it never matches a key but,
+// like a key line, marks where a section's settings end.
+enum class LineKind { Other, Section, Key, Bare };
 
-struct ParsedLine {
+struct ParsedLine
+{
     LineKind kind = LineKind::Other;
     std::string_view name;
     std::size_t valueOffset = 0; ///< where the value starts, after '=' and blanks
@@ -55,14 +58,15 @@ ParsedLine ParseLine(std::string_view text)
     }
     const std::size_t equals = text.find('=', first);
     if (equals == std::string_view::npos)
-        return {};
+        return {text[first] == '#' ? LineKind::Other : LineKind::Bare, {}, 0};
     std::size_t valueOffset = text.find_first_not_of(kBlanks, equals + 1);
     if (valueOffset == std::string_view::npos)
         valueOffset = text.size();
     return {LineKind::Key, Trim(text.substr(first, equals - first)), valueOffset};
 }
 
-struct Location {
+struct Location
+{
     bool sectionFound = false;
     TextLine sectionLine;
     bool keyLineSeen = false;
@@ -91,15 +95,19 @@ Location Locate(std::string_view content, std::string_view section, std::string_
                 location.sectionFound = true;
                 location.sectionLine = line;
             }
-        } else if (parsed.kind == LineKind::Key && inside) {
-            if (SameName(parsed.name, key)) {
+        } else if (inside && parsed.kind != LineKind::Other) {
+            if (parsed.kind == LineKind::Key && SameName(parsed.name, key)) {
                 location.keyFound = true;
                 location.keyLine = line;
                 location.valueBegin = offset + parsed.valueOffset;
                 break;
             }
-            location.keyLineSeen = true;
-            location.lastKeyLine = line;
+            // '#' starts a comment in my.ini and older php.ini files: a new key goes above
+            // such trailing comments, as it goes above ';' ones.
+            if (!parsed.name.starts_with('#')) {
+                location.keyLineSeen = true;
+                location.lastKeyLine = line;
+            }
         }
     }
     return location;
@@ -129,10 +137,12 @@ std::optional<std::string> IniLookup(std::string_view content, std::string_view 
     const Location location = Locate(content, section, key);
     if (!location.keyFound)
         return std::nullopt;
-    return IniValueAsRead(content.substr(location.valueBegin, location.keyLine.textEnd - location.valueBegin));
+    return IniValueAsRead(
+        content.substr(location.valueBegin, location.keyLine.textEnd - location.valueBegin));
 }
 
-std::optional<std::string> IniWriteProblem(std::string_view section, std::string_view key, std::string_view value)
+std::optional<std::string> IniWriteProblem(
+    std::string_view section, std::string_view key, std::string_view value)
 {
     constexpr std::string_view kLineBreakOrNul("\r\n\0", 3);
     if (section.find_first_of(kLineBreakOrNul) != std::string_view::npos)
@@ -156,8 +166,8 @@ std::optional<std::string> IniWriteProblem(std::string_view section, std::string
     return std::nullopt;
 }
 
-std::string IniUpdate(std::string_view content, std::string_view section, std::string_view key,
-                      std::string_view value)
+std::string IniUpdate(
+    std::string_view content, std::string_view section, std::string_view key, std::string_view value)
 {
     section = Trim(section);
     key = Trim(key);

@@ -18,20 +18,23 @@ namespace larkspan {
 /// The value of `key` in `section`: trimmed of blanks and tabs, one outer pair of matching
 /// quotes removed; the text after '=' is taken whole (no inline comments). Empty when the key
 /// line holds nothing after '='; nullopt when the section or the key is missing.
-std::optional<std::string> IniLookup(std::string_view content, std::string_view section, std::string_view key);
+std::optional<std::string> IniLookup(
+    std::string_view content, std::string_view section, std::string_view key);
 
 /// Why `section`, `key` and `value` cannot be written so that they read back (a line break,
 /// a NUL, an empty name, '=' in a key, ']' in a section...), or nullopt when they can.
-std::optional<std::string> IniWriteProblem(std::string_view section, std::string_view key, std::string_view value);
+std::optional<std::string> IniWriteProblem(
+    std::string_view section, std::string_view key, std::string_view value);
 
 /// `content` with `key` in `section` set to `value`, which must have passed IniWriteProblem.
 /// An existing key keeps its line, spelling and spacing; only the text after "= " changes.
-/// A missing key is added as "key=value" after the last key line of its section (or after
-/// the section line); a missing section is added at the end. New lines take the content's
+/// A missing key is added as "key=value" after the last setting of its section (a key line or
+/// a bare word, not a '#' comment) or after the section line; a missing section is added at
+/// the end. New lines take the content's
 /// own line end. Every other byte stays, except that an unterminated last line before the
 /// insertion point gets a line end.
-std::string IniUpdate(std::string_view content, std::string_view section, std::string_view key,
-                      std::string_view value);
+std::string IniUpdate(
+    std::string_view content, std::string_view section, std::string_view key, std::string_view value);
 
 /// What IniLookup returns for a key line whose text after '=' is `raw`.
 std::string IniValueAsRead(std::string_view raw);

@@ -26,7 +26,7 @@ bool SameNameIgnoringCase(std::string_view left, std::string_view right)
 {
     return left.size() == right.size()
         && std::equal(left.begin(), left.end(), right.begin(),
-                      [](char a, char b) { return AsciiLower(a) == AsciiLower(b); });
+            [](char a, char b) { return AsciiLower(a) == AsciiLower(b); });
 }
 
 // The entry of `directory` whose name equals `name` but for letter case; the smallest such
@@ -71,7 +71,8 @@ std::string NativePath(std::string_view path)
         const std::string directory = resolved;
         if (!resolved.empty() && resolved.back() != '/')
             resolved += '/';
-        if (matching && component != "." && component != ".." && !EntryExists(resolved + std::string(component))) {
+        if (matching && component != "." && component != ".."
+            && !EntryExists(resolved + std::string(component))) {
             std::string other = FindIgnoringCase(directory, component);
             matching = !other.empty();
             resolved += matching ? other : std::string(component);

@@ -34,7 +34,9 @@ int FollowSymlinks(const std::string& path, std::string& target)
 {
     target = path;
     for (int hops = 0; hops < 40; ++hops) {
-        struct stat status {};
+        struct stat status
+        {
+        };
         if (::lstat(target.c_str(), &status) != 0 || !S_ISLNK(status.st_mode))
             return 0;
         std::string link(static_cast<std::size_t>(status.st_size > 0 ? status.st_size : 255) + 1, '\0');
@@ -67,7 +69,8 @@ int WriteAll(int descriptor, std::string_view content)
 std::string TemporaryName(const std::string& target)
 {
     static std::atomic<unsigned> counter {0};
-    const auto now = static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
+    const auto now
+        = static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
     const std::size_t slash = target.rfind('/');
     const std::string directory = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
     const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
@@ -86,7 +89,9 @@ Status ReadWholeFile(std::string_view path, std::string& content, bool& missing)
         missing = errno == ENOENT;
         return Failure(path, errno);
     }
-    struct stat status {};
+    struct stat status
+    {
+    };
     int error = ::fstat(descriptor, &status) != 0 ? errno : 0;
     if (error == 0 && S_ISDIR(status.st_mode))
         error = EISDIR;
@@ -124,7 +129,9 @@ Status WriteFileAtomically(std::string_view path, std::string_view content)
     if (const int error = FollowSymlinks(std::string(path), target); error != 0)
         return Failure(path, error);
 
-    struct stat original {};
+    struct stat original
+    {
+    };
     const bool exists = ::stat(target.c_str(), &original) == 0;
     if (!exists && errno != ENOENT)
         return Failure(path, errno);

@@ -8,7 +8,8 @@ namespace larkspan {
 
 /// One line of a text: [begin, textEnd) is its text, [textEnd, end) its line end, which is
 /// CR LF, CR, LF, or nothing for a last line that has none.
-struct TextLine {
+struct TextLine
+{
     std::size_t begin = 0;
     std::size_t textEnd = 0;
     std::size_t end = 0;
@@ -33,8 +34,7 @@ inline TextLine LineAt(std::string_view text, std::size_t begin)
 }
 
 /// Calls `visit(const TextLine&)` for every line of `text`, in order; an empty text has none.
-template<typename Visit>
-void ForEachLine(std::string_view text, Visit&& visit)
+template <typename Visit> void ForEachLine(std::string_view text, Visit&& visit)
 {
     for (std::size_t begin = 0; begin < text.size();) {
         const TextLine line = LineAt(text, begin);

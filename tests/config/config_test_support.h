@@ -16,7 +16,8 @@
 namespace larkspan::test {
 
 /// A fresh directory under the system's temporary directory, removed with everything in it.
-class TempDir final {
+class TempDir final
+{
 public:
     TempDir()
     {
@@ -64,12 +65,14 @@ inline std::string ReadBytes(const std::string& path)
 
 inline std::string DataFile(std::string_view name)
 {
-    return std::string(LARKSPAN_TEST_DATA) + "/config/" + std::string(name);
+    return std::string(LARKSPAN_SOURCE_DIR) + "/tests/data/config/" + std::string(name);
 }
 
 inline unsigned PermissionBits(const std::string& path)
 {
-    struct stat status {};
+    struct stat status
+    {
+    };
     ::stat(path.c_str(), &status);
     return status.st_mode & 07777;
 }

@@ -13,7 +13,8 @@ using test::ReadBytes;
 using test::TempDir;
 using test::WriteBytes;
 
-struct RewriteCase {
+struct RewriteCase
+{
     const char* name;
     std::string content;
     const char* directive;
@@ -33,14 +34,15 @@ TEST(RewriteDirectiveText, RewritesWholeWordDirectiveLines)
 {
     const RewriteCase cases[] = {
         {"plain line", "Listen 80\r\n", "Listen", "81", "Listen 81\r\n"},
-        {"indented by blanks moves to the first column", "    Listen 80\r\n", "Listen", "81", "Listen 81\r\n"},
+        {"indented by blanks moves to the first column", "    Listen 80\r\n", "Listen", "81",
+            "Listen 81\r\n"},
         {"commented out stays", "#Listen 12.34.56.78:80\r\n", "Listen", "81", "#Listen 12.34.56.78:80\r\n"},
         {"tab before name stays", "\tListen 80\r\n", "Listen", "81", "\tListen 80\r\n"},
         {"other case stays", "listen 80\r\n", "Listen", "81", "listen 80\r\n"},
         {"every match replaced", "Listen 80\r\nX 1\r\n<VirtualHost>\r\n  Listen 8080\r\n", "Listen", "81",
-         "Listen 81\r\nX 1\r\n<VirtualHost>\r\nListen 81\r\n"},
+            "Listen 81\r\nX 1\r\n<VirtualHost>\r\nListen 81\r\n"},
         {"longer word kept", "ListenBacklog 511\r\nServerNameX a\r\n", "Listen", "81",
-         "ListenBacklog 511\r\nServerNameX a\r\n"},
+            "ListenBacklog 511\r\nServerNameX a\r\n"},
         {"tab after name matches", "Listen\t80\r\n", "Listen", "81", "Listen 81\r\n"},
         {"name alone matches", "Listen\r\n", "Listen", "81", "Listen 81\r\n"},
         {"name alone at end of file", "Listen", "Listen", "81", "Listen 81\n"},
@@ -49,17 +51,17 @@ TEST(RewriteDirectiveText, RewritesWholeWordDirectiveLines)
         {"no match, nothing changes", "A 1\r\nB 2\r\nC 3\r\n", "Listen", "81", "A 1\r\nB 2\r\nC 3\r\n"},
         {"empty file stays empty", "", "Listen", "81", ""},
         {"LF-only file keeps its lines", "# x\nListen 80\nServerName a\n", "Listen", "81",
-         "# x\nListen 81\nServerName a\n"},
+            "# x\nListen 81\nServerName a\n"},
         {"LF-only first line holding the directive", "Listen 80\nDocumentRoot /x\n", "Listen", "81",
-         "Listen 81\nDocumentRoot /x\n"},
+            "Listen 81\nDocumentRoot /x\n"},
         {"CR-only line ends kept", "A 1\rListen 80\rB 2\r", "Listen", "81", "A 1\rListen 81\rB 2\r"},
         {"each line keeps its own line end", "A\r\nListen 80\nB\r", "Listen", "81", "A\r\nListen 81\nB\r"},
         {"quoted value used as given", "DocumentRoot \"C:/old\"\r\n", "DocumentRoot", "\"D:/www\"",
-         "DocumentRoot \"D:/www\"\r\n"},
+            "DocumentRoot \"D:/www\"\r\n"},
         {"byte-order mark line is not a directive line", "\xEF\xBB\xBFListen 80\n", "Listen", "81",
-         "\xEF\xBB\xBFListen 80\n"},
+            "\xEF\xBB\xBFListen 80\n"},
         {"non-UTF-8 and NUL bytes pass through", "\xff\x00\xfe\nListen 1\n"s, "Listen", "81",
-         "\xff\x00\xfe\nListen 81\n"s},
+            "\xff\x00\xfe\nListen 81\n"s},
     };
     for (const RewriteCase& c : cases)
         EXPECT_EQ(Rewritten(c), c.expected) << c.name;
@@ -71,7 +73,8 @@ TEST(RewriteDirectiveText, HandlesATenMegabyteLine)
     EXPECT_EQ(RewriteDirectiveText(big, "Listen", "81"), "Listen 81\nX\n");
 }
 
-class RewriteDirectiveFile : public ::testing::Test {
+class RewriteDirectiveFile : public ::testing::Test
+{
 protected:
     TempDir m_dir;
 };
@@ -105,7 +108,8 @@ TEST_F(RewriteDirectiveFile, FailsWithoutChangingAnything)
     ::chmod(readOnly.c_str(), 0444);
     std::filesystem::create_directory(m_dir / "dir.conf");
 
-    struct Case {
+    struct Case
+    {
         std::string file;
         const char* directive;
         const char* value;
@@ -116,7 +120,8 @@ TEST_F(RewriteDirectiveFile, FailsWithoutChangingAnything)
         {readOnly, "Listen", "81", readOnly + ": Permission denied"},
         {m_dir / "dir.conf", "Listen", "81", m_dir / "dir.conf: Is a directory"},
         {readOnly, "", "81", readOnly + ": the directive name is empty"},
-        {readOnly, "Listen", "81\nLoadModule x", readOnly + ": the value of Listen holds a line break or NUL"},
+        {readOnly, "Listen", "81\nLoadModule x",
+            readOnly + ": the value of Listen holds a line break or NUL"},
     };
     for (const Case& c : cases) {
         const Status status = RewriteDirective(c.file, c.directive, c.value);

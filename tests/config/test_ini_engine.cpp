@@ -1,14 +1,14 @@
 #include "ini_engine.h"
 
 #include <gtest/gtest.h>
-
 #include <optional>
 #include <string>
 
 namespace larkspan {
 namespace {
 
-struct LookupCase {
+struct LookupCase
+{
     const char* name;
     std::string content;
     const char* section;
@@ -48,7 +48,7 @@ TEST(IniLookup, FindsValuesAsTheProfileFunctionsDo)
         {"UTF-8 byte-order mark skipped", "\xEF\xBB\xBF[a]\nk=1\n", "a", "k", "1"},
         {"long value not cut", "[a]\nk=" + std::string(200, 'x') + "\n", "a", "k", std::string(200, 'x')},
         {"multi-byte value whole", "[a]\nk=" + std::string(100, 'x') + "中文\n", "a", "k",
-         std::string(100, 'x') + "中文"},
+            std::string(100, 'x') + "中文"},
         {"non-UTF-8 bytes kept", "[a]\nk=\xff\xfe\x80\n", "a", "k", "\xff\xfe\x80"},
         {"NUL bytes in value kept", std::string("[a]\nk=a\0b\n", 10), "a", "k", std::string("a\0b", 3)},
         {"empty key asked", "[a]\n=1\n", "a", "", std::nullopt},
@@ -58,7 +58,8 @@ TEST(IniLookup, FindsValuesAsTheProfileFunctionsDo)
         EXPECT_EQ(IniLookup(c.content, c.section, c.key), c.expected) << c.name;
 }
 
-struct UpdateCase {
+struct UpdateCase
+{
     const char* name;
     std::string content;
     const char* section;
@@ -71,19 +72,23 @@ TEST(IniUpdate, ChangesOnlyWhatItMust)
 {
     const UpdateCase cases[] = {
         {"value replaced in place, spelling and spacing kept", "[php]\r\nUpload_Max = 2M  \r\nx=1\r\n", "PHP",
-         "upload_max", "8M", "[php]\r\nUpload_Max = 8M\r\nx=1\r\n"},
+            "upload_max", "8M", "[php]\r\nUpload_Max = 8M\r\nx=1\r\n"},
         {"comment line kept, key after it changed",
-         "[PHP]\n; upload_max_filesize = 16M\nupload_max_filesize = 2M\n", "PHP", "upload_max_filesize", "8M",
-         "[PHP]\n; upload_max_filesize = 16M\nupload_max_filesize = 8M\n"},
+            "[PHP]\n; upload_max_filesize = 16M\nupload_max_filesize = 2M\n", "PHP", "upload_max_filesize",
+            "8M", "[PHP]\n; upload_max_filesize = 16M\nupload_max_filesize = 8M\n"},
         {"empty old value", "[a]\nk=\nj=1\n", "a", "k", "v", "[a]\nk=v\nj=1\n"},
         {"empty new value", "[a]\nk=v\n", "a", "k", "", "[a]\nk=\n"},
         {"first duplicate changed", "[a]\nk=1\nk=2\n", "a", "k", "3", "[a]\nk=3\nk=2\n"},
         {"missing key after last key line, before blank lines and comments",
-         "[a]\r\nj=1\r\n\r\n; about b\r\n[b]\r\nk=2\r\n", "a", "k", "v",
-         "[a]\r\nj=1\r\nk=v\r\n\r\n; about b\r\n[b]\r\nk=2\r\n"},
+            "[a]\r\nj=1\r\n\r\n; about b\r\n[b]\r\nk=2\r\n", "a", "k", "v",
+            "[a]\r\nj=1\r\nk=v\r\n\r\n; about b\r\n[b]\r\nk=2\r\n"},
+        {"bare setting counts as the section's last setting", "[mysql]\nno-auto-rehash\n\n[x]\n", "mysql",
+            "default-character-set", "utf8", "[mysql]\nno-auto-rehash\ndefault-character-set=utf8\n\n[x]\n"},
+        {"hash comments after the last key stay below it", "[a]\nj=1\n# k=0\n# about b\n[b]\n", "a", "k", "2",
+            "[a]\nj=1\nk=2\n# k=0\n# about b\n[b]\n"},
         {"missing key in section without keys", "[a]\n; c\n[b]\n", "a", "k", "v", "[a]\nk=v\n; c\n[b]\n"},
         {"missing key goes to first duplicate section", "[a]\nj=1\n[a]\nk=2\n", "A", "k", "3",
-         "[a]\nj=1\nk=3\n[a]\nk=2\n"},
+            "[a]\nj=1\nk=3\n[a]\nk=2\n"},
         {"unterminated last key line ended first", "[a]\r\nj=1", "a", "k", "v", "[a]\r\nj=1\r\nk=v\r\n"},
         {"missing section appended", "[a]\nj=1\n", "b", "k", "v", "[a]\nj=1\n[b]\nk=v\n"},
         {"missing section after unterminated line", "[a]\rj=1", "b", "k", "v", "[a]\rj=1\r[b]\rk=v\r"},
@@ -92,7 +97,7 @@ TEST(IniUpdate, ChangesOnlyWhatItMust)
         {"byte-order mark kept", "\xEF\xBB\xBF[a]\nk=1\n", "a", "k", "2", "\xEF\xBB\xBF[a]\nk=2\n"},
         {"byte-order mark only", "\xEF\xBB\xBF", "a", "k", "v", "\xEF\xBB\xBF[a]\nk=v\n"},
         {"long value written whole", "[a]\nk=1\n", "a", "k", "0123456789012345678901234567890123456789",
-         "[a]\nk=0123456789012345678901234567890123456789\n"},
+            "[a]\nk=0123456789012345678901234567890123456789\n"},
         {"arguments trimmed", "", " a ", "\tk ", "v", "[a]\nk=v\n"},
     };
     for (const UpdateCase& c : cases) {
@@ -120,7 +125,8 @@ TEST(IniUpdate, SurvivesGarbageAndHugeLines)
 
 TEST(IniWriteProblem, RefusesWhatWouldNotReadBack)
 {
-    struct Case {
+    struct Case
+    {
         const char* name;
         std::string section, key, value;
         bool refused;

@@ -14,7 +14,8 @@ using test::WriteBytes;
 
 TEST(ResolveIniPath, AppliesThePathRule)
 {
-    struct Case {
+    struct Case
+    {
         const char* file;
         const char* appDir;
         const char* expected;
@@ -45,7 +46,8 @@ TEST(NativePath, MapsWindowsPathsCaseInsensitively)
     WriteBytes(dir / "www/Index.html", "");
     WriteBytes(dir / "www/index.HTML", "");
 
-    struct Case {
+    struct Case
+    {
         std::string windows;
         std::string native;
     };
@@ -64,7 +66,8 @@ TEST(NativePath, MapsWindowsPathsCaseInsensitively)
         EXPECT_EQ(NativePath(c.windows), c.native) << c.windows;
 }
 
-class IniFileTest : public ::testing::Test {
+class IniFileTest : public ::testing::Test
+{
 protected:
     TempDir m_dir;
     std::string ini(std::string_view name) const { return m_dir / name; }
@@ -92,7 +95,8 @@ TEST_F(IniFileTest, ReportsFailuresWithPathAndReason)
     WriteBytes(ini("ro.ini"), "[a]\nk=1\n");
     ::chmod(ini("ro.ini").c_str(), 0444);
 
-    struct Case {
+    struct Case
+    {
         const char* file;
         const char* value;
         std::string expected;

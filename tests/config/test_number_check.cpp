@@ -7,7 +7,8 @@ namespace {
 
 TEST(WholeNumberCheck, SortsTextsIntoThreeOutcomes)
 {
-    struct Case {
+    struct Case
+    {
         const char* text;
         NumberCheck expected;
     };

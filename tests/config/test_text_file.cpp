@@ -17,7 +17,8 @@ using test::WriteBytes;
 
 TEST(WriteTextFile, EndsTheLastLineOnceAndNeverAddsAnEmptyLine)
 {
-    struct Case {
+    struct Case
+    {
         const char* name;
         std::string text;
         std::string written;
@@ -69,7 +70,8 @@ TEST(WriteFileAtomically, ReportsFailuresAndLeavesTheOriginal)
     std::filesystem::create_directory(dir / "a-directory");
     WriteBytes(dir / "plain", "x");
 
-    struct Case {
+    struct Case
+    {
         std::string path;
         std::string expected;
     };
