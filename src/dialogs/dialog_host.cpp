@@ -2,6 +2,11 @@
 
 #include "desktop.h"
 #include "fabout.h"
+#include "fapache.h"
+#include "fmysql.h"
+#include "fphp.h"
+#include "qt_program_runner.h"
+#include "zhanform.h"
 
 namespace larkspan {
 
@@ -14,11 +19,40 @@ WidgetDialogHost::WidgetDialogHost(ConfigFiles& files, Launcher& launcher, Messa
 
 WidgetDialogHost::~WidgetDialogHost() = default;
 
-// Placeholders until the dialogs land.
-void WidgetDialogHost::ShowApacheSettings() { }
-void WidgetDialogHost::ShowPhpSettings() { }
-void WidgetDialogHost::ShowMySqlSettings() { }
-void WidgetDialogHost::ShowSiteManagement() { }
+// The settings dialogs are created once; Form_Load at every opening reads the files afresh.
+void WidgetDialogHost::ShowApacheSettings()
+{
+    if (!m_apache)
+        m_apache = std::make_unique<fapache>(m_files, m_messages);
+    m_apache->Form_Load();
+    m_apache->exec();
+}
+
+void WidgetDialogHost::ShowPhpSettings()
+{
+    if (!m_php)
+        m_php = std::make_unique<fphp>(m_files, m_messages);
+    m_php->Form_Load();
+    m_php->exec();
+}
+
+void WidgetDialogHost::ShowMySqlSettings()
+{
+    if (!m_mysql) {
+        m_runner = std::make_unique<QtProgramRunner>();
+        m_mysql = std::make_unique<fmysql>(m_files, m_launcher, m_messages, *m_runner);
+    }
+    m_mysql->Form_Load();
+    m_mysql->exec();
+}
+
+void WidgetDialogHost::ShowSiteManagement()
+{
+    if (!m_sites)
+        m_sites = std::make_unique<zhanform>(m_files, m_messages);
+    m_sites->Form_Load();
+    m_sites->exec();
+}
 void WidgetDialogHost::ShowAbout()
 {
     // The dialog keeps no state, so a fresh one per opening is the same as reloading it.

@@ -11,6 +11,11 @@ namespace larkspan {
 class ConfigFiles;
 class Launcher;
 class MessageBoxes;
+class QtProgramRunner;
+class fapache;
+class fmysql;
+class fphp;
+class zhanform;
 
 /// Owns the settings and About dialogs: each is created on first use and shown modally; every
 /// opening reloads it.
@@ -29,6 +34,11 @@ private:
     ConfigFiles& m_files;
     Launcher& m_launcher;
     MessageBoxes& m_messages;
+    std::unique_ptr<QtProgramRunner> m_runner;
+    std::unique_ptr<fapache> m_apache;
+    std::unique_ptr<fphp> m_php;
+    std::unique_ptr<fmysql> m_mysql;
+    std::unique_ptr<zhanform> m_sites;
 };
 
 } // namespace larkspan

@@ -1,0 +1,82 @@
+#include "fapache.h"
+
+#include "form_layout.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace larkspan {
+
+namespace {
+
+using K = ControlKind;
+
+// clang-format off
+constexpr ControlSpec kLayout[] = {
+    {"Frame1",   K::Frame,   "",       "Apache设置",  240,  240, 4815, 2655, -1},
+    {"Label1",   K::Label,   "Frame1", "端口：",      240,  390, 1155,  255, -1},
+    {"listen",   K::TextBox, "Frame1", "",           1440,  360,  855,  270,  0},
+    {"Label2",   K::Label,   "Frame1", "网站目录：",  240,  750, 1155,  255, -1},
+    {"root",     K::TextBox, "Frame1", "",           1440,  720, 1935,  270,  1},
+    {"Command3", K::Button,  "Frame1", "浏览",       3600,  720,  615,  255,  2},
+    {"Label3",   K::Label,   "Frame1", "网站名称：",  240, 1230, 1155,  255, -1},
+    {"sname",    K::TextBox, "Frame1", "",           1440, 1200, 2775,  270,  3},
+    {"Label4",   K::Label,   "Frame1", "站长信箱：",  240, 1710, 1155,  255, -1},
+    {"admin",    K::TextBox, "Frame1", "",           1440, 1680, 2775,  270,  4},
+    {"Label5",   K::Label,   "Frame1", "默认首页：",  240, 2190, 1155,  255, -1},
+    {"index",    K::TextBox, "Frame1", "",           1440, 2160, 2775,  270,  5},
+    {"Command2", K::Button,  "",       "取消",       2760, 3000,  855,  375,  6},
+    {"Command1", K::Button,  "",       "确定",       3960, 3000,  855,  375,  7},
+};
+// clang-format on
+
+QString SystemFolderPicker(QWidget* owner, const QString& prompt)
+{
+    return QDir::toNativeSeparators(QFileDialog::getExistingDirectory(owner, prompt));
+}
+
+} // namespace
+
+fapache::fapache(ConfigFiles& files, MessageBoxes& messages, QWidget* parent)
+    : QDialog(parent)
+    , m_settings(files, messages)
+    , m_pickFolder(SystemFolderPicker)
+{
+    const auto controls = BuildForm(this, "Apache设置", 5280, 3420, kLayout);
+    m_listen = static_cast<QLineEdit*>(controls.value("listen"));
+    m_root = static_cast<QLineEdit*>(controls.value("root"));
+    m_sname = static_cast<QLineEdit*>(controls.value("sname"));
+    m_admin = static_cast<QLineEdit*>(controls.value("admin"));
+    m_index = static_cast<QLineEdit*>(controls.value("index"));
+    connect(static_cast<QPushButton*>(controls.value("Command1")), &QPushButton::clicked, this, &fapache::Command1_Click);
+    connect(static_cast<QPushButton*>(controls.value("Command2")), &QPushButton::clicked, this, &fapache::Command2_Click);
+    connect(static_cast<QPushButton*>(controls.value("Command3")), &QPushButton::clicked, this, &fapache::Command3_Click);
+}
+
+void fapache::Form_Load()
+{
+    const ApacheFields loaded = m_settings.Load();
+    m_listen->setText(QString::fromStdString(loaded.listen));
+    m_admin->setText(QString::fromStdString(loaded.admin));
+    m_sname->setText(QString::fromStdString(loaded.sname));
+    m_root->setText(QString::fromStdString(loaded.root));
+    m_index->setText(QString::fromStdString(loaded.index));
+    m_listen->setFocus();
+}
+
+void fapache::Command1_Click()
+{
+    const ApacheFields fields {m_listen->text().toStdString(), m_root->text().toStdString(),
+                               m_sname->text().toStdString(), m_admin->text().toStdString(),
+                               m_index->text().toStdString()};
+    if (m_settings.Save(fields))
+        accept();
+}
+
+void fapache::Command2_Click() { reject(); }
+
+void fapache::Command3_Click() { m_root->setText(m_pickFolder(this, QString::fromUtf8("请选择网站的目录"))); }
+
+} // namespace larkspan

@@ -1,0 +1,99 @@
+#include "fmysql.h"
+
+#include "form_layout.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace larkspan {
+
+namespace {
+
+using K = ControlKind;
+
+// clang-format off
+constexpr ControlSpec kLayout[] = {
+    {"Frame1",      K::Frame,   "",       "MySQL设置",               120,  120, 4440, 1815, -1},
+    {"Label1",      K::Label,   "Frame1", "端口：",                  120,  420,  615,  255, -1},
+    {"port",        K::TextBox, "Frame1", "",                        720,  360,  855,  300,  0},
+    {"Label2",      K::Label,   "Frame1", "最大连接数：",            1800,  420, 1095,  255, -1},
+    {"connections", K::TextBox, "Frame1", "",                       2940,  360, 1215,  300,  3},
+    {"Label3",      K::Label,   "Frame1", "字符集：",                120,  900,  615,  255, -1},
+    {"character",   K::List,    "Frame1", "utf8|gb2312|gbk|latin1",  720,  840, 1095,  315,  1},
+    {"Label4",      K::Label,   "Frame1", "数据库引擎：",            1800,  900, 1095,  255, -1},
+    {"engine",      K::List,    "Frame1", "INNODB|MyISAM",          2940,  840, 1215,  315,  2},
+    {"Command1",    K::Button,  "Frame1", "确定",                   1800, 1320, 1095,  375,  4},
+    {"Command2",    K::Button,  "Frame1", "取消",                   3060, 1320, 1095,  375,  5},
+    {"Frame2",      K::Frame,   "",       "修改MySQL密码",           120, 2040, 4440, 1635, -1},
+    {"Label5",      K::Label,   "Frame2", "原密码：",                120,  420,  735,  255, -1},
+    {"oldpwd",      K::TextBox, "Frame2", "",                        840,  360, 1335,  300,  6},
+    {"Label6",      K::Label,   "Frame2", "新密码：",               2280,  420,  735,  255, -1},
+    {"newpwd",      K::TextBox, "Frame2", "",                       3000,  360, 1335,  300,  7},
+    {"Label7",      K::Label,   "Frame2", "Larkspan默认密码为qlwv",  120, 1020, 2895,  255, -1},
+    {"Command3",    K::Button,  "Frame2", "确定",                   3240,  960, 1095,  375,  8},
+};
+// clang-format on
+
+} // namespace
+
+fmysql::fmysql(ConfigFiles& files, Launcher& launcher, MessageBoxes& messages, ProgramRunner& runner, QWidget* parent)
+    : QDialog(parent)
+    , m_settings(files, messages)
+    , m_password(files, launcher, messages, runner)
+{
+    const auto controls = BuildForm(this, "MySQL设置", 4680, 3795, kLayout);
+    m_port = static_cast<QLineEdit*>(controls.value("port"));
+    m_connections = static_cast<QLineEdit*>(controls.value("connections"));
+    m_engine = static_cast<QComboBox*>(controls.value("engine"));
+    m_character = static_cast<QComboBox*>(controls.value("character"));
+    m_oldpwd = static_cast<QLineEdit*>(controls.value("oldpwd"));
+    m_newpwd = static_cast<QLineEdit*>(controls.value("newpwd"));
+    m_command3 = static_cast<QPushButton*>(controls.value("Command3"));
+    connect(static_cast<QPushButton*>(controls.value("Command1")), &QPushButton::clicked, this, &fmysql::Command1_Click);
+    connect(static_cast<QPushButton*>(controls.value("Command2")), &QPushButton::clicked, this, &fmysql::Command2_Click);
+    connect(m_command3, &QPushButton::clicked, this, &fmysql::Command3_Click);
+}
+
+void fmysql::Form_Load()
+{
+    const MySqlFields loaded = m_settings.Load();
+    m_character->setCurrentIndex(m_character->findText(QString::fromStdString(loaded.character)));
+    m_engine->setCurrentIndex(m_engine->findText(QString::fromStdString(loaded.engine)));
+    m_port->setText(QString::fromStdString(loaded.port));
+    m_connections->setText(QString::fromStdString(loaded.connections));
+    // A change still running from an earlier opening keeps its fields until it reports.
+    if (m_command3->isEnabled()) {
+        m_oldpwd->clear();
+        m_newpwd->clear();
+    }
+    m_port->setFocus();
+}
+
+void fmysql::Command1_Click()
+{
+    const MySqlFields fields {m_port->text().toStdString(), m_connections->text().toStdString(),
+                              m_engine->currentText().toStdString(), m_character->currentText().toStdString()};
+    if (m_settings.Save(fields))
+        accept();
+}
+
+void fmysql::Command2_Click() { reject(); }
+
+void fmysql::Command3_Click()
+{
+    // One change at a time: the button waits for the client to finish.
+    m_command3->setEnabled(false);
+    const bool started = m_password.Start(m_oldpwd->text().toStdString(), m_newpwd->text().toStdString(),
+                                          [this](bool clearFields) {
+                                              if (clearFields) {
+                                                  m_oldpwd->clear();
+                                                  m_newpwd->clear();
+                                              }
+                                              m_command3->setEnabled(true);
+                                          });
+    if (!started)
+        m_command3->setEnabled(true);
+}
+
+} // namespace larkspan

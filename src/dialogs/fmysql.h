@@ -1,0 +1,38 @@
+#pragma once
+
+#include "mysql_settings.h"
+#include "password_change.h"
+
+#include <QDialog>
+
+class QComboBox;
+class QLineEdit;
+class QPushButton;
+
+namespace larkspan {
+
+/// The MySQL settings dialog with its root-password group.
+class fmysql final : public QDialog {
+    Q_OBJECT
+public:
+    fmysql(ConfigFiles& files, Launcher& launcher, MessageBoxes& messages, ProgramRunner& runner,
+           QWidget* parent = nullptr);
+
+    void Form_Load();
+    void Command1_Click();
+    void Command2_Click();
+    void Command3_Click();
+
+private:
+    MySqlSettings m_settings;
+    PasswordChange m_password;
+    QLineEdit* m_port;
+    QLineEdit* m_connections;
+    QComboBox* m_engine;
+    QComboBox* m_character;
+    QLineEdit* m_oldpwd;
+    QLineEdit* m_newpwd;
+    QPushButton* m_command3;
+};
+
+} // namespace larkspan

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "php_settings.h"
+
+#include <QDialog>
+
+class QComboBox;
+class QLineEdit;
+
+namespace larkspan {
+
+/// The PHP settings dialog.
+class fphp final : public QDialog {
+    Q_OBJECT
+public:
+    fphp(ConfigFiles& files, MessageBoxes& messages, QWidget* parent = nullptr);
+
+    void Form_Load();
+    void Command1_Click();
+    void Command2_Click();
+
+private:
+    PhpSettings m_settings;
+    QComboBox* m_short;
+    QComboBox* m_buffer;
+    QComboBox* m_safe;
+    QComboBox* m_display;
+    QComboBox* m_register;
+    QLineEdit* m_maxTime;
+    QLineEdit* m_uploadFile;
+};
+
+} // namespace larkspan

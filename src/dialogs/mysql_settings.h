@@ -1,0 +1,50 @@
+#pragma once
+
+#include "config_files.h"
+#include "messages.h"
+
+#include <array>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace larkspan {
+
+/// The MySQL settings group's fields; a list with no selection holds the empty text.
+struct MySqlFields {
+    std::string port;
+    std::string connections;
+    std::string engine;
+    std::string character;
+    bool operator==(const MySqlFields&) const = default;
+};
+
+inline constexpr std::array<std::string_view, 2> kStorageEngines {"INNODB", "MyISAM"};
+inline constexpr std::array<std::string_view, 4> kCharacterSets {"utf8", "gb2312", "gbk", "latin1"};
+
+/// `content` without the lines that set `key` in any section named `section` (names compared
+/// without letter case; '-' and '_' in key names are the same, as the server reads them). Returns
+/// nullopt when there is no such line.
+std::optional<std::string> WithoutOptionLines(std::string_view content, std::string_view section, std::string_view key);
+
+/// Loading and saving of the MySQL settings: Larkspan.ini [MySQL] is the record, my.ini only
+/// receives single keys.
+class MySqlSettings final {
+public:
+    MySqlSettings(ConfigFiles& files, MessageBoxes& messages);
+
+    /// Reads Larkspan.ini afresh. The engine shows "INNODB" only for that exact text; a character
+    /// set that is none of the list's entries shows as no selection (the empty text).
+    MySqlFields Load();
+    /// Checks the numbers, writes what changed and tells the user. Returns whether the dialog may
+    /// close.
+    bool Save(const MySqlFields& fields);
+
+private:
+    ConfigFiles& m_files;
+    MessageBoxes& m_messages;
+    std::string m_optionPath;
+    MySqlFields m_loaded;
+};
+
+} // namespace larkspan

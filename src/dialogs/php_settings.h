@@ -1,0 +1,41 @@
+#pragma once
+
+#include "config_files.h"
+#include "messages.h"
+
+#include <string>
+
+namespace larkspan {
+
+/// The PHP settings dialog's fields: the switches hold the selected entry ("On" or "Off").
+struct PhpFields {
+    std::string shortOpenTag;
+    std::string outputBuffering;
+    std::string safeMode;
+    std::string displayErrors;
+    std::string registerGlobals;
+    std::string maxTime;
+    std::string uploadFile;
+    bool operator==(const PhpFields&) const = default;
+};
+
+/// Loading and saving of the PHP settings: Larkspan.ini [PHP] is the record, php.ini [PHP] only
+/// receives single keys.
+class PhpSettings final {
+public:
+    PhpSettings(ConfigFiles& files, MessageBoxes& messages);
+
+    /// Reads Larkspan.ini afresh. A switch shows "On" only for the exact text "On".
+    PhpFields Load();
+    /// Checks the numbers, writes what changed and tells the user. Returns whether the dialog
+    /// may close.
+    bool Save(const PhpFields& fields);
+
+private:
+    ConfigFiles& m_files;
+    MessageBoxes& m_messages;
+    std::string m_configPath;
+    PhpFields m_loaded;
+};
+
+} // namespace larkspan

@@ -1,0 +1,77 @@
+#include "qt_program_runner.h"
+
+#include "native_path.h"
+
+#include <QProcess>
+#include <QTimer>
+
+#include <memory>
+
+namespace larkspan {
+
+QtProgramRunner::QtProgramRunner(QObject* parent)
+    : QObject(parent)
+{
+}
+
+QtProgramRunner::~QtProgramRunner()
+{
+    for (auto* process : findChildren<QProcess*>()) {
+        process->disconnect();
+        process->kill();
+        process->waitForFinished(1000);
+    }
+}
+
+void QtProgramRunner::Run(const Command& command, std::chrono::milliseconds timeLimit,
+                          std::function<void(const RunResult&)> done)
+{
+    auto* process = new QProcess(this);
+    process->setProgram(QString::fromStdString(NativePath(command.program)));
+    QStringList arguments;
+    for (const auto& argument : command.arguments)
+        arguments << QString::fromStdString(argument.kind == Argument::Kind::Path ? NativePath(argument.text)
+                                                                                   : argument.text);
+    process->setArguments(arguments);
+    process->setStandardInputFile(QProcess::nullDevice());
+
+    auto* timer = new QTimer(process);
+    timer->setSingleShot(true);
+    auto timedOut = std::make_shared<bool>(false);
+    auto report = std::make_shared<std::function<void(const RunResult&)>>(std::move(done));
+    const auto finish = [process, report](const RunResult& result) {
+        process->disconnect();
+        process->deleteLater();
+        if (*report) {
+            auto callback = std::move(*report);
+            *report = nullptr;
+            callback(result);
+        }
+    };
+
+    connect(timer, &QTimer::timeout, process, [process, timedOut] {
+        *timedOut = true;
+        process->kill();
+    });
+    connect(process, &QProcess::errorOccurred, process, [process, command, finish](QProcess::ProcessError error) {
+        if (error == QProcess::FailedToStart)
+            finish({RunResult::Outcome::NotStarted, -1, command.program + ": " + process->errorString().toStdString()});
+    });
+    connect(process, &QProcess::finished, process, [process, timedOut, finish](int exitCode, QProcess::ExitStatus status) {
+        QByteArray output = process->readAllStandardError();
+        if (output.trimmed().isEmpty())
+            output = process->readAllStandardOutput();
+        RunResult result {RunResult::Outcome::Exited, exitCode, output.toStdString()};
+        if (*timedOut)
+            result.outcome = RunResult::Outcome::TimedOut;
+        else if (status == QProcess::CrashExit)
+            result.outcome = RunResult::Outcome::Crashed;
+        finish(result);
+    });
+
+    process->start();
+    if (process->state() != QProcess::NotRunning || *report)
+        timer->start(timeLimit);
+}
+
+} // namespace larkspan

@@ -1,0 +1,83 @@
+#include "zhanform.h"
+
+#include "form_layout.h"
+
+#include <QEvent>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTextCursor>
+
+namespace larkspan {
+
+namespace {
+
+using K = ControlKind;
+
+// clang-format off
+constexpr ControlSpec kLayout[] = {
+    {"Label3",   K::Label,         "", "",                                             240,  240, 2175, 1455, -1},
+    {"Label2",   K::Label,         "", "示\n例",                                       2520,  600,  255,  615, -1},
+    {"Text1",    K::MultiLineText, "", "",                                            2880,  240, 3495, 1455,  0},
+    {"Label1",   K::Label,         "", "请复制示例内容填到下面的框中做相应修改后保存",  240, 1920, 5775,  255, -1},
+    {"host",     K::MultiLineText, "", "",                                             240, 2280, 6135, 4095,  1},
+    {"Command2", K::Button,        "", "取消",                                        2880, 6480, 1095,  375,  2},
+    {"Command1", K::Button,        "", "保存",                                        4440, 6480, 1095,  375,  3},
+};
+// clang-format on
+
+// The editor works with CR LF line ends; the text widgets with LF.
+QString ForDisplay(const std::string& text) { return QString::fromStdString(text).replace(QLatin1String("\r\n"), QLatin1String("\n")); }
+std::string FromDisplay(const QString& text)
+{
+    return QString(text).replace(QLatin1Char('\n'), QLatin1String("\r\n")).toStdString();
+}
+
+} // namespace
+
+zhanform::zhanform(ConfigFiles& files, MessageBoxes& messages, QWidget* parent)
+    : QDialog(parent)
+    , m_hosts(files, messages)
+{
+    const auto controls = BuildForm(this, "站点管理", 6675, 7080, kLayout);
+    m_label3 = static_cast<QLabel*>(controls.value("Label3"));
+    m_label3->setWordWrap(false);
+    m_text1 = static_cast<QPlainTextEdit*>(controls.value("Text1"));
+    m_text1->setLineWrapMode(QPlainTextEdit::NoWrap);
+    m_host = static_cast<QPlainTextEdit*>(controls.value("host"));
+    m_host->setLineWrapMode(QPlainTextEdit::NoWrap);
+    m_text1->viewport()->installEventFilter(this);
+    connect(static_cast<QPushButton*>(controls.value("Command1")), &QPushButton::clicked, this, &zhanform::Command1_Click);
+    connect(static_cast<QPushButton*>(controls.value("Command2")), &QPushButton::clicked, this, &zhanform::Command2_Click);
+}
+
+void zhanform::Form_Load()
+{
+    m_text1->setPlainText(ForDisplay(VirtualHosts::ExampleBlock()));
+    m_label3->setText(ForDisplay(VirtualHosts::Explanation()));
+    m_host->setPlainText(ForDisplay(m_hosts.Load()));
+    m_host->setFocus();
+}
+
+void zhanform::Command1_Click()
+{
+    if (m_hosts.Save(FromDisplay(m_host->toPlainText())))
+        accept();
+}
+
+void zhanform::Command2_Click() { reject(); }
+
+void zhanform::Text1_Click() { m_text1->selectAll(); }
+
+bool zhanform::eventFilter(QObject* watched, QEvent* event)
+{
+    // A click ends with the button's release; selecting then keeps the press from undoing it.
+    if (watched == m_text1->viewport() && event->type() == QEvent::MouseButtonRelease) {
+        const bool handled = QDialog::eventFilter(watched, event);
+        Text1_Click();
+        return handled;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+} // namespace larkspan

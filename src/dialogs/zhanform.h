@@ -1,0 +1,33 @@
+#pragma once
+
+#include "virtual_hosts.h"
+
+#include <QDialog>
+
+class QLabel;
+class QPlainTextEdit;
+
+namespace larkspan {
+
+/// The virtual-host editor.
+class zhanform final : public QDialog {
+    Q_OBJECT
+public:
+    zhanform(ConfigFiles& files, MessageBoxes& messages, QWidget* parent = nullptr);
+
+    void Form_Load();
+    void Command1_Click();
+    void Command2_Click();
+    void Text1_Click();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    VirtualHosts m_hosts;
+    QLabel* m_label3;
+    QPlainTextEdit* m_text1;
+    QPlainTextEdit* m_host;
+};
+
+} // namespace larkspan

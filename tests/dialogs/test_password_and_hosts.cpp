@@ -1,0 +1,200 @@
+// The root-password change and the virtual-host editor without widgets.
+#include "fake_config_files.h"
+#include "fake_launcher.h"
+#include "fake_messages.h"
+#include "fake_program_runner.h"
+#include "password_change.h"
+#include "virtual_hosts.h"
+
+#include <gtest/gtest.h>
+
+namespace larkspan {
+namespace {
+
+const std::string kChanged = "MySQL密码已经修改！\r\n\r\n接下来，请输入新密码，测试一下密码是否修改成功。\r\n\r\n"
+                             "请修改phpMyAdmin配置文件,否则phpMyAdmin无法连接MySQL";
+
+struct PasswordFixture : testing::Test {
+    FakeConfigFiles files {"D:\\bundle"};
+    FakeLauncher launcher;
+    FakeMessages messages;
+    FakeProgramRunner runner;
+    PasswordChange change {files, launcher, messages, runner, std::chrono::seconds(7)};
+    std::vector<bool> finished;
+
+    bool Start(const std::string& oldPassword, const std::string& newPassword)
+    {
+        return change.Start(oldPassword, newPassword, [this](bool clear) { finished.push_back(clear); });
+    }
+};
+
+TEST_F(PasswordFixture, DecliningRunsNothing)
+{
+    messages.answers = {false};
+    EXPECT_FALSE(Start("qlwv", "new"));
+    EXPECT_EQ(messages.asked, std::vector<std::string> {"你确定要修改密码？？"});
+    EXPECT_TRUE(runner.runs.empty());
+    EXPECT_TRUE(messages.shown.empty());
+    EXPECT_TRUE(finished.empty());
+}
+
+TEST_F(PasswordFixture, PasswordsTravelAsSeparateArgumentsExactlyAsTyped)
+{
+    const std::pair<std::string, std::string> rows[] = {
+        {"qlwv", "new"},
+        {"", ""},
+        {"a b", "it's \"q\""},
+        {"$HOME;rm -rf /", "back\\slash `x`"},
+    };
+    for (const auto& [oldPassword, newPassword] : rows) {
+        runner.runs.clear();
+        ASSERT_TRUE(Start(oldPassword, newPassword));
+        ASSERT_EQ(runner.runs.size(), 1u);
+        EXPECT_EQ(runner.runs[0].command,
+                  (Command {"D:\\bundle\\MySQL\\bin\\mysqladmin",
+                            {Argument::literal("-uroot"), Argument::literal("-p" + oldPassword),
+                             Argument::literal("password"), Argument::literal(newPassword)}}));
+        EXPECT_EQ(runner.runs[0].timeLimit, std::chrono::seconds(7));
+    }
+}
+
+TEST_F(PasswordFixture, SuccessTellsTheUserThenOpensTheConsoleAndEmptiesTheFields)
+{
+    std::size_t messagesAtLaunch = 0;
+    launcher.onLaunch = [&](const Command&) { messagesAtLaunch = messages.shown.size(); };
+    ASSERT_TRUE(Start("qlwv", "new"));
+    EXPECT_TRUE(messages.shown.empty()); // nothing is claimed before the client has finished
+    EXPECT_TRUE(launcher.launches.empty());
+
+    runner.Finish({RunResult::Outcome::Exited, 0, ""});
+    EXPECT_EQ(messages.shown, std::vector<std::string> {kChanged});
+    ASSERT_EQ(launcher.launches.size(), 1u);
+    EXPECT_EQ(messagesAtLaunch, 1u);
+    EXPECT_EQ(launcher.launches[0].command, PasswordChange::ConsoleCommand("D:\\bundle"));
+    EXPECT_EQ(launcher.launches[0].command.program, "D:\\bundle\\mysql\\bin\\mysql.exe");
+    EXPECT_EQ(launcher.launches[0].command.arguments,
+              (std::vector<Argument> {Argument::literal("-uroot"), Argument::literal("-p")}));
+    EXPECT_EQ(launcher.launches[0].style, WindowStyle::NormalFocus);
+    EXPECT_EQ(finished, std::vector<bool> {true});
+}
+
+TEST_F(PasswordFixture, FailuresReportTheRealOutcomeKeepTheFieldsAndOpenNoConsole)
+{
+    const struct {
+        const char* name;
+        RunResult result;
+        const char* expectedText;
+    } rows[] = {
+        {"wrong old password",
+         {RunResult::Outcome::Exited, 1, "mysqladmin: connect to server at 'localhost' failed\nerror: 'Access denied'\n"},
+         "error: 'Access denied'"},
+        {"silent failure", {RunResult::Outcome::Exited, 2, ""}, "mysqladmin: 退出码 2"},
+        {"not started", {RunResult::Outcome::NotStarted, -1, "D:\\bundle\\MySQL\\bin\\mysqladmin: No such file"},
+         "No such file"},
+        {"hung client", {RunResult::Outcome::TimedOut, -1, ""}, "7 秒内没有结束"},
+        {"crash", {RunResult::Outcome::Crashed, -1, ""}, "异常退出"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        messages.shown.clear();
+        finished.clear();
+        ASSERT_TRUE(Start("bad", "new"));
+        runner.Finish(row.result);
+        ASSERT_EQ(messages.shown.size(), 1u);
+        EXPECT_EQ(messages.shown[0].rfind("MySQL密码没有修改！", 0), 0u);
+        EXPECT_NE(messages.shown[0].find(row.expectedText), std::string::npos) << messages.shown[0];
+        EXPECT_TRUE(launcher.launches.empty());
+        EXPECT_EQ(finished, std::vector<bool> {false});
+    }
+}
+
+TEST_F(PasswordFixture, AConsoleThatCannotStartIsReportedAndTheFieldsStay)
+{
+    launcher.failWhen = [](const Command&) { return true; };
+    ASSERT_TRUE(Start("qlwv", "new"));
+    runner.Finish({RunResult::Outcome::Exited, 0, ""});
+    ASSERT_EQ(messages.shown.size(), 2u);
+    EXPECT_EQ(messages.shown[0], kChanged);
+    EXPECT_NE(messages.shown[1].find("mysql.exe"), std::string::npos);
+    EXPECT_EQ(finished, std::vector<bool> {false});
+}
+
+TEST(VirtualHostsText, EveryLineEndsInCrLfInTheBox)
+{
+    const std::pair<std::string, std::string> rows[] = {
+        {"A\r\nB\r\n", "A\r\nB\r\n"}, {"A\r\nB", "A\r\nB\r\n"}, {"A\nB\n", "A\r\nB\r\n"},
+        {"A\rB", "A\r\nB\r\n"},       {"", ""},                  {"\r\n", "\r\n"},
+        {"A\n\nB", "A\r\n\r\nB\r\n"}, {"A\n\r\nB", "A\r\n\r\nB\r\n"},
+    };
+    for (const auto& [file, box] : rows)
+        EXPECT_EQ(VirtualHosts::LinesWithCrLf(file), box);
+    EXPECT_EQ(VirtualHosts::ExampleBlock().substr(0, 20), "<VirtualHost *:80>\r\n");
+    EXPECT_EQ(VirtualHosts::ExampleBlock().back(), '>');
+}
+
+struct HostsFixture : testing::Test {
+    const std::string path = "D:\\bundle\\Apache2\\conf\\vhosts.conf";
+    FakeConfigFiles files {"D:\\bundle"};
+    FakeMessages messages;
+    VirtualHosts hosts {files, messages};
+};
+
+TEST_F(HostsFixture, SavingTrimsBlanksOnlyAndKeepsTheFilesLineEnds)
+{
+    const struct {
+        const char* file;
+        const char* box;
+        const char* written;
+    } rows[] = {
+        {"A\r\nB\r\n", "A\r\nB\r\n", "A\r\nB\r\n"},
+        {"A\nB\n", "A\r\nB\r\n", "A\nB\n"},
+        {"A\n", "  A \r\n  ", "A \n"},
+        {"A\n", "\tA  ", "\tA"},
+        {"A\n", "", ""},
+        {"A\n", "   ", ""},
+    };
+    for (const auto& row : rows) {
+        files.texts[path] = row.file;
+        files.calls.clear();
+        messages.shown.clear();
+        hosts.Load();
+        EXPECT_TRUE(hosts.Save(row.box));
+        ASSERT_EQ(files.calls.size(), 1u);
+        EXPECT_EQ(files.calls[0].value, row.written) << row.box;
+        EXPECT_EQ(messages.shown, std::vector<std::string> {"站点信息已保存，重起Apache生效。"});
+    }
+}
+
+TEST_F(HostsFixture, AMissingFileOpensEmptyAndIsCreatedOnSave)
+{
+    EXPECT_EQ(hosts.Load(), "");
+    EXPECT_TRUE(messages.shown.empty());
+    EXPECT_TRUE(hosts.Save("<VirtualHost *:80>\r\n</VirtualHost>\r\n"));
+    EXPECT_EQ(files.texts[path], "<VirtualHost *:80>\n</VirtualHost>\n");
+}
+
+TEST_F(HostsFixture, AnUnreadableFileIsReportedAndNeverOverwritten)
+{
+    files.directories = {path}; // exists, yet cannot be read as a file
+    EXPECT_EQ(hosts.Load(), "");
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_NE(messages.shown[0].find(path), std::string::npos);
+    EXPECT_FALSE(hosts.Save(""));
+    EXPECT_FALSE(hosts.Save("typed"));
+    EXPECT_TRUE(files.calls.empty());
+    EXPECT_EQ(messages.shown.size(), 3u);
+}
+
+TEST_F(HostsFixture, AFailedWriteIsReportedInsteadOfSuccess)
+{
+    files.texts[path] = "A\r\n";
+    hosts.Load();
+    files.failOn = path;
+    EXPECT_FALSE(hosts.Save("B\r\n"));
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_NE(messages.shown[0].find(path + ": Permission denied"), std::string::npos);
+    EXPECT_EQ(files.texts[path], "A\r\n");
+}
+
+} // namespace
+} // namespace larkspan
