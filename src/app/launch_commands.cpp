@@ -11,7 +11,9 @@ constexpr const char* kEditor = "notepad.exe";
 // The file browser also hands web addresses to the web browser.
 constexpr const char* kBrowser = "explorer.exe";
 
-constexpr std::string_view kPhpInfoPage = "<?   phpinfo();   ?>";
+// The long open tag: with short_open_tag Off (PHP's shipped php.ini files, or the PHP settings
+// dialog) a bare "<?" page would be sent out as text instead of running.
+constexpr std::string_view kPhpInfoPage = "<?php   phpinfo();   ?>";
 
 std::string MakerPage(std::string_view path)
 {

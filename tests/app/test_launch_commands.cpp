@@ -218,7 +218,7 @@ TEST(LaunchCommands, PhpinfoWritesThePageBeforeOpeningIt)
     panel.files.texts["E:\\site\\phpinfo.php"] = "<?php echo 'something else'; ?>\r\n";
     bool writtenBeforeLaunch = false;
     panel.launcher.onLaunch = [&](const Command&) {
-        writtenBeforeLaunch = panel.files.texts["E:\\site\\phpinfo.php"] == "<?   phpinfo();   ?>";
+        writtenBeforeLaunch = panel.files.texts["E:\\site\\phpinfo.php"] == "<?php   phpinfo();   ?>";
     };
 
     panel.commands.phpinfo();
@@ -226,7 +226,7 @@ TEST(LaunchCommands, PhpinfoWritesThePageBeforeOpeningIt)
     ASSERT_EQ(panel.files.calls.size(), 1u);
     EXPECT_EQ(panel.files.calls[0].what, "WriteTextFile");
     EXPECT_EQ(panel.files.calls[0].file, "E:\\site\\phpinfo.php");
-    EXPECT_EQ(panel.files.calls[0].value, "<?   phpinfo();   ?>");
+    EXPECT_EQ(panel.files.calls[0].value, "<?php   phpinfo();   ?>");
     EXPECT_TRUE(writtenBeforeLaunch);
     EXPECT_EQ(panel.launcher.lines(), (std::vector<std::string> {"explorer.exe http://localhost/phpinfo.php"}));
 }
