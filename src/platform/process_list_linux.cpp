@@ -70,6 +70,17 @@ bool ImageNameEquals(int procFd, const std::string& pid, std::string_view imageN
     return comm == imageName;
 }
 
+// An ended process whose parent has not yet collected it is no longer running.
+bool IsZombie(int procFd, const std::string& pid)
+{
+    const std::string stat = ReadProcFile(procFd, pid + "/stat");
+    const std::size_t nameEnd = stat.rfind(')');
+    if (nameEnd == std::string::npos || nameEnd + 2 >= stat.size())
+        return true;
+    const char state = stat[nameEnd + 2];
+    return state == 'Z' || state == 'X';
+}
+
 class ProcProcessList final : public ProcessList {
 public:
     int CountProcesses(std::string_view imageName) override
@@ -81,7 +92,10 @@ public:
         int count = 0;
         // A process that ends during the scan simply has no readable name and is not counted.
         while (const dirent* entry = ::readdir(proc)) {
-            if (IsProcessDirectory(entry->d_name) && ImageNameEquals(procFd, entry->d_name, imageName))
+            if (!IsProcessDirectory(entry->d_name))
+                continue;
+            const std::string pid(entry->d_name);
+            if (ImageNameEquals(procFd, pid, imageName) && !IsZombie(procFd, pid))
                 ++count;
         }
         ::closedir(proc);

@@ -1,0 +1,186 @@
+// Status presentation, the monitor's start-up probe and ticks, the notification icon's mouse rules,
+// the close decision and the log's time format; no widgets involved.
+#include "fake_process_list.h"
+#include "log_time.h"
+#include "status_rules.h"
+#include "tray_rules.h"
+
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <string>
+#include <vector>
+
+namespace larkspan {
+namespace {
+
+TEST(StatusRules, PresentationOfEachKindAndState)
+{
+    struct Row {
+        ServiceKind kind;
+        ServiceState state;
+        std::string glyph;
+        Rgb colour;
+        std::string toolTip;
+        bool startEnabled;
+        bool stopEnabled;
+    };
+    const std::vector<Row> rows {
+        {ServiceKind::Apache, Running, "●", {0, 192, 0}, "Apache运行", false, true},
+        {ServiceKind::Apache, Stopped, "■", {255, 0, 0}, "Apache停止", true, false},
+        {ServiceKind::MySQL, Running, "●", {0, 192, 0}, "MySQL运行", false, true},
+        {ServiceKind::MySQL, Stopped, "■", {255, 0, 0}, "MySQL停止", true, false},
+    };
+    for (const Row& row : rows) {
+        const ServicePresentation p = PresentationFor(row.kind, row.state);
+        SCOPED_TRACE(row.toolTip);
+        EXPECT_EQ(p.glyph, row.glyph);
+        EXPECT_EQ(p.colour, row.colour);
+        EXPECT_EQ(p.toolTip, row.toolTip);
+        EXPECT_EQ(p.startEnabled, row.startEnabled);
+        EXPECT_EQ(p.stopEnabled, row.stopEnabled);
+    }
+}
+
+// Records what the monitor presents and logs.
+struct Recorder {
+    std::vector<std::string> lines;
+    std::vector<std::pair<ServiceKind, ServiceState>> shown;
+    StatusMonitor::View view()
+    {
+        return {[this](ServiceKind kind, ServiceState state) { shown.emplace_back(kind, state); },
+                [this](std::string_view message) { lines.emplace_back(message); }};
+    }
+};
+
+const std::string kApacheUp = "Apache已经启动...    ";
+const std::string kApacheDown = "Apache已经停止...    ";
+const std::string kMySqlUp = "MySQL已经启动...    ";
+const std::string kMySqlDown = "MySQL已经停止...    ";
+
+TEST(StatusMonitor, StartUpAndTicks)
+{
+    struct Step {
+        std::vector<std::string> processes; ///< the process list seen by this step
+        bool unreadable = false;
+        std::vector<std::string> newLines;  ///< lines the step appends
+    };
+    struct Scenario {
+        const char* name;
+        std::vector<Step> steps; ///< the first step is the start-up probe, the rest are ticks
+    };
+    const std::vector<Scenario> scenarios {
+        {"both running at start-up, then unchanged",
+         {{{"httpd.exe", "mysqld-nt.exe"}, false, {kApacheUp, kMySqlUp}},
+          {{"httpd.exe", "mysqld-nt.exe"}, false, {}}}},
+        {"neither running at start-up", {{{}, false, {kApacheDown, kMySqlDown}}, {{}, false, {}}}},
+        {"Apache only: the first tick adds nothing",
+         {{{"httpd.exe"}, false, {kApacheUp, kMySqlDown}}, {{"httpd.exe"}, false, {}}}},
+        {"several processes are one server; all must go",
+         {{{"httpd.exe", "httpd.exe", "httpd.exe"}, false, {kApacheUp, kMySqlDown}},
+          {{"httpd.exe"}, false, {}},
+          {{}, false, {kApacheDown}}}},
+        {"names differing in case or merely containing the name do not count",
+         {{{"HTTPD.EXE", "xhttpd.exe", "httpd.exe.old", "Mysqld-nt.exe", "mysqld-nt.exe "}, false,
+           {kApacheDown, kMySqlDown}}}},
+        {"Apache vanishes and returns",
+         {{{"httpd.exe"}, false, {kApacheUp, kMySqlDown}},
+          {{}, false, {kApacheDown}},
+          {{}, false, {}},
+          {{"httpd.exe"}, false, {kApacheUp}}}},
+        {"both change in one tick: Apache's line first",
+         {{{}, false, {kApacheDown, kMySqlDown}},
+          {{"mysqld-nt.exe", "httpd.exe"}, false, {kApacheUp, kMySqlUp}},
+          {{}, false, {kApacheDown, kMySqlDown}}}},
+        {"unreadable process list shows both stopped, then recovers",
+         {{{"httpd.exe", "mysqld-nt.exe"}, false, {kApacheUp, kMySqlUp}},
+          {{"httpd.exe", "mysqld-nt.exe"}, true, {kApacheDown, kMySqlDown}},
+          {{"httpd.exe", "mysqld-nt.exe"}, false, {kApacheUp, kMySqlUp}}}},
+    };
+
+    for (const Scenario& scenario : scenarios) {
+        SCOPED_TRACE(scenario.name);
+        FakeProcessList processes;
+        Recorder recorder;
+        StatusMonitor monitor(processes, recorder.view());
+        for (std::size_t i = 0; i < scenario.steps.size(); ++i) {
+            const Step& step = scenario.steps[i];
+            processes.names = step.processes;
+            processes.unreadable = step.unreadable;
+            recorder.lines.clear();
+            recorder.shown.clear();
+            const int snapshotsBefore = processes.snapshots;
+            if (i == 0)
+                monitor.Probe();
+            else
+                monitor.Tick();
+            EXPECT_EQ(recorder.lines, step.newLines) << "step " << i;
+            // Every step presents both servers, each from its own snapshot, Apache first.
+            EXPECT_EQ(processes.snapshots - snapshotsBefore, 2) << "step " << i;
+            ASSERT_EQ(recorder.shown.size(), 2u) << "step " << i;
+            EXPECT_EQ(recorder.shown[0].first, ServiceKind::Apache);
+            EXPECT_EQ(recorder.shown[1].first, ServiceKind::MySQL);
+            for (const auto& [kind, state] : recorder.shown)
+                EXPECT_EQ(monitor.Announced(kind), state) << "step " << i;
+        }
+    }
+}
+
+TEST(StatusMonitor, StopAndStartBetweenTwoTicksLogsNothing)
+{
+    FakeProcessList processes;
+    processes.names = {"httpd.exe"};
+    Recorder recorder;
+    StatusMonitor monitor(processes, recorder.view());
+    monitor.Probe();
+    recorder.lines.clear();
+    processes.names = {};
+    processes.names = {"httpd.exe"}; // gone and back before the tick looks
+    monitor.Tick();
+    EXPECT_TRUE(recorder.lines.empty());
+}
+
+TEST(TrayRules, MouseMessages)
+{
+    const std::vector<std::pair<int, TrayAction>> rows {
+        {TrayLeftButtonUp, TrayAction::BringForwardAndPopup},
+        {TrayRightButtonUp, TrayAction::BringForward},
+        {TrayMouseMove, TrayAction::Nothing},
+        {TrayLeftButtonDown, TrayAction::Nothing},
+        {TrayLeftDoubleClick, TrayAction::Nothing},
+        {TrayRightButtonDown, TrayAction::Nothing},
+        {TrayMiddleButtonUp, TrayAction::Nothing},
+        {0, TrayAction::Nothing},
+    };
+    for (const auto& [message, action] : rows)
+        EXPECT_EQ(TrayActionFor(message), action) << message;
+}
+
+TEST(TrayRules, CloseDecisions)
+{
+    EXPECT_EQ(CloseDecisionFor(CloseReason::UserClose, true), CloseDecision::Hide);
+    EXPECT_EQ(CloseDecisionFor(CloseReason::UserClose, false), CloseDecision::Minimise);
+    EXPECT_EQ(CloseDecisionFor(CloseReason::ProgramEnds, true), CloseDecision::CloseAndRemoveIcon);
+    EXPECT_EQ(CloseDecisionFor(CloseReason::ProgramEnds, false), CloseDecision::CloseAndRemoveIcon);
+}
+
+TEST(LogTime, LongTimeInTheCLocaleAndLineForm)
+{
+    const std::string saved = std::setlocale(LC_TIME, nullptr);
+    std::setlocale(LC_TIME, "C");
+    std::tm time {};
+    time.tm_hour = 14;
+    time.tm_min = 5;
+    time.tm_sec = 9;
+    EXPECT_EQ(LongTimeText(time), "14:05:09");
+    time.tm_hour = 0;
+    time.tm_min = 0;
+    time.tm_sec = 0;
+    EXPECT_EQ(LongTimeText(time), "00:00:00");
+    std::setlocale(LC_TIME, saved.c_str());
+
+    EXPECT_EQ(LogLine("Apache已经启动...    ", "14:05:09"), "Apache已经启动...    14:05:09");
+}
+
+} // namespace
+} // namespace larkspan

@@ -1,0 +1,125 @@
+// CountProcesses against real processes: copies of `sleep` started under chosen names.
+#include "process_list.h"
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+namespace larkspan {
+namespace {
+
+namespace fs = std::filesystem;
+
+class ProcessListTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        char pattern[] = "/tmp/larkspan-processes-XXXXXX";
+        ASSERT_NE(::mkdtemp(pattern), nullptr);
+        m_dir = pattern;
+    }
+    void TearDown() override
+    {
+        for (const pid_t pid : m_children)
+            Stop(pid);
+        fs::remove_all(m_dir);
+    }
+
+    // Starts a copy of sleep named `fileName`; argv[0] is its path unless given.
+    pid_t Start(const std::string& fileName, const std::string& argv0 = {})
+    {
+        const fs::path program = m_dir / fileName;
+        if (!fs::exists(program))
+            fs::copy_file("/bin/sleep", program);
+        std::string first = argv0.empty() ? program.string() : argv0;
+        std::string seconds = "60";
+        char* argv[] = {first.data(), seconds.data(), nullptr};
+        pid_t pid = 0;
+        EXPECT_EQ(::posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, environ), 0);
+        m_children.push_back(pid);
+        return pid;
+    }
+
+    void Stop(pid_t pid)
+    {
+        if (::kill(pid, SIGKILL) == 0)
+            ::waitpid(pid, nullptr, 0);
+    }
+
+    std::string Unique(const std::string& stem) const { return stem + std::to_string(::getpid()); }
+
+    fs::path m_dir;
+    std::vector<pid_t> m_children;
+    std::unique_ptr<ProcessList> m_list = MakeSystemProcessList();
+};
+
+TEST_F(ProcessListTest, ExactCaseSensitiveNames)
+{
+    Start("httpd.exe");
+    EXPECT_GE(m_list->CountProcesses("httpd.exe"), 1);
+    for (const char* other : {"HTTPD.EXE", "xhttpd.exe", "httpd.ex", "httpd.exe ", "httpd", ""})
+        EXPECT_EQ(m_list->CountProcesses(other), 0) << '"' << other << '"';
+}
+
+TEST_F(ProcessListTest, EveryProcessOfTheNameCountsUntilItEnds)
+{
+    const std::string name = Unique("lk") + ".exe";
+    const pid_t first = Start(name);
+    Start(name);
+    Start(name);
+    EXPECT_EQ(m_list->CountProcesses(name), 3);
+    Stop(first);
+    EXPECT_EQ(m_list->CountProcesses(name), 2);
+}
+
+TEST_F(ProcessListTest, AnEndedButUncollectedProcessDoesNotCount)
+{
+    const std::string name = Unique("lz") + ".exe";
+    const pid_t pid = Start(name);
+    ASSERT_EQ(::kill(pid, SIGKILL), 0);
+    // Wait until it has ended without collecting it, so it lingers as a zombie.
+    siginfo_t info {};
+    ASSERT_EQ(::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOWAIT), 0);
+    EXPECT_EQ(m_list->CountProcesses(name), 0);
+}
+
+TEST_F(ProcessListTest, NamesAroundTheKernelsFifteenByteLimit)
+{
+    const std::string fifteen = Unique("fifteen-bytes-").substr(0, 15);
+    const std::string longName = Unique("larkspan-long-name-") + ".exe";
+    const std::string renamed = Unique("larkspan-renamed-") + ".exe";
+    ASSERT_EQ(fifteen.size(), 15u);
+    Start(fifteen);
+    Start(longName);
+    Start(renamed, "something-else");
+
+    struct Row {
+        std::string query;
+        int expected;
+    };
+    const std::vector<Row> rows {
+        {fifteen, 1},
+        {fifteen + "x", 0},
+        {longName, 1},
+        {longName.substr(0, 15), 0},
+        {longName.substr(0, 16), 0},
+        {longName + "x", 0},
+        // A program that rewrote its argv[0] is known by the kernel's shortened name only.
+        {renamed, 0},
+        {renamed.substr(0, 15), 1},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(m_list->CountProcesses(row.query), row.expected) << row.query;
+}
+
+} // namespace
+} // namespace larkspan
