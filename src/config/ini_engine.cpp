@@ -171,6 +171,9 @@ std::string IniUpdate(
 {
     section = Trim(section);
     key = Trim(key);
+    // Blanks around the value would be dropped on reading anyway; written, they would pile up
+    // in front of it at every rewrite.
+    value = Trim(value);
     const Location location = Locate(content, section, key);
     const std::string_view lineEnd = LineEndConvention(content);
 

@@ -27,7 +27,8 @@ std::optional<std::string> IniWriteProblem(
     std::string_view section, std::string_view key, std::string_view value);
 
 /// `content` with `key` in `section` set to `value`, which must have passed IniWriteProblem.
-/// An existing key keeps its line, spelling and spacing; only the text after "= " changes.
+/// The value is written trimmed of blanks and tabs (reading drops them anyway). An existing key
+/// keeps its line, spelling and spacing; only the text after "= " changes.
 /// A missing key is added as "key=value" after the last setting of its section (a key line or
 /// a bare word, not a '#' comment) or after the section line; a missing section is added at
 /// the end. New lines take the content's

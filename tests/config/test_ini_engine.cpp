@@ -76,6 +76,8 @@ TEST(IniUpdate, ChangesOnlyWhatItMust)
         {"comment line kept, key after it changed",
             "[PHP]\n; upload_max_filesize = 16M\nupload_max_filesize = 2M\n", "PHP", "upload_max_filesize",
             "8M", "[PHP]\n; upload_max_filesize = 16M\nupload_max_filesize = 8M\n"},
+        {"value written trimmed, so rewrites do not pile up blanks", "[a]\nk = 1\n", "a", "k", " \tx ",
+            "[a]\nk = x\n"},
         {"empty old value", "[a]\nk=\nj=1\n", "a", "k", "v", "[a]\nk=v\nj=1\n"},
         {"empty new value", "[a]\nk=v\n", "a", "k", "", "[a]\nk=\n"},
         {"first duplicate changed", "[a]\nk=1\nk=2\n", "a", "k", "3", "[a]\nk=3\nk=2\n"},
