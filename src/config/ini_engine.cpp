@@ -80,9 +80,8 @@ Location Locate(std::string_view content, std::string_view section, std::string_
 {
     Location location;
     bool inside = false;
-    for (std::size_t begin = 0; begin < content.size();) {
-        const TextLine line = LineAt(content, begin);
-        begin = line.end;
+    LineScanner scanner(content);
+    for (TextLine line; scanner.next(line);) {
         std::size_t offset = line.begin;
         if (offset == 0 && content.starts_with(kUtf8Bom))
             offset = kUtf8Bom.size();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -17,30 +18,61 @@ struct TextLine
     bool terminated() const { return end != textEnd; }
 };
 
-/// The line that starts at `begin`; `begin` must be less than text.size().
-inline TextLine LineAt(std::string_view text, std::size_t begin)
+/// Reads the lines of a text one by one. The next CR and LF are each searched once with
+/// memchr and reused until passed, so a scan stays linear whatever the line ends are.
+class LineScanner final
 {
-    const std::size_t size = text.size();
-    std::size_t position = begin;
-    while (position < size && text[position] != '\n' && text[position] != '\r')
-        ++position;
-    TextLine line {begin, position, position};
-    if (position < size) {
-        line.end = position + 1;
-        if (text[position] == '\r' && position + 1 < size && text[position + 1] == '\n')
-            line.end = position + 2;
+public:
+    explicit LineScanner(std::string_view text)
+        : m_text(text)
+    {
+        m_nextLineFeed = find('\n');
+        m_nextCarriageReturn = find('\r');
     }
-    return line;
-}
+
+    /// The next line into `line`; false at the end of the text.
+    bool next(TextLine& line)
+    {
+        const std::size_t size = m_text.size();
+        if (m_begin >= size)
+            return false;
+        if (m_nextLineFeed < m_begin)
+            m_nextLineFeed = find('\n');
+        if (m_nextCarriageReturn < m_begin)
+            m_nextCarriageReturn = find('\r');
+        const std::size_t textEnd
+            = m_nextLineFeed < m_nextCarriageReturn ? m_nextLineFeed : m_nextCarriageReturn;
+        std::size_t end = textEnd;
+        if (textEnd < size) {
+            end = textEnd + 1;
+            if (m_text[textEnd] == '\r' && end < size && m_text[end] == '\n')
+                ++end;
+        }
+        line = {m_begin, textEnd, end};
+        m_begin = end;
+        return true;
+    }
+
+private:
+    std::size_t find(char c) const
+    {
+        const void* found = std::memchr(m_text.data() + m_begin, c, m_text.size() - m_begin);
+        return found ? static_cast<std::size_t>(static_cast<const char*>(found) - m_text.data())
+                     : m_text.size();
+    }
+
+    std::string_view m_text;
+    std::size_t m_begin = 0;
+    std::size_t m_nextLineFeed = 0;
+    std::size_t m_nextCarriageReturn = 0;
+};
 
 /// Calls `visit(const TextLine&)` for every line of `text`, in order; an empty text has none.
 template <typename Visit> void ForEachLine(std::string_view text, Visit&& visit)
 {
-    for (std::size_t begin = 0; begin < text.size();) {
-        const TextLine line = LineAt(text, begin);
+    LineScanner scanner(text);
+    for (TextLine line; scanner.next(line);)
         visit(line);
-        begin = line.end;
-    }
 }
 
 #ifdef _WIN32
@@ -53,12 +85,9 @@ inline constexpr std::string_view kPlatformLineEnd = "\n";
 /// platform's when it has none.
 inline std::string_view LineEndConvention(std::string_view text)
 {
-    for (std::size_t begin = 0; begin < text.size();) {
-        const TextLine line = LineAt(text, begin);
-        if (line.terminated())
-            return text.substr(line.textEnd, line.end - line.textEnd);
-        begin = line.end;
-    }
+    TextLine line;
+    if (LineScanner(text).next(line) && line.terminated())
+        return text.substr(line.textEnd, line.end - line.textEnd);
     return kPlatformLineEnd;
 }
 
