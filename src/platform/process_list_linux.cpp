@@ -6,7 +6,8 @@
 
 #include <array>
 #include <cctype>
-#include <string>
+#include <cstdio>
+#include <string_view>
 
 namespace larkspan {
 
@@ -15,67 +16,65 @@ namespace {
 // The kernel keeps at most this many bytes of a process name in /proc/PID/comm.
 constexpr std::size_t kCommLength = 15;
 
-// Reads a small /proc file relative to the snapshot's directory. Empty when the process has gone.
-std::string ReadProcFile(int procFd, const std::string& relativePath)
+// Enough for comm, for the start of stat up to the state, and for a long argv[0].
+using Buffer = std::array<char, 4096>;
+
+// Reads the start of /proc/PID/<file> of the snapshot. Empty when the process has gone.
+std::string_view ReadProcFile(int procFd, std::string_view pid, const char* file, Buffer& buffer)
 {
-    const int fd = ::openat(procFd, relativePath.c_str(), O_RDONLY | O_CLOEXEC);
+    std::array<char, 64> path {};
+    std::snprintf(path.data(), path.size(), "%.*s/%s", static_cast<int>(pid.size()), pid.data(), file);
+    const int fd = ::openat(procFd, path.data(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return {};
-    std::array<char, 4096> buffer {};
-    std::string content;
-    for (;;) {
-        const ssize_t got = ::read(fd, buffer.data(), buffer.size());
-        if (got <= 0)
-            break;
-        content.append(buffer.data(), static_cast<std::size_t>(got));
-        // A name is all that is needed; argv[0] ends at the first NUL.
-        if (content.find('\0') != std::string::npos)
-            break;
-    }
+    const ssize_t got = ::read(fd, buffer.data(), buffer.size());
     ::close(fd);
-    return content;
+    return got > 0 ? std::string_view(buffer.data(), static_cast<std::size_t>(got)) : std::string_view();
 }
 
-bool IsProcessDirectory(const char* name)
+bool IsProcessDirectory(std::string_view name)
 {
-    if (*name == '\0')
+    if (name.empty())
         return false;
-    for (; *name != '\0'; ++name) {
-        if (!std::isdigit(static_cast<unsigned char>(*name)))
+    for (const char c : name) {
+        if (!std::isdigit(static_cast<unsigned char>(c)))
             return false;
     }
     return true;
 }
 
 // The name a process was started as: its comm, unless the kernel cut it short, in which case the
-// base name of argv[0] when that begins with the cut name (argv[0] can be rewritten by the program).
-bool ImageNameEquals(int procFd, const std::string& pid, std::string_view imageName)
+// base name of argv[0] when that begins with the cut name (a program can rewrite its argv[0]).
+bool ImageNameEquals(int procFd, std::string_view pid, std::string_view imageName)
 {
-    std::string comm = ReadProcFile(procFd, pid + "/comm");
+    Buffer commBuffer;
+    std::string_view comm = ReadProcFile(procFd, pid, "comm", commBuffer);
     if (!comm.empty() && comm.back() == '\n')
-        comm.pop_back();
+        comm.remove_suffix(1);
     if (comm.empty())
         return false;
     if (comm.size() < kCommLength)
         return comm == imageName;
-    if (imageName.substr(0, comm.size()) != comm)
+    if (!imageName.starts_with(comm))
         return false;
 
-    const std::string commandLine = ReadProcFile(procFd, pid + "/cmdline");
-    const std::string_view argv0(commandLine.c_str());
+    Buffer commandLineBuffer;
+    const std::string_view commandLine = ReadProcFile(procFd, pid, "cmdline", commandLineBuffer);
+    const std::string_view argv0 = commandLine.substr(0, commandLine.find('\0'));
     const std::size_t slash = argv0.rfind('/');
     const std::string_view baseName = slash == std::string_view::npos ? argv0 : argv0.substr(slash + 1);
-    if (baseName.substr(0, comm.size()) == comm)
+    if (baseName.starts_with(comm))
         return baseName == imageName;
     return comm == imageName;
 }
 
 // An ended process whose parent has not yet collected it is no longer running.
-bool IsZombie(int procFd, const std::string& pid)
+bool IsZombie(int procFd, std::string_view pid)
 {
-    const std::string stat = ReadProcFile(procFd, pid + "/stat");
+    Buffer buffer;
+    const std::string_view stat = ReadProcFile(procFd, pid, "stat", buffer);
     const std::size_t nameEnd = stat.rfind(')');
-    if (nameEnd == std::string::npos || nameEnd + 2 >= stat.size())
+    if (nameEnd == std::string_view::npos || nameEnd + 2 >= stat.size())
         return true;
     const char state = stat[nameEnd + 2];
     return state == 'Z' || state == 'X';
@@ -92,10 +91,8 @@ public:
         int count = 0;
         // A process that ends during the scan simply has no readable name and is not counted.
         while (const dirent* entry = ::readdir(proc)) {
-            if (!IsProcessDirectory(entry->d_name))
-                continue;
-            const std::string pid(entry->d_name);
-            if (ImageNameEquals(procFd, pid, imageName) && !IsZombie(procFd, pid))
+            const std::string_view pid(entry->d_name);
+            if (IsProcessDirectory(pid) && ImageNameEquals(procFd, pid, imageName) && !IsZombie(procFd, pid))
                 ++count;
         }
         ::closedir(proc);
