@@ -41,8 +41,12 @@ QWidget* CreateControl(const ControlSpec& spec, QWidget* parent)
         list->setCurrentIndex(-1);
         return list;
     }
-    case ControlKind::Button:
-        return new QPushButton(caption, parent);
+    case ControlKind::Button: {
+        // Enter in a box must not press whichever button Qt picks as the implicit default.
+        auto* button = new QPushButton(caption, parent);
+        button->setAutoDefault(false);
+        return button;
+    }
     }
     return nullptr;
 }

@@ -9,12 +9,18 @@ constexpr const char* kChanged = "MySQL密码已经修改！\r\n\r\n"
                                  "请修改phpMyAdmin配置文件,否则phpMyAdmin无法连接MySQL";
 constexpr const char* kNotChanged = "MySQL密码没有修改！\n\n";
 
-std::string Trimmed(const std::string& text)
+// The client's own text for a message box: without the bell it rings and other control
+// characters, and without surrounding blank lines.
+std::string Readable(const std::string& text)
 {
-    const auto first = text.find_first_not_of(" \t\r\n");
+    std::string kept;
+    for (const char c : text)
+        if (static_cast<unsigned char>(c) >= 0x20 || c == '\n' || c == '\t')
+            kept += c;
+    const auto first = kept.find_first_not_of(" \t\n");
     if (first == std::string::npos)
         return {};
-    return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
+    return kept.substr(first, kept.find_last_not_of(" \t\n") - first + 1);
 }
 
 } // namespace
@@ -56,7 +62,7 @@ bool PasswordChange::Start(const std::string& oldPassword, const std::string& ne
 
 bool PasswordChange::Finish(const Command& command, const RunResult& result)
 {
-    const std::string output = Trimmed(result.output);
+    const std::string output = Readable(result.output);
     switch (result.outcome) {
     case RunResult::Outcome::NotStarted:
         m_messages.Inform(kNotChanged + output);

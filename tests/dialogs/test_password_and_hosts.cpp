@@ -86,7 +86,7 @@ TEST_F(PasswordFixture, FailuresReportTheRealOutcomeKeepTheFieldsAndOpenNoConsol
         const char* expectedText;
     } rows[] = {
         {"wrong old password",
-         {RunResult::Outcome::Exited, 1, "mysqladmin: connect to server at 'localhost' failed\nerror: 'Access denied'\n"},
+         {RunResult::Outcome::Exited, 1, "\amysqladmin: connect to server at 'localhost' failed\nerror: 'Access denied'\n"},
          "error: 'Access denied'"},
         {"silent failure", {RunResult::Outcome::Exited, 2, ""}, "mysqladmin: 退出码 2"},
         {"not started", {RunResult::Outcome::NotStarted, -1, "D:\\bundle\\MySQL\\bin\\mysqladmin: No such file"},
@@ -103,6 +103,7 @@ TEST_F(PasswordFixture, FailuresReportTheRealOutcomeKeepTheFieldsAndOpenNoConsol
         ASSERT_EQ(messages.shown.size(), 1u);
         EXPECT_EQ(messages.shown[0].rfind("MySQL密码没有修改！", 0), 0u);
         EXPECT_NE(messages.shown[0].find(row.expectedText), std::string::npos) << messages.shown[0];
+        EXPECT_EQ(messages.shown[0].find('\a'), std::string::npos);
         EXPECT_TRUE(launcher.launches.empty());
         EXPECT_EQ(finished, std::vector<bool> {false});
     }
