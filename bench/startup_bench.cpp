@@ -220,6 +220,11 @@ int main(int argc, char** argv)
 {
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
     ::setenv("QT_LOGGING_RULES", "qt.core.qobject.connect=false", 1);
+    if (std::getenv("XDG_RUNTIME_DIR") == nullptr) {
+        static char runtime[] = "/tmp/larkspan-bench-XXXXXX";
+        if (::mkdtemp(runtime) != nullptr)
+            ::setenv("XDG_RUNTIME_DIR", runtime, 1);
+    }
     if (argc > 1 && std::strcmp(argv[1], "form") == 0)
         return ChildForm(argc, argv);
     if (argc > 1 && std::strcmp(argv[1], "minimal") == 0)
