@@ -2,20 +2,19 @@
 // at the machine's own process count and with 1,000 extra sleeping processes.
 #include "process_list.h"
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
 #include <functional>
+#include <signal.h>
+#include <spawn.h>
 #include <string>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
 
 extern char** environ;
@@ -117,7 +116,7 @@ void Measure(const char* label, larkspan::ProcessList& list)
     std::printf("%s: %d processes\n", label, processes);
     std::printf("  bare scan        %8.3f ms  (%.2f us per process)\n", bare, 1000.0 * bare / processes);
     std::printf("  monitor tick     %8.3f ms  (%.2f us per process) = %.2fx one bare scan\n", tick,
-                1000.0 * tick / processes, tick / bare);
+        1000.0 * tick / processes, tick / bare);
     std::printf("  two pgrep runs   %8.3f ms  = tick is %.1fx faster\n", pgrep, pgrep / tick);
 }
 

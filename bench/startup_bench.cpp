@@ -16,20 +16,18 @@
 #include <QListWidget>
 #include <QSystemTrayIcon>
 #include <QTimer>
-
-#include <signal.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <signal.h>
+#include <spawn.h>
 #include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
 
 extern char** environ;
@@ -53,10 +51,12 @@ double CpuSeconds()
 {
     rusage usage {};
     ::getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec
+        + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
-class PrintedMessages final : public MessageBoxes {
+class PrintedMessages final : public MessageBoxes
+{
 public:
     void Inform(const std::string& text) override { std::fprintf(stderr, "message: %s\n", text.c_str()); }
     bool Confirm(const std::string& text) override
@@ -66,7 +66,8 @@ public:
     }
 };
 
-class NoDialogs final : public DialogHost {
+class NoDialogs final : public DialogHost
+{
 public:
     void ShowApacheSettings() override { }
     void ShowPhpSettings() override { }
@@ -76,11 +77,13 @@ public:
 };
 
 // The real platform, as main.cpp wires it.
-struct RealWindow {
+struct RealWindow
+{
     DiskConfigFiles files {"/tmp"};
     std::unique_ptr<ProcessList> processes = MakeSystemProcessList();
     std::unique_ptr<Launcher> launcher = MakeSystemLauncher("/tmp", "");
-    std::unique_ptr<InstanceGuard> instance = MakeSystemInstanceGuard("larkspan-bench-" + std::to_string(::getpid()));
+    std::unique_ptr<InstanceGuard> instance
+        = MakeSystemInstanceGuard("larkspan-bench-" + std::to_string(::getpid()));
     PrintedMessages messages;
     NoDialogs dialogs;
     Form1 form {Form1Deps {files, *processes, *launcher, messages, dialogs, *instance}};
@@ -137,7 +140,7 @@ int ChildIdle(int argc, char** argv, int seconds)
     application.exec();
     const double cpuPerSecondMs = 1000.0 * (CpuSeconds() - cpuBefore) / seconds;
     std::printf("idle, window hidden, %d s: CPU %.3f ms per second; one tick %.3f ms; ratio %.2f\n", seconds,
-                cpuPerSecondMs, tickMs, cpuPerSecondMs / tickMs);
+        cpuPerSecondMs, tickMs, cpuPerSecondMs / tickMs);
     return 0;
 }
 
@@ -149,7 +152,8 @@ int ChildLog(int argc, char** argv)
     window.form.Form_Load();
     window.form.show();
     auto* list = window.form.findChild<QListWidget*>("List1");
-    std::printf("event log, window shown: ms per 10,000 appended lines (each batch followed by a repaint):\n ");
+    std::printf(
+        "event log, window shown: ms per 10,000 appended lines (each batch followed by a repaint):\n ");
     for (int batch = 0; batch < 10; ++batch) {
         QElapsedTimer timer;
         timer.start();
@@ -164,11 +168,13 @@ int ChildLog(int argc, char** argv)
     list->scrollToBottom();
     application.processEvents();
     list->repaint();
-    std::printf("\n  %d lines; scroll to the end and repaint: %.2f ms\n", list->count(), timer.nsecsElapsed() / 1e6);
+    std::printf(
+        "\n  %d lines; scroll to the end and repaint: %.2f ms\n", list->count(), timer.nsecsElapsed() / 1e6);
     return 0;
 }
 
-struct Run {
+struct Run
+{
     double readyMs = 0;
     long rssKiB = 0;
 };
@@ -246,10 +252,11 @@ int main(int argc, char** argv)
         formRss.push_back(form.rssKiB / 1024.0);
         minimalRss.push_back(minimal.rssKiB / 1024.0);
     }
-    std::printf("start-up to two log lines (median of 15): %.1f ms; minimal Qt program to shown: %.1f ms; ratio %.2f\n",
-                Median(formMs), Median(minimalMs), Median(formMs) / Median(minimalMs));
+    std::printf("start-up to two log lines (median of 15): %.1f ms; minimal Qt program to shown: %.1f ms; "
+                "ratio %.2f\n",
+        Median(formMs), Median(minimalMs), Median(formMs) / Median(minimalMs));
     std::printf("peak resident memory: %.1f MiB; minimal Qt program: %.1f MiB; ratio %.2f\n", Median(formRss),
-                Median(minimalRss), Median(formRss) / Median(minimalRss));
+        Median(minimalRss), Median(formRss) / Median(minimalRss));
     std::fflush(stdout);
 
     const char* idleSeconds = std::getenv("LARKSPAN_BENCH_IDLE_SECONDS");

@@ -18,7 +18,6 @@
 #include <QPushButton>
 #include <QSessionManager>
 #include <QTimer>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
@@ -29,9 +28,15 @@ namespace larkspan {
 
 namespace {
 
-QString ToQString(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+QString ToQString(std::string_view text)
+{
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
 
-std::size_t RowIndex(ServiceKind kind) { return kind == ServiceKind::Apache ? 0 : 1; }
+std::size_t RowIndex(ServiceKind kind)
+{
+    return kind == ServiceKind::Apache ? 0 : 1;
+}
 
 double SteadySeconds()
 {
@@ -58,7 +63,8 @@ Form1Hooks WithDefaults(Form1Hooks hooks)
     return hooks;
 }
 
-struct Binding {
+struct Binding
+{
     const char* control;
     void (Form1::*handler)();
 };
@@ -138,19 +144,18 @@ constexpr Binding kBindings[] {
 
 Form1::Form1(Form1Deps deps, QWidget* parent)
     : Form1(deps, Form1Hooks {}, parent)
-{
-}
+{ }
 
 Form1::Form1(Form1Deps deps, Form1Hooks hooks, QWidget* parent)
     : QWidget(parent)
     , m_deps(deps)
     , m_hooks(WithDefaults(std::move(hooks)))
     , m_monitor(deps.processes,
-                {[this](ServiceKind kind, ServiceState state) { ShowServiceState(kind, state); },
-                 [this](std::string_view message) { AppendLogLine(message); }})
+          {[this](ServiceKind kind, ServiceState state) { ShowServiceState(kind, state); },
+              [this](std::string_view message) { AppendLogLine(message); }})
     , m_serviceControl(deps.launcher, deps.messages,
-                       {[this](std::string_view message) { AppendLogLine(message); }, ProcessEventsOnce,
-                        [this] { return m_hooks.now(); }})
+          {[this](std::string_view message) { AppendLogLine(message); }, ProcessEventsOnce,
+              [this] { return m_hooks.now(); }})
     , m_launchCommands(deps.files, deps.launcher, deps.messages, deps.dialogs)
 {
     setObjectName(QStringLiteral("Form1"));
@@ -176,7 +181,8 @@ Form1::Form1(Form1Deps deps, Form1Hooks hooks, QWidget* parent)
     connect(m_trayIcon, &QSystemTrayIcon::activated, this, &Form1::TrayIcon_Activated);
 
     if (qGuiApp) {
-        connect(qGuiApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager&) { SessionEnding(); });
+        connect(qGuiApp, &QGuiApplication::commitDataRequest, this,
+            [this](QSessionManager&) { SessionEnding(); });
         connect(qGuiApp, &QCoreApplication::aboutToQuit, this, &Form1::RemoveTrayIcon);
     }
 }
@@ -215,12 +221,13 @@ void Form1::CreateControls()
         }
         widget->setObjectName(ToQString(row.name));
         widget->setGeometry(TwipsToPixels(row.left), TwipsToPixels(row.top), TwipsToPixels(row.width),
-                            TwipsToPixels(row.height));
+            TwipsToPixels(row.height));
         widgets[row.name] = widget;
         if (widget->focusPolicy() & Qt::TabFocus)
             tabOrder.emplace_back(row.tabIndex, widget);
     }
-    std::sort(tabOrder.begin(), tabOrder.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::sort(
+        tabOrder.begin(), tabOrder.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     for (std::size_t i = 1; i < tabOrder.size(); ++i)
         setTabOrder(tabOrder[i - 1].second, tabOrder[i].second);
 }
@@ -282,7 +289,10 @@ Form1::ServiceRow Form1::FindServiceRow(ServiceKind kind) const
     return row;
 }
 
-QMenu* Form1::Menu(const char* name) const { return findChild<QMenu*>(QString::fromLatin1(name)); }
+QMenu* Form1::Menu(const char* name) const
+{
+    return findChild<QMenu*>(QString::fromLatin1(name));
+}
 
 bool Form1::Form_Load()
 {
@@ -301,7 +311,10 @@ bool Form1::Form_Load()
     return true;
 }
 
-void Form1::Timer1_Timer() { m_monitor.Tick(); }
+void Form1::Timer1_Timer()
+{
+    m_monitor.Tick();
+}
 
 bool Form1::Form_QueryUnload(CloseReason reason)
 {
@@ -324,8 +337,8 @@ bool Form1::Form_QueryUnload(CloseReason reason)
 void Form1::closeEvent(QCloseEvent* event)
 {
     // A spontaneous close comes from the window frame; the session's own close is marked first.
-    const CloseReason reason = event->spontaneous() && !m_sessionEnding ? CloseReason::UserClose
-                                                                        : CloseReason::ProgramEnds;
+    const CloseReason reason
+        = event->spontaneous() && !m_sessionEnding ? CloseReason::UserClose : CloseReason::ProgramEnds;
     if (Form_QueryUnload(reason))
         event->ignore();
     else
@@ -338,9 +351,15 @@ void Form1::SessionEnding()
     close();
 }
 
-void Form1::RemoveTrayIcon() { m_trayIcon->hide(); }
+void Form1::RemoveTrayIcon()
+{
+    m_trayIcon->hide();
+}
 
-bool Form1::NotificationAreaAvailable() const { return m_hooks.notificationAreaAvailable(); }
+bool Form1::NotificationAreaAvailable() const
+{
+    return m_hooks.notificationAreaAvailable();
+}
 
 void Form1::ShowServiceState(ServiceKind kind, ServiceState state)
 {
@@ -349,7 +368,7 @@ void Form1::ShowServiceState(ServiceKind kind, ServiceState state)
     row.statusLabel->setText(ToQString(presentation.glyph));
     QPalette palette = row.statusLabel->palette();
     palette.setColor(QPalette::WindowText,
-                     QColor(presentation.colour.red, presentation.colour.green, presentation.colour.blue));
+        QColor(presentation.colour.red, presentation.colour.green, presentation.colour.blue));
     row.statusLabel->setPalette(palette);
     row.statusLabel->setToolTip(ToQString(presentation.toolTip));
     row.startButton->setEnabled(presentation.startEnabled);
@@ -414,71 +433,260 @@ void Form1::HideOrMinimise()
         showMinimized();
 }
 
-void Form1::starta_Click() { m_serviceControl.Start(ServiceKind::Apache); }
-void Form1::astart_Click() { starta_Click(); }
-void Form1::astart2_Click() { starta_Click(); }
-void Form1::stopa_Click() { m_serviceControl.Stop(ServiceKind::Apache); }
-void Form1::astop_Click() { stopa_Click(); }
-void Form1::astop2_Click() { stopa_Click(); }
-void Form1::restarta_Click() { m_serviceControl.Restart(ServiceKind::Apache); }
-void Form1::restaraCom_Click() { restarta_Click(); }
-void Form1::restarta2_Click() { restarta_Click(); }
-void Form1::startm_Click() { m_serviceControl.Start(ServiceKind::MySQL); }
-void Form1::mstart_Click() { startm_Click(); }
-void Form1::mstart2_Click() { startm_Click(); }
-void Form1::stopm_Click() { m_serviceControl.Stop(ServiceKind::MySQL); }
-void Form1::mstop_Click() { stopm_Click(); }
-void Form1::mstop2_Click() { stopm_Click(); }
-void Form1::restartm_Click() { m_serviceControl.Restart(ServiceKind::MySQL); }
-void Form1::restartmCom_Click() { restartm_Click(); }
-void Form1::restartm2_Click() { restartm_Click(); }
+void Form1::starta_Click()
+{
+    m_serviceControl.Start(ServiceKind::Apache);
+}
+void Form1::astart_Click()
+{
+    starta_Click();
+}
+void Form1::astart2_Click()
+{
+    starta_Click();
+}
+void Form1::stopa_Click()
+{
+    m_serviceControl.Stop(ServiceKind::Apache);
+}
+void Form1::astop_Click()
+{
+    stopa_Click();
+}
+void Form1::astop2_Click()
+{
+    stopa_Click();
+}
+void Form1::restarta_Click()
+{
+    m_serviceControl.Restart(ServiceKind::Apache);
+}
+void Form1::restaraCom_Click()
+{
+    restarta_Click();
+}
+void Form1::restarta2_Click()
+{
+    restarta_Click();
+}
+void Form1::startm_Click()
+{
+    m_serviceControl.Start(ServiceKind::MySQL);
+}
+void Form1::mstart_Click()
+{
+    startm_Click();
+}
+void Form1::mstart2_Click()
+{
+    startm_Click();
+}
+void Form1::stopm_Click()
+{
+    m_serviceControl.Stop(ServiceKind::MySQL);
+}
+void Form1::mstop_Click()
+{
+    stopm_Click();
+}
+void Form1::mstop2_Click()
+{
+    stopm_Click();
+}
+void Form1::restartm_Click()
+{
+    m_serviceControl.Restart(ServiceKind::MySQL);
+}
+void Form1::restartmCom_Click()
+{
+    restartm_Click();
+}
+void Form1::restartm2_Click()
+{
+    restartm_Click();
+}
 
-void Form1::phpini_Click() { m_launchCommands.phpini(); }
-void Form1::phpini2_Click() { phpini_Click(); }
-void Form1::httpdconf_Click() { m_launchCommands.httpdconf(); }
-void Form1::httpdconf2_Click() { httpdconf_Click(); }
-void Form1::mysqlini_Click() { m_launchCommands.mysqlini(); }
-void Form1::mysqlini2_Click() { mysqlini_Click(); }
-void Form1::phpmyadmininc_Click() { m_launchCommands.phpmyadmininc(); }
-void Form1::phpmyadmininc2_Click() { phpmyadmininc_Click(); }
-void Form1::wwwroot_Click() { m_launchCommands.wwwroot(); }
-void Form1::wwwroot2_Click() { wwwroot_Click(); }
-void Form1::mysqldata_Click() { m_launchCommands.mysqldata(); }
-void Form1::mysqldata2_Click() { mysqldata_Click(); }
-void Form1::apachelog_Click() { m_launchCommands.apachelog(); }
-void Form1::mysqlconsole_Click() { m_launchCommands.mysqlconsole(); }
-void Form1::mysqlconsole2_Click() { mysqlconsole_Click(); }
-void Form1::servicecontrol_Click() { m_launchCommands.servicecontrol(); }
-void Form1::servicecontrol2_Click() { servicecontrol_Click(); }
-void Form1::homepage_Click() { m_launchCommands.homepage(); }
-void Form1::homepage2_Click() { homepage_Click(); }
-void Form1::phpmyadmin_Click() { m_launchCommands.phpmyadmin(); }
-void Form1::phpmyadmin2_Click() { phpmyadmin_Click(); }
-void Form1::phpinfo_Click() { m_launchCommands.phpinfo(); }
-void Form1::phpmanual_Click() { m_launchCommands.phpmanual(); }
-void Form1::phpmanual2_Click() { phpmanual_Click(); }
-void Form1::jsmanual_Click() { m_launchCommands.jsmanual(); }
-void Form1::jsmanual2_Click() { jsmanual_Click(); }
-void Form1::cssmanual_Click() { m_launchCommands.cssmanual(); }
-void Form1::cssmanual2_Click() { cssmanual_Click(); }
-void Form1::faqs_Click() { m_launchCommands.faqs(); }
-void Form1::faqs2_Click() { faqs_Click(); }
-void Form1::update_Click() { m_launchCommands.update(); }
-void Form1::update2_Click() { update_Click(); }
-void Form1::apcheset_Click() { m_launchCommands.apcheset(); }
-void Form1::apcheset2_Click() { apcheset_Click(); }
-void Form1::phpset_Click() { m_launchCommands.phpset(); }
-void Form1::phpset2_Click() { phpset_Click(); }
-void Form1::mysqlset_Click() { m_launchCommands.mysqlset(); }
-void Form1::mysqlset2_Click() { mysqlset_Click(); }
-void Form1::zhanCom_Click() { m_launchCommands.zhanCom(); }
-void Form1::zhan1_Click() { zhanCom_Click(); }
-void Form1::zhan2_Click() { zhanCom_Click(); }
-void Form1::about_Click() { m_launchCommands.about(); }
-void Form1::about2_Click() { about_Click(); }
-void Form1::Command1_Click() { Menu("file")->popup(QCursor::pos()); }
+void Form1::phpini_Click()
+{
+    m_launchCommands.phpini();
+}
+void Form1::phpini2_Click()
+{
+    phpini_Click();
+}
+void Form1::httpdconf_Click()
+{
+    m_launchCommands.httpdconf();
+}
+void Form1::httpdconf2_Click()
+{
+    httpdconf_Click();
+}
+void Form1::mysqlini_Click()
+{
+    m_launchCommands.mysqlini();
+}
+void Form1::mysqlini2_Click()
+{
+    mysqlini_Click();
+}
+void Form1::phpmyadmininc_Click()
+{
+    m_launchCommands.phpmyadmininc();
+}
+void Form1::phpmyadmininc2_Click()
+{
+    phpmyadmininc_Click();
+}
+void Form1::wwwroot_Click()
+{
+    m_launchCommands.wwwroot();
+}
+void Form1::wwwroot2_Click()
+{
+    wwwroot_Click();
+}
+void Form1::mysqldata_Click()
+{
+    m_launchCommands.mysqldata();
+}
+void Form1::mysqldata2_Click()
+{
+    mysqldata_Click();
+}
+void Form1::apachelog_Click()
+{
+    m_launchCommands.apachelog();
+}
+void Form1::mysqlconsole_Click()
+{
+    m_launchCommands.mysqlconsole();
+}
+void Form1::mysqlconsole2_Click()
+{
+    mysqlconsole_Click();
+}
+void Form1::servicecontrol_Click()
+{
+    m_launchCommands.servicecontrol();
+}
+void Form1::servicecontrol2_Click()
+{
+    servicecontrol_Click();
+}
+void Form1::homepage_Click()
+{
+    m_launchCommands.homepage();
+}
+void Form1::homepage2_Click()
+{
+    homepage_Click();
+}
+void Form1::phpmyadmin_Click()
+{
+    m_launchCommands.phpmyadmin();
+}
+void Form1::phpmyadmin2_Click()
+{
+    phpmyadmin_Click();
+}
+void Form1::phpinfo_Click()
+{
+    m_launchCommands.phpinfo();
+}
+void Form1::phpmanual_Click()
+{
+    m_launchCommands.phpmanual();
+}
+void Form1::phpmanual2_Click()
+{
+    phpmanual_Click();
+}
+void Form1::jsmanual_Click()
+{
+    m_launchCommands.jsmanual();
+}
+void Form1::jsmanual2_Click()
+{
+    jsmanual_Click();
+}
+void Form1::cssmanual_Click()
+{
+    m_launchCommands.cssmanual();
+}
+void Form1::cssmanual2_Click()
+{
+    cssmanual_Click();
+}
+void Form1::faqs_Click()
+{
+    m_launchCommands.faqs();
+}
+void Form1::faqs2_Click()
+{
+    faqs_Click();
+}
+void Form1::update_Click()
+{
+    m_launchCommands.update();
+}
+void Form1::update2_Click()
+{
+    update_Click();
+}
+void Form1::apcheset_Click()
+{
+    m_launchCommands.apcheset();
+}
+void Form1::apcheset2_Click()
+{
+    apcheset_Click();
+}
+void Form1::phpset_Click()
+{
+    m_launchCommands.phpset();
+}
+void Form1::phpset2_Click()
+{
+    phpset_Click();
+}
+void Form1::mysqlset_Click()
+{
+    m_launchCommands.mysqlset();
+}
+void Form1::mysqlset2_Click()
+{
+    mysqlset_Click();
+}
+void Form1::zhanCom_Click()
+{
+    m_launchCommands.zhanCom();
+}
+void Form1::zhan1_Click()
+{
+    zhanCom_Click();
+}
+void Form1::zhan2_Click()
+{
+    zhanCom_Click();
+}
+void Form1::about_Click()
+{
+    m_launchCommands.about();
+}
+void Form1::about2_Click()
+{
+    about_Click();
+}
+void Form1::Command1_Click()
+{
+    Menu("file")->popup(QCursor::pos());
+}
 
-void Form1::hideme_Click() { HideOrMinimise(); }
+void Form1::hideme_Click()
+{
+    HideOrMinimise();
+}
 
 void Form1::showme_Click()
 {
@@ -493,6 +701,9 @@ void Form1::quit_Click()
     m_hooks.endProgramNow();
 }
 
-void Form1::quit3_Click() { quit_Click(); }
+void Form1::quit3_Click()
+{
+    quit_Click();
+}
 
 } // namespace larkspan

@@ -8,7 +8,6 @@
 
 #include <QSystemTrayIcon>
 #include <QWidget>
-
 #include <array>
 #include <functional>
 #include <string_view>
@@ -28,7 +27,8 @@ class MessageBoxes;
 class ProcessList;
 
 /// What the main window needs from outside; main.cpp passes the real ones, tests pass fakes.
-struct Form1Deps {
+struct Form1Deps
+{
     ConfigFiles& files;
     ProcessList& processes;
     Launcher& launcher;
@@ -38,7 +38,8 @@ struct Form1Deps {
 };
 
 /// The window's ties to the desktop and the clock. Empty members take the real behaviour.
-struct Form1Hooks {
+struct Form1Hooks
+{
     /// Whether the desktop has a notification area to hide into.
     std::function<bool()> notificationAreaAvailable;
     /// Ends the process at once, without running any close handling.
@@ -49,7 +50,8 @@ struct Form1Hooks {
 
 /// The main window: status panel, event log, service buttons, the popup menus and the
 /// notification icon. Every control carries its designed name as objectName.
-class Form1 final : public QWidget {
+class Form1 final : public QWidget
+{
     Q_OBJECT
 public:
     explicit Form1(Form1Deps deps, QWidget* parent = nullptr);
@@ -147,7 +149,8 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    struct ServiceRow {
+    struct ServiceRow
+    {
         QLabel* statusLabel = nullptr;
         QWidget* startButton = nullptr;
         QWidget* stopButton = nullptr;

@@ -127,7 +127,13 @@ constexpr std::array kMenus {
 
 } // namespace
 
-std::span<const ControlRow> Form1Controls() { return kControls; }
-std::span<const MenuTable> Form1Menus() { return kMenus; }
+std::span<const ControlRow> Form1Controls()
+{
+    return kControls;
+}
+std::span<const MenuTable> Form1Menus()
+{
+    return kMenus;
+}
 
 } // namespace larkspan

@@ -6,7 +6,10 @@
 namespace larkspan {
 
 inline constexpr int kTwipsPerPixel = 15;
-constexpr int TwipsToPixels(int twips) { return (twips + kTwipsPerPixel / 2) / kTwipsPerPixel; }
+constexpr int TwipsToPixels(int twips)
+{
+    return (twips + kTwipsPerPixel / 2) / kTwipsPerPixel;
+}
 
 /// The main window's client area in twips.
 inline constexpr int kForm1WidthTwips = 5055;
@@ -16,7 +19,8 @@ enum class ControlKind { Frame, Label, Button, ListBox };
 
 /// One control of the main window. Positions are in twips within the container's client area;
 /// `container` is empty for the window itself.
-struct ControlRow {
+struct ControlRow
+{
     std::string_view name;
     ControlKind kind;
     std::string_view container;
@@ -35,7 +39,8 @@ enum class MenuEntryKind { Item, Separator, Submenu };
 
 /// One entry of a popup menu, in display order. An entry with `inSubmenu` belongs to the nearest
 /// Submenu entry above it.
-struct MenuRow {
+struct MenuRow
+{
     std::string_view name;
     MenuEntryKind kind;
     std::string_view caption;
@@ -43,7 +48,8 @@ struct MenuRow {
     bool hidden = false;
 };
 
-struct MenuTable {
+struct MenuTable
+{
     std::string_view name; ///< also the menu's title
     std::span<const MenuRow> rows;
 };

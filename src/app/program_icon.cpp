@@ -1,7 +1,10 @@
 #include "program_icon.h"
 
 // Resources of a static library are only linked in when something refers to their initialiser.
-static void InitialiseIconResource() { Q_INIT_RESOURCE(larkspan); }
+static void InitialiseIconResource()
+{
+    Q_INIT_RESOURCE(larkspan);
+}
 
 namespace larkspan {
 

@@ -6,8 +6,10 @@ namespace larkspan {
 
 namespace {
 
-constexpr ServiceControlNames kApacheControls {"la", "starta", "stopa", {"astart", "astart2"}, {"astop", "astop2"}};
-constexpr ServiceControlNames kMySqlControls {"lm", "startm", "stopm", {"mstart", "mstart2"}, {"mstop", "mstop2"}};
+constexpr ServiceControlNames kApacheControls {
+    "la", "starta", "stopa", {"astart", "astart2"}, {"astop", "astop2"}};
+constexpr ServiceControlNames kMySqlControls {
+    "lm", "startm", "stopm", {"mstart", "mstart2"}, {"mstop", "mstop2"}};
 
 constexpr Rgb kRunningColour {0, 192, 0};
 constexpr Rgb kStoppedColour {255, 0, 0};
@@ -30,8 +32,7 @@ const ServiceControlNames& ControlNamesFor(ServiceKind kind)
 StatusMonitor::StatusMonitor(ProcessList& processes, View view)
     : m_processes(processes)
     , m_view(std::move(view))
-{
-}
+{ }
 
 ServiceState StatusMonitor::Observe(ServiceKind kind)
 {

@@ -12,7 +12,8 @@ namespace larkspan {
 class ProcessList;
 
 /// A colour as red, green and blue bytes.
-struct Rgb {
+struct Rgb
+{
     std::uint8_t red = 0;
     std::uint8_t green = 0;
     std::uint8_t blue = 0;
@@ -21,7 +22,8 @@ struct Rgb {
 
 /// How one server's row looks in a state: the status label and which start/stop controls work.
 /// Restart controls are not part of it: no state ever disables them.
-struct ServicePresentation {
+struct ServicePresentation
+{
     std::string_view glyph;
     Rgb colour;
     std::string_view toolTip;
@@ -32,7 +34,8 @@ struct ServicePresentation {
 ServicePresentation PresentationFor(ServiceKind kind, ServiceState state);
 
 /// The main window's controls that show one server's state (objectNames).
-struct ServiceControlNames {
+struct ServiceControlNames
+{
     std::string_view statusLabel;
     std::string_view startButton;
     std::string_view stopButton;
@@ -43,13 +46,18 @@ struct ServiceControlNames {
 const ServiceControlNames& ControlNamesFor(ServiceKind kind);
 
 /// Any process of the server's image name means it runs.
-constexpr ServiceState StateFromCount(int count) { return count >= 1 ? Running : Stopped; }
+constexpr ServiceState StateFromCount(int count)
+{
+    return count >= 1 ? Running : Stopped;
+}
 
 /// Follows both servers through the process list. Remembers, per server, the state last announced
 /// in the event log, so a line is written only when that state changes.
-class StatusMonitor final {
+class StatusMonitor final
+{
 public:
-    struct View {
+    struct View
+    {
         std::function<void(ServiceKind, ServiceState)> showServiceState;
         std::function<void(std::string_view)> appendLogLine;
     };

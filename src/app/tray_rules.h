@@ -15,8 +15,8 @@ enum TrayMouseMessage : int {
 
 enum class TrayAction {
     Nothing,
-    BringForward,          ///< the main window comes to the front; no menu
-    BringForwardAndPopup,  ///< the main window comes to the front, then the icon's menu pops up at the mouse
+    BringForward, ///< the main window comes to the front; no menu
+    BringForwardAndPopup, ///< the main window comes to the front, then the icon's menu pops up at the mouse
 };
 
 /// What a mouse message on the notification icon does: only a released left or right button acts.
@@ -34,14 +34,14 @@ constexpr TrayAction TrayActionFor(int mouseMessage)
 
 /// Why the main window is asked to close.
 enum class CloseReason {
-    UserClose,    ///< the user closed the window through its frame
-    ProgramEnds,  ///< session end, the program closing itself, any other cause
+    UserClose, ///< the user closed the window through its frame
+    ProgramEnds, ///< session end, the program closing itself, any other cause
 };
 
 enum class CloseDecision {
-    Hide,                      ///< cancel the close and hide the window
-    Minimise,                  ///< cancel the close and minimise: without a notification area, hiding loses the window
-    CloseAndRemoveIcon,        ///< let the window close and remove the icon; the program ends
+    Hide, ///< cancel the close and hide the window
+    Minimise, ///< cancel the close and minimise: without a notification area, hiding loses the window
+    CloseAndRemoveIcon, ///< let the window close and remove the icon; the program ends
 };
 
 constexpr CloseDecision CloseDecisionFor(CloseReason reason, bool notificationAreaAvailable)

@@ -1,11 +1,10 @@
 #include "instance_guard.h"
 
+#include <cerrno>
+#include <cstdlib>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
-
-#include <cerrno>
-#include <cstdlib>
 
 namespace larkspan {
 
@@ -21,12 +20,12 @@ std::string LockDirectory()
 
 // flock() belongs to the open file: the kernel drops it when the process ends in any way, so a
 // crashed instance never leaves a stale lock behind.
-class FlockInstanceGuard final : public InstanceGuard {
+class FlockInstanceGuard final : public InstanceGuard
+{
 public:
     explicit FlockInstanceGuard(std::string name)
         : m_name(std::move(name))
-    {
-    }
+    { }
     ~FlockInstanceGuard() override
     {
         if (m_fd >= 0)

@@ -1,13 +1,12 @@
 #include "process_list.h"
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <array>
 #include <cctype>
 #include <cstdio>
+#include <dirent.h>
+#include <fcntl.h>
 #include <string_view>
+#include <unistd.h>
 
 namespace larkspan {
 
@@ -80,7 +79,8 @@ bool IsZombie(int procFd, std::string_view pid)
     return state == 'Z' || state == 'X';
 }
 
-class ProcProcessList final : public ProcessList {
+class ProcProcessList final : public ProcessList
+{
 public:
     int CountProcesses(std::string_view imageName) override
     {
@@ -102,6 +102,9 @@ public:
 
 } // namespace
 
-std::unique_ptr<ProcessList> MakeSystemProcessList() { return std::make_unique<ProcProcessList>(); }
+std::unique_ptr<ProcessList> MakeSystemProcessList()
+{
+    return std::make_unique<ProcProcessList>();
+}
 
 } // namespace larkspan

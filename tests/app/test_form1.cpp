@@ -19,9 +19,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QTimer>
-
 #include <gtest/gtest.h>
-
 #include <memory>
 #include <string>
 #include <vector>
@@ -29,7 +27,8 @@
 namespace larkspan {
 namespace {
 
-struct Fixture {
+struct Fixture
+{
     FakeConfigFiles files;
     FakeProcessList processes;
     FakeLauncher launcher;
@@ -48,11 +47,15 @@ struct Fixture {
         hooks.endProgramNow = [this] { ++programEnds; };
         // Each reading advances a second, so a restart's pause passes at once.
         hooks.now = [this] { return clock += 1.0; };
-        form = std::make_unique<Form1>(Form1Deps {files, processes, launcher, messages, dialogs, instance}, hooks);
+        form = std::make_unique<Form1>(
+            Form1Deps {files, processes, launcher, messages, dialogs, instance}, hooks);
         return *form;
     }
 
-    template <typename T> T* child(const char* name) const { return form->findChild<T*>(QString::fromUtf8(name)); }
+    template <typename T> T* child(const char* name) const
+    {
+        return form->findChild<T*>(QString::fromUtf8(name));
+    }
 
     std::vector<std::string> lines() const
     {
@@ -66,7 +69,7 @@ struct Fixture {
 
 // A log line is the message followed directly by the time of day; the clock may tick between.
 void ExpectLines(const std::vector<std::string>& lines, const std::vector<std::string>& messages,
-                 const std::string& timeBefore, const std::string& timeAfter)
+    const std::string& timeBefore, const std::string& timeAfter)
 {
     ASSERT_EQ(lines.size(), messages.size());
     for (std::size_t i = 0; i < lines.size(); ++i) {
@@ -77,7 +80,8 @@ void ExpectLines(const std::vector<std::string>& lines, const std::vector<std::s
 
 TEST(Form1Layout, ControlsAsDesigned)
 {
-    struct Expected {
+    struct Expected
+    {
         const char* name;
         const char* className;
         const char* parent;
@@ -143,8 +147,8 @@ TEST(Form1Layout, TabOrderThroughFocusableControls)
 {
     Fixture f;
     f.make();
-    const std::vector<std::string> expected {"stopa",   "starta",      "stopm",    "startm", "List1",
-                                             "restaraCom", "restartmCom", "Command1", "zhanCom"};
+    const std::vector<std::string> expected {
+        "stopa", "starta", "stopm", "startm", "List1", "restaraCom", "restartmCom", "Command1", "zhanCom"};
     std::vector<std::string> seen;
     QWidget* widget = f.child<QWidget>("stopa");
     for (std::size_t guard = 0; guard < 100 && seen.size() < expected.size(); ++guard) {
@@ -160,7 +164,7 @@ void Describe(const QMenu* menu, int depth, std::vector<std::string>& out)
 {
     for (const QAction* action : menu->actions()) {
         std::string text = std::string(depth, '>') + action->objectName().toStdString() + " "
-                           + (action->isSeparator() ? std::string("-") : action->text().toStdString());
+            + (action->isSeparator() ? std::string("-") : action->text().toStdString());
         if (!action->isVisible())
             text += " hidden";
         // Qt reports a hidden action as disabled.
@@ -175,31 +179,29 @@ TEST(Form1Layout, PopupMenus)
 {
     const std::vector<std::pair<const char*, std::vector<std::string>>> menus {
         {"file",
-         {"phpset PHP 设置",       "apcheset Apache 设置",   "mysqlset MySQL 设置",
-          "configfile 配置文件",   ">phpini php-ini",        ">httpdconf httpd-conf",
-          ">mysqlini MySQL-ini",   ">phpmyadmininc phpMyAdmin-inc",
-          "sdaf -",                "apacheservice Apache 服务", ">astart 启动",
-          ">astop 停止",           ">restarta 重启",         "mysqlservice MySQL 服务",
-          ">mstart 启动",          ">mstop 停止",            ">restartm 重启",
-          "servicecontrol 系统服务管理", "zhan2 站点管理",    "sa -",
-          "phpmyadmin phpMyAdmin", "mysqlconsole MySQL Console", "homepage My HomePage",
-          "wwwroot WWW-root",      "mysqldata MySQL Data",   "apachelog Apache log",
-          "dsaf -",                "manual Manual hidden",   ">phpmanual PHP Manual",
-          ">jsmanual JavaScript Manual", ">cssmanual CSS Manual", "faqs FAQs hidden",
-          "update Update(更新)...", "about About(关于) ...",  "sdffd -",
-          "hideme Hide Me (隐藏)",  "quit Quit (退出)"}},
+            {"phpset PHP 设置", "apcheset Apache 设置", "mysqlset MySQL 设置", "configfile 配置文件",
+                ">phpini php-ini", ">httpdconf httpd-conf", ">mysqlini MySQL-ini",
+                ">phpmyadmininc phpMyAdmin-inc", "sdaf -", "apacheservice Apache 服务", ">astart 启动",
+                ">astop 停止", ">restarta 重启", "mysqlservice MySQL 服务", ">mstart 启动", ">mstop 停止",
+                ">restartm 重启", "servicecontrol 系统服务管理", "zhan2 站点管理", "sa -",
+                "phpmyadmin phpMyAdmin", "mysqlconsole MySQL Console", "homepage My HomePage",
+                "wwwroot WWW-root", "mysqldata MySQL Data", "apachelog Apache log", "dsaf -",
+                "manual Manual hidden", ">phpmanual PHP Manual", ">jsmanual JavaScript Manual",
+                ">cssmanual CSS Manual", "faqs FAQs hidden", "update Update(更新)...",
+                "about About(关于) ...", "sdffd -", "hideme Hide Me (隐藏)", "quit Quit (退出)"}},
         {"filez",
-         {"homepage2 My HomePage", "phpinfo phpinfo", "wwwroot2 WWW-root", "dsg -", "mysqldata2 MySQL Data",
-          "mysqlconsole2 MySQL Console", "phpmyadmin2 phpMyAdmin", "sdf -", "servicecontrol2 系统服务管理",
-          "mysqlservice2 MySQL 服务", ">mstart2 启动", ">mstop2 停止", ">restartm2 重启",
-          "apacheservice2 Apache 服务", ">astart2 启动", ">astop2 停止", ">restarta2 重启", "dsfdfg -",
-          "zhan1 站点管理", "configfile2 配置文件", ">phpini2 php-ini", ">httpdconf2 httpd-conf",
-          ">mysqlini2 MySQL-ini", ">phpmyadmininc2 phpMyAdmin-inc", "mysqlset2 MySQL 设置",
-          "apcheset2 Apache 设置", "phpset2 PHP 设置", "dsf -", "about2 About(关于)...",
-          "update2 Update(更新)... hidden", "showme Show Me (显示)", "quit3 Quit(退出)"}},
+            {"homepage2 My HomePage", "phpinfo phpinfo", "wwwroot2 WWW-root", "dsg -",
+                "mysqldata2 MySQL Data", "mysqlconsole2 MySQL Console", "phpmyadmin2 phpMyAdmin", "sdf -",
+                "servicecontrol2 系统服务管理", "mysqlservice2 MySQL 服务", ">mstart2 启动", ">mstop2 停止",
+                ">restartm2 重启", "apacheservice2 Apache 服务", ">astart2 启动", ">astop2 停止",
+                ">restarta2 重启", "dsfdfg -", "zhan1 站点管理", "configfile2 配置文件", ">phpini2 php-ini",
+                ">httpdconf2 httpd-conf", ">mysqlini2 MySQL-ini", ">phpmyadmininc2 phpMyAdmin-inc",
+                "mysqlset2 MySQL 设置", "apcheset2 Apache 设置", "phpset2 PHP 设置", "dsf -",
+                "about2 About(关于)...", "update2 Update(更新)... hidden", "showme Show Me (显示)",
+                "quit3 Quit(退出)"}},
         {"filey",
-         {"phpmanual2 PHP Manual", "jsmanual2 JavaScript Manual", "cssmanual2 CSS Manual", "rerer -",
-          "faqs2 FAQs", "quit2 Quit (退出)"}},
+            {"phpmanual2 PHP Manual", "jsmanual2 JavaScript Manual", "cssmanual2 CSS Manual", "rerer -",
+                "faqs2 FAQs", "quit2 Quit (退出)"}},
     };
     Fixture f;
     f.make();
@@ -215,7 +217,8 @@ TEST(Form1Layout, PopupMenus)
     }
 }
 
-struct RowState {
+struct RowState
+{
     QString glyph;
     QColor colour;
     QString toolTip;
@@ -224,8 +227,8 @@ struct RowState {
 };
 
 void ExpectRow(const Fixture& f, const char* label, const char* start, const char* stop,
-               const std::vector<const char*>& startItems, const std::vector<const char*>& stopItems,
-               const std::vector<const char*>& restarts, const RowState& state)
+    const std::vector<const char*>& startItems, const std::vector<const char*>& stopItems,
+    const std::vector<const char*>& restarts, const RowState& state)
 {
     SCOPED_TRACE(label);
     const QLabel* status = f.child<QLabel>(label);
@@ -254,17 +257,18 @@ const RowState kMySqlStopped {"■", QColor(255, 0, 0), "MySQL停止", true, fal
 void ExpectApache(const Fixture& f, const RowState& state)
 {
     ExpectRow(f, "la", "starta", "stopa", {"astart", "astart2"}, {"astop", "astop2"},
-              {"restaraCom", "restarta", "restarta2"}, state);
+        {"restaraCom", "restarta", "restarta2"}, state);
 }
 void ExpectMySql(const Fixture& f, const RowState& state)
 {
     ExpectRow(f, "lm", "startm", "stopm", {"mstart", "mstart2"}, {"mstop", "mstop2"},
-              {"restartmCom", "restartm", "restartm2"}, state);
+        {"restartmCom", "restartm", "restartm2"}, state);
 }
 
 TEST(Form1StartUp, ProbesBothServersAndHides)
 {
-    struct Row {
+    struct Row
+    {
         const char* name;
         std::vector<std::string> processes;
         std::vector<std::string> messages;
@@ -273,10 +277,11 @@ TEST(Form1StartUp, ProbesBothServersAndHides)
     };
     const std::vector<Row> rows {
         {"both running", {"httpd.exe", "mysqld-nt.exe"}, {"Apache已经启动...    ", "MySQL已经启动...    "},
-         kApacheRunning, kMySqlRunning},
-        {"neither running", {}, {"Apache已经停止...    ", "MySQL已经停止...    "}, kApacheStopped, kMySqlStopped},
+            kApacheRunning, kMySqlRunning},
+        {"neither running", {}, {"Apache已经停止...    ", "MySQL已经停止...    "}, kApacheStopped,
+            kMySqlStopped},
         {"Apache only, twice", {"httpd.exe", "httpd.exe", "HTTPD.EXE"},
-         {"Apache已经启动...    ", "MySQL已经停止...    "}, kApacheRunning, kMySqlStopped},
+            {"Apache已经启动...    ", "MySQL已经停止...    "}, kApacheRunning, kMySqlStopped},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -357,13 +362,14 @@ TEST(Form1Tray, ActivationReasons)
     EXPECT_EQ(Form1::MouseMessageFor(QSystemTrayIcon::Trigger), 514);
     EXPECT_EQ(Form1::MouseMessageFor(QSystemTrayIcon::Context), 517);
 
-    struct Row {
+    struct Row
+    {
         QSystemTrayIcon::ActivationReason reason;
         bool popsUp;
     };
     for (const Row& row : {Row {QSystemTrayIcon::Trigger, true}, Row {QSystemTrayIcon::Context, false},
-                           Row {QSystemTrayIcon::DoubleClick, false}, Row {QSystemTrayIcon::MiddleClick, false},
-                           Row {QSystemTrayIcon::Unknown, false}}) {
+             Row {QSystemTrayIcon::DoubleClick, false}, Row {QSystemTrayIcon::MiddleClick, false},
+             Row {QSystemTrayIcon::Unknown, false}}) {
         SCOPED_TRACE(row.reason);
         Fixture f;
         Form1& form = f.make();
@@ -450,7 +456,8 @@ TEST(Form1Handlers, CommandOneOpensTheFileMenu)
 }
 
 // What a command did: launches, dialogs, file writes and log messages (without their times).
-struct Effects {
+struct Effects
+{
     std::vector<std::string> launches;
     std::vector<std::string> dialogs;
     std::vector<std::string> writes;

@@ -5,9 +5,8 @@
 #include "status_rules.h"
 #include "tray_rules.h"
 
-#include <gtest/gtest.h>
-
 #include <clocale>
+#include <gtest/gtest.h>
 #include <string>
 #include <vector>
 
@@ -16,7 +15,8 @@ namespace {
 
 TEST(StatusRules, PresentationOfEachKindAndState)
 {
-    struct Row {
+    struct Row
+    {
         ServiceKind kind;
         ServiceState state;
         std::string glyph;
@@ -43,13 +43,14 @@ TEST(StatusRules, PresentationOfEachKindAndState)
 }
 
 // Records what the monitor presents and logs.
-struct Recorder {
+struct Recorder
+{
     std::vector<std::string> lines;
     std::vector<std::pair<ServiceKind, ServiceState>> shown;
     StatusMonitor::View view()
     {
         return {[this](ServiceKind kind, ServiceState state) { shown.emplace_back(kind, state); },
-                [this](std::string_view message) { lines.emplace_back(message); }};
+            [this](std::string_view message) { lines.emplace_back(message); }};
     }
 };
 
@@ -60,42 +61,41 @@ const std::string kMySqlDown = "MySQL已经停止...    ";
 
 TEST(StatusMonitor, StartUpAndTicks)
 {
-    struct Step {
+    struct Step
+    {
         std::vector<std::string> processes; ///< the process list seen by this step
         bool unreadable = false;
-        std::vector<std::string> newLines;  ///< lines the step appends
+        std::vector<std::string> newLines; ///< lines the step appends
     };
-    struct Scenario {
+    struct Scenario
+    {
         const char* name;
         std::vector<Step> steps; ///< the first step is the start-up probe, the rest are ticks
     };
     const std::vector<Scenario> scenarios {
         {"both running at start-up, then unchanged",
-         {{{"httpd.exe", "mysqld-nt.exe"}, false, {kApacheUp, kMySqlUp}},
-          {{"httpd.exe", "mysqld-nt.exe"}, false, {}}}},
+            {{{"httpd.exe", "mysqld-nt.exe"}, false, {kApacheUp, kMySqlUp}},
+                {{"httpd.exe", "mysqld-nt.exe"}, false, {}}}},
         {"neither running at start-up", {{{}, false, {kApacheDown, kMySqlDown}}, {{}, false, {}}}},
         {"Apache only: the first tick adds nothing",
-         {{{"httpd.exe"}, false, {kApacheUp, kMySqlDown}}, {{"httpd.exe"}, false, {}}}},
+            {{{"httpd.exe"}, false, {kApacheUp, kMySqlDown}}, {{"httpd.exe"}, false, {}}}},
         {"several processes are one server; all must go",
-         {{{"httpd.exe", "httpd.exe", "httpd.exe"}, false, {kApacheUp, kMySqlDown}},
-          {{"httpd.exe"}, false, {}},
-          {{}, false, {kApacheDown}}}},
+            {{{"httpd.exe", "httpd.exe", "httpd.exe"}, false, {kApacheUp, kMySqlDown}},
+                {{"httpd.exe"}, false, {}}, {{}, false, {kApacheDown}}}},
         {"names differing in case or merely containing the name do not count",
-         {{{"HTTPD.EXE", "xhttpd.exe", "httpd.exe.old", "Mysqld-nt.exe", "mysqld-nt.exe "}, false,
-           {kApacheDown, kMySqlDown}}}},
+            {{{"HTTPD.EXE", "xhttpd.exe", "httpd.exe.old", "Mysqld-nt.exe", "mysqld-nt.exe "}, false,
+                {kApacheDown, kMySqlDown}}}},
         {"Apache vanishes and returns",
-         {{{"httpd.exe"}, false, {kApacheUp, kMySqlDown}},
-          {{}, false, {kApacheDown}},
-          {{}, false, {}},
-          {{"httpd.exe"}, false, {kApacheUp}}}},
+            {{{"httpd.exe"}, false, {kApacheUp, kMySqlDown}}, {{}, false, {kApacheDown}}, {{}, false, {}},
+                {{"httpd.exe"}, false, {kApacheUp}}}},
         {"both change in one tick: Apache's line first",
-         {{{}, false, {kApacheDown, kMySqlDown}},
-          {{"mysqld-nt.exe", "httpd.exe"}, false, {kApacheUp, kMySqlUp}},
-          {{}, false, {kApacheDown, kMySqlDown}}}},
+            {{{}, false, {kApacheDown, kMySqlDown}},
+                {{"mysqld-nt.exe", "httpd.exe"}, false, {kApacheUp, kMySqlUp}},
+                {{}, false, {kApacheDown, kMySqlDown}}}},
         {"unreadable process list shows both stopped, then recovers",
-         {{{"httpd.exe", "mysqld-nt.exe"}, false, {kApacheUp, kMySqlUp}},
-          {{"httpd.exe", "mysqld-nt.exe"}, true, {kApacheDown, kMySqlDown}},
-          {{"httpd.exe", "mysqld-nt.exe"}, false, {kApacheUp, kMySqlUp}}}},
+            {{{"httpd.exe", "mysqld-nt.exe"}, false, {kApacheUp, kMySqlUp}},
+                {{"httpd.exe", "mysqld-nt.exe"}, true, {kApacheDown, kMySqlDown}},
+                {{"httpd.exe", "mysqld-nt.exe"}, false, {kApacheUp, kMySqlUp}}}},
     };
 
     for (const Scenario& scenario : scenarios) {

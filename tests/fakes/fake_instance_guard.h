@@ -5,7 +5,8 @@
 namespace larkspan {
 
 /// An instance guard that tests tell whether another instance runs.
-class FakeInstanceGuard final : public InstanceGuard {
+class FakeInstanceGuard final : public InstanceGuard
+{
 public:
     bool TryAcquire() override
     {

@@ -3,16 +3,14 @@
 #include "app_dir.h"
 #include "instance_guard.h"
 
-#include <gtest/gtest.h>
-
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cstdlib>
 #include <filesystem>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
 #include <string>
+#include <sys/wait.h>
+#include <unistd.h>
 
 extern char** environ;
 
@@ -21,7 +19,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class InstanceGuardTest : public testing::Test {
+class InstanceGuardTest : public testing::Test
+{
 protected:
     void SetUp() override
     {

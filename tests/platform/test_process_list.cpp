@@ -1,15 +1,13 @@
 // CountProcesses against real processes: copies of `sleep` started under chosen names.
 #include "process_list.h"
 
+#include <filesystem>
 #include <gtest/gtest.h>
-
 #include <signal.h>
 #include <spawn.h>
+#include <string>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <filesystem>
-#include <string>
 #include <vector>
 
 extern char** environ;
@@ -19,7 +17,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class ProcessListTest : public testing::Test {
+class ProcessListTest : public testing::Test
+{
 protected:
     void SetUp() override
     {
@@ -102,7 +101,8 @@ TEST_F(ProcessListTest, NamesAroundTheKernelsFifteenByteLimit)
     Start(longName);
     Start(renamed, "something-else");
 
-    struct Row {
+    struct Row
+    {
         std::string query;
         int expected;
     };
