@@ -319,8 +319,9 @@ TEST_F(BundleServersTest, StartServeQueryRestartAndStop)
     EXPECT_EQ(Messages(), (std::vector<std::string> {"Apache正在停止...    ", "MySQL正在停止...    "}));
     EXPECT_TRUE(WaitFor([] { return BundleProcesses().empty(); })) << ReadFile(Log());
     // MariaDB went down cleanly, not killed.
-    EXPECT_TRUE(WaitFor([] { return ReadFile(Log()).find("mysqld-nt.exe: Shutdown complete") != std::string::npos; }))
-        << ReadFile(Log());
+    const fs::path mysqlErrors = s_bundle / "MySQL/data/mysql.err";
+    EXPECT_TRUE(WaitFor([&] { return ReadFile(mysqlErrors).find("mysqld-nt.exe: Shutdown complete") != std::string::npos; }))
+        << ReadFile(mysqlErrors);
 
     // Stopping stopped servers is harmless too.
     m_control->Stop(ServiceKind::Apache);
