@@ -65,7 +65,7 @@ inline std::string ReadBytes(const std::string& path)
 
 inline std::string DataFile(std::string_view name)
 {
-    return std::string(LARKSPAN_SOURCE_DIR) + "/tests/data/config/" + std::string(name);
+    return std::string(LARKSPAN_TEST_DATA) + "/config/" + std::string(name);
 }
 
 inline unsigned PermissionBits(const std::string& path)
