@@ -28,11 +28,6 @@ namespace larkspan {
 
 namespace {
 
-QString ToQString(std::string_view text)
-{
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 std::size_t RowIndex(ServiceKind kind)
 {
     return kind == ServiceKind::Apache ? 0 : 1;
@@ -159,10 +154,7 @@ Form1::Form1(Form1Deps deps, Form1Hooks hooks, QWidget* parent)
     , m_launchCommands(deps.files, deps.launcher, deps.messages, deps.dialogs)
 {
     setObjectName(QStringLiteral("Form1"));
-    setWindowTitle(QString::fromUtf8(kApplicationTitle));
     setWindowIcon(ProgramIcon());
-    // The layout is fixed; resizing would only uncover empty space.
-    setFixedSize(TwipsToPixels(kForm1WidthTwips), TwipsToPixels(kForm1HeightTwips));
 
     CreateControls();
     CreateMenus();
@@ -191,45 +183,10 @@ Form1::~Form1() = default;
 
 void Form1::CreateControls()
 {
-    std::map<std::string_view, QWidget*> widgets;
-    std::vector<std::pair<int, QWidget*>> tabOrder;
-    for (const ControlRow& row : Form1Controls()) {
-        QWidget* container = row.container.empty() ? this : widgets.at(row.container);
-        const QString caption = ToQString(row.caption);
-        QWidget* widget = nullptr;
-        switch (row.kind) {
-        case ControlKind::Frame:
-            widget = new QGroupBox(caption, container);
-            break;
-        case ControlKind::Label: {
-            auto* label = new QLabel(caption, container);
-            label->setTextFormat(Qt::PlainText);
-            widget = label;
-            break;
-        }
-        case ControlKind::Button:
-            widget = new QPushButton(caption, container);
-            break;
-        case ControlKind::ListBox: {
-            m_list = new QListWidget(container);
-            m_list->setSortingEnabled(false);
-            // Keeps appending and scrolling flat however long the log grows.
-            m_list->setUniformItemSizes(true);
-            widget = m_list;
-            break;
-        }
-        }
-        widget->setObjectName(ToQString(row.name));
-        widget->setGeometry(TwipsToPixels(row.left), TwipsToPixels(row.top), TwipsToPixels(row.width),
-            TwipsToPixels(row.height));
-        widgets[row.name] = widget;
-        if (widget->focusPolicy() & Qt::TabFocus)
-            tabOrder.emplace_back(row.tabIndex, widget);
-    }
-    std::sort(
-        tabOrder.begin(), tabOrder.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-    for (std::size_t i = 1; i < tabOrder.size(); ++i)
-        setTabOrder(tabOrder[i - 1].second, tabOrder[i].second);
+    const auto controls = BuildForm(this, kApplicationTitle, kForm1WidthTwips, kForm1HeightTwips, Form1Controls());
+    m_list = static_cast<QListWidget*>(controls.value(QStringLiteral("List1")));
+    // Keeps appending and scrolling flat however long the log grows.
+    m_list->setUniformItemSizes(true);
 }
 
 void Form1::CreateMenus()

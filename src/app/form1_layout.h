@@ -1,36 +1,15 @@
 #pragma once
 
+#include "form_layout.h"
+
 #include <span>
 #include <string_view>
 
 namespace larkspan {
 
-inline constexpr int kTwipsPerPixel = 15;
-constexpr int TwipsToPixels(int twips)
-{
-    return (twips + kTwipsPerPixel / 2) / kTwipsPerPixel;
-}
-
 /// The main window's client area in twips.
 inline constexpr int kForm1WidthTwips = 5055;
 inline constexpr int kForm1HeightTwips = 4275;
-
-enum class ControlKind { Frame, Label, Button, ListBox };
-
-/// One control of the main window. Positions are in twips within the container's client area;
-/// `container` is empty for the window itself.
-struct ControlRow
-{
-    std::string_view name;
-    ControlKind kind;
-    std::string_view container;
-    std::string_view caption;
-    int left;
-    int top;
-    int width;
-    int height;
-    int tabIndex;
-};
 
 /// Every control, parents before their children.
 std::span<const ControlRow> Form1Controls();

@@ -1,5 +1,6 @@
 #include "fabout.h"
 
+#include "form_layout.h"
 #include "maker_site.h"
 #include "program_icon.h"
 
@@ -12,18 +13,17 @@ namespace larkspan {
 
 namespace {
 
-constexpr int kTwipsPerPixel = 15;
-constexpr int Pixels(int twips) { return twips / kTwipsPerPixel; }
+using K = ControlKind;
 
-struct Place {
-    int left, top, width, height; // twips
+// clang-format off
+constexpr ControlRow kLayout[] = {
+    {"Image1",   K::Picture, "", "",                                                      120,  360,  900,  900},
+    {"Label2",   K::Label,   "", "    此程序仅适用于Larkspan，便于管理Apache及MySQL服务。", 1200,  480, 3375,  615},
+    {"Label3",   K::Label,   "", "Larkspan 开发组 版权所有",                               360, 1560, 3975,  375},
+    {"Label1",   K::Label,   "", "",                                                      360, 2160, 2295,  375},
+    {"Command1", K::Button,  "", "确定",                                                 3240, 2160, 1095,  495, 0},
 };
-
-void Put(QWidget* widget, const char* name, Place place)
-{
-    widget->setObjectName(QString::fromLatin1(name));
-    widget->setGeometry(Pixels(place.left), Pixels(place.top), Pixels(place.width), Pixels(place.height));
-}
+// clang-format on
 
 } // namespace
 
@@ -38,31 +38,20 @@ QFont fabout::NoticeFont()
 fabout::fabout(DesktopShortcuts& desktop, Launcher& launcher, MessageBoxes& messages, QWidget* parent)
     : QDialog(parent)
     , m_link(desktop, launcher, messages)
-    , Image1(new QLabel(this))
-    , Label2(new QLabel(this))
-    , Label3(new QLabel(this))
-    , Label1(new QLabel(this))
-    , Command1(new QPushButton(this))
 {
     setObjectName(QStringLiteral("fabout"));
-    setWindowTitle(QStringLiteral("About..."));
-    setFixedSize(Pixels(4680), Pixels(2880));
+    const auto controls = BuildForm(this, "About...", 4680, 2880, kLayout);
+    Image1 = static_cast<QLabel*>(controls.value(QStringLiteral("Image1")));
+    Label2 = static_cast<QLabel*>(controls.value(QStringLiteral("Label2")));
+    Label3 = static_cast<QLabel*>(controls.value(QStringLiteral("Label3")));
+    Label1 = static_cast<QLabel*>(controls.value(QStringLiteral("Label1")));
+    Command1 = static_cast<QPushButton*>(controls.value(QStringLiteral("Command1")));
 
-    Put(Image1, "Image1", {120, 360, 900, 900});
-    Image1->setPixmap(ProgramIcon().pixmap(Pixels(900), Pixels(900)));
-
-    Put(Label2, "Label2", {1200, 480, 3375, 615});
-    Label2->setText(QString::fromUtf8("    此程序仅适用于Larkspan，便于管理Apache及MySQL服务。"));
+    Image1->setPixmap(ProgramIcon().pixmap(Image1->size()));
     Label2->setFont(NoticeFont());
-    Label2->setWordWrap(true);
-    Label2->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-
-    Put(Label3, "Label3", {360, 1560, 3975, 375});
-    Label3->setText(QString::fromUtf8("Larkspan 开发组 版权所有"));
     Label3->setFont(NoticeFont());
 
-    Put(Label1, "Label1", {360, 2160, 2295, 375});
-    Label1->setText(QString::fromUtf8("访问") + QString::fromUtf8(MakerSiteDomain.data(), MakerSiteDomain.size()));
+    Label1->setText(QString::fromUtf8("访问") + ToQString(MakerSiteDomain));
     QFont linkFont(QStringLiteral("Arial"));
     linkFont.setPointSize(12);
     linkFont.setBold(true);
@@ -72,8 +61,6 @@ fabout::fabout(DesktopShortcuts& desktop, Launcher& launcher, MessageBoxes& mess
     Label1->setCursor(Qt::PointingHandCursor);
     Label1->installEventFilter(this);
 
-    Put(Command1, "Command1", {3240, 2160, 1095, 495});
-    Command1->setText(QString::fromUtf8("确定"));
     Command1->setDefault(true);
     connect(Command1, &QPushButton::clicked, this, &fabout::Command1_Click);
 }

@@ -29,11 +29,11 @@ protected:
 
 private:
     AboutLink m_link;
-    QLabel* Image1;
-    QLabel* Label2;
-    QLabel* Label3;
-    QLabel* Label1;
-    QPushButton* Command1;
+    QLabel* Image1 = nullptr;
+    QLabel* Label2 = nullptr;
+    QLabel* Label3 = nullptr;
+    QLabel* Label1 = nullptr;
+    QPushButton* Command1 = nullptr;
 };
 
 } // namespace larkspan

@@ -14,7 +14,7 @@ namespace {
 using K = ControlKind;
 
 // clang-format off
-constexpr ControlSpec kLayout[] = {
+constexpr ControlRow kLayout[] = {
     {"Frame1",   K::Frame,   "",       "Apache设置",  240,  240, 4815, 2655, -1},
     {"Label1",   K::Label,   "Frame1", "端口：",      240,  390, 1155,  255, -1},
     {"listen",   K::TextBox, "Frame1", "",           1440,  360,  855,  270,  0},

@@ -13,18 +13,18 @@ namespace {
 using K = ControlKind;
 
 // clang-format off
-constexpr ControlSpec kLayout[] = {
+constexpr ControlRow kLayout[] = {
     {"Frame1",      K::Frame,   "",       "PHP设置",             240,  120, 5400, 2775, -1},
     {"Label1",      K::Label,   "Frame1", "全局变量：",          240,  420, 1335,  255, -1},
-    {"register",    K::List,    "Frame1", "On|Off",             1560,  360, 1095,  315,  2},
+    {"register",    K::DropDown,    "Frame1", "On|Off",             1560,  360, 1095,  315,  2},
     {"Label2",      K::Label,   "Frame1", "错误显示：",         2880,  420, 1335,  255, -1},
-    {"display",     K::List,    "Frame1", "On|Off",             4200,  360, 1095,  315,  8},
+    {"display",     K::DropDown,    "Frame1", "On|Off",             4200,  360, 1095,  315,  8},
     {"Label3",      K::Label,   "Frame1", "安全模式：",          240,  900, 1335,  255, -1},
-    {"safe",        K::List,    "Frame1", "On|Off",             1560,  840, 1095,  315,  7},
+    {"safe",        K::DropDown,    "Frame1", "On|Off",             1560,  840, 1095,  315,  7},
     {"Label4",      K::Label,   "Frame1", "输出缓存：",         2880,  900, 1335,  255, -1},
-    {"buffer",      K::List,    "Frame1", "On|Off",             4200,  840, 1095,  315,  4},
+    {"buffer",      K::DropDown,    "Frame1", "On|Off",             4200,  840, 1095,  315,  4},
     {"Label5",      K::Label,   "Frame1", "开始标志缩写：",      240, 1320, 1215,  480, -1},
-    {"short",       K::List,    "Frame1", "On|Off",             1560, 1380, 1095,  315,  3},
+    {"short",       K::DropDown,    "Frame1", "On|Off",             1560, 1380, 1095,  315,  3},
     {"Label6",      K::Label,   "Frame1", "脚本运行最长时间：",  240, 1980, 1215,  480, -1},
     {"max_time",    K::TextBox, "Frame1", "",                   1560, 2040,  855,  300,  0},
     {"Label7",      K::Label,   "Frame1", "秒",                 2460, 2070,  300,  255, -1},

@@ -15,7 +15,7 @@ namespace {
 using K = ControlKind;
 
 // clang-format off
-constexpr ControlSpec kLayout[] = {
+constexpr ControlRow kLayout[] = {
     {"Label3",   K::Label,         "", "",                                             240,  240, 2175, 1455, -1},
     {"Label2",   K::Label,         "", "示\n例",                                       2520,  600,  255,  615, -1},
     {"Text1",    K::MultiLineText, "", "",                                            2880,  240, 3495, 1455,  0},

@@ -1,0 +1,94 @@
+#include "form_layout.h"
+
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QWidget>
+
+#include <algorithm>
+#include <utility>
+#include <vector>
+
+namespace larkspan {
+
+namespace {
+
+QWidget* CreateControl(const ControlRow& row, QWidget* parent)
+{
+    const QString caption = ToQString(row.caption);
+    switch (row.kind) {
+    case ControlKind::Frame:
+        return new QGroupBox(caption, parent);
+    case ControlKind::Label: {
+        auto* label = new QLabel(caption, parent);
+        label->setTextFormat(Qt::PlainText);
+        label->setWordWrap(true);
+        label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        return label;
+    }
+    case ControlKind::Picture:
+        return new QLabel(parent);
+    case ControlKind::TextBox:
+        return new QLineEdit(caption, parent);
+    case ControlKind::MultiLineText: {
+        auto* text = new QPlainTextEdit(caption, parent);
+        text->setTabChangesFocus(true);
+        return text;
+    }
+    case ControlKind::DropDown: {
+        auto* list = new QComboBox(parent);
+        if (!caption.isEmpty())
+            list->addItems(caption.split(QLatin1Char('|')));
+        list->setCurrentIndex(-1);
+        return list;
+    }
+    case ControlKind::ListBox: {
+        auto* list = new QListWidget(parent);
+        list->setSortingEnabled(false);
+        return list;
+    }
+    case ControlKind::Button: {
+        // Enter in a box must not press whichever button Qt picks as the implicit default.
+        auto* button = new QPushButton(caption, parent);
+        button->setAutoDefault(false);
+        return button;
+    }
+    }
+    return nullptr;
+}
+
+} // namespace
+
+QHash<QString, QWidget*> BuildForm(QWidget* form, std::string_view caption, int clientWidthTwips,
+                                   int clientHeightTwips, std::span<const ControlRow> rows)
+{
+    form->setWindowTitle(ToQString(caption));
+    // The layout is fixed; resizing would only uncover empty space.
+    form->setFixedSize(TwipsToPixels(clientWidthTwips), TwipsToPixels(clientHeightTwips));
+
+    QHash<QString, QWidget*> controls;
+    std::vector<std::pair<int, QWidget*>> focusOrder;
+    for (const ControlRow& row : rows) {
+        QWidget* parent = row.container.empty() ? form : controls.value(ToQString(row.container), form);
+        QWidget* control = CreateControl(row, parent);
+        control->setObjectName(ToQString(row.name));
+        control->setGeometry(TwipsToPixels(row.left), TwipsToPixels(row.top), TwipsToPixels(row.width),
+                             TwipsToPixels(row.height));
+        controls.insert(control->objectName(), control);
+        if (row.tab < 0)
+            control->setFocusPolicy(Qt::NoFocus);
+        else if (control->focusPolicy() & Qt::TabFocus)
+            focusOrder.emplace_back(row.tab, control);
+    }
+    std::stable_sort(focusOrder.begin(), focusOrder.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (std::size_t i = 1; i < focusOrder.size(); ++i)
+        QWidget::setTabOrder(focusOrder[i - 1].second, focusOrder[i].second);
+    return controls;
+}
+
+} // namespace larkspan

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QHash>
+#include <QString>
+
+#include <span>
+#include <string_view>
+
+class QWidget;
+
+namespace larkspan {
+
+/// Fixed layouts are given in twips: 15 to a pixel at 96 dpi.
+inline constexpr int kTwipsPerPixel = 15;
+constexpr int TwipsToPixels(int twips)
+{
+    return (twips + kTwipsPerPixel / 2) / kTwipsPerPixel;
+}
+
+enum class ControlKind {
+    Frame,         ///< QGroupBox
+    Label,         ///< QLabel, plain text, top-left aligned, wrapping at word boundaries
+    Picture,       ///< QLabel holding a pixmap
+    TextBox,       ///< QLineEdit
+    MultiLineText, ///< QPlainTextEdit
+    DropDown,      ///< QComboBox; `caption` holds its fixed entries separated by '|'
+    ListBox,       ///< QListWidget, unsorted
+    Button,        ///< QPushButton that is never an implicit default
+};
+
+/// One control of a fixed window layout. Positions are in twips within the container's client
+/// area; `container` is empty for the window itself. Controls take the focus in the order of
+/// `tab`; a `tab` of -1 takes none.
+struct ControlRow {
+    std::string_view name;
+    ControlKind kind;
+    std::string_view container;
+    std::string_view caption;
+    int left;
+    int top;
+    int width;
+    int height;
+    int tab = -1;
+};
+
+inline QString ToQString(std::string_view text)
+{
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+/// Creates the controls of `rows` on `form` (parents listed before their children, each control
+/// with its name as objectName), gives the form its caption and fixed client size, and sets the
+/// focus order. Returns the controls by name.
+QHash<QString, QWidget*> BuildForm(QWidget* form, std::string_view caption, int clientWidthTwips,
+                                   int clientHeightTwips, std::span<const ControlRow> rows);
+
+} // namespace larkspan
