@@ -53,12 +53,14 @@ void WidgetDialogHost::ShowSiteManagement()
     m_sites->Form_Load();
     m_sites->exec();
 }
+
 void WidgetDialogHost::ShowAbout()
 {
-    // The dialog keeps no state, so a fresh one per opening is the same as reloading it.
-    const auto desktop = MakeSystemDesktopShortcuts();
-    fabout dialog(*desktop, m_launcher, m_messages);
-    dialog.exec();
+    if (!m_about) {
+        m_desktop = MakeSystemDesktopShortcuts();
+        m_about = std::make_unique<fabout>(*m_desktop, m_launcher, m_messages);
+    }
+    m_about->exec();
 }
 
 } // namespace larkspan

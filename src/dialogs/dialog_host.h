@@ -9,9 +9,11 @@ class QWidget;
 namespace larkspan {
 
 class ConfigFiles;
+class DesktopShortcuts;
 class Launcher;
 class MessageBoxes;
 class QtProgramRunner;
+class fabout;
 class fapache;
 class fmysql;
 class fphp;
@@ -39,6 +41,8 @@ private:
     std::unique_ptr<fphp> m_php;
     std::unique_ptr<fmysql> m_mysql;
     std::unique_ptr<zhanform> m_sites;
+    std::unique_ptr<DesktopShortcuts> m_desktop;
+    std::unique_ptr<fabout> m_about;
 };
 
 } // namespace larkspan
