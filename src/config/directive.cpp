@@ -20,7 +20,8 @@ Status RewriteDirective(std::string_view file, std::string_view directive, std::
     TerminateLastLine(rewritten);
     if (rewritten == content)
         return Status::Ok();
-    return WriteTextFile(path, rewritten);
+    content = {}; // one large buffer less while the new file is written
+    return WriteTextFile(path, std::move(rewritten));
 }
 
 } // namespace larkspan

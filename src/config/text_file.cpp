@@ -8,11 +8,15 @@ namespace larkspan {
 // here so they share one rule for the end of the file: a last line without a line end gets one,
 // in the text's own convention, and nothing more is appended. Adding a line end unconditionally
 // would grow the file by one empty line at every save.
+Status WriteTextFile(std::string_view path, std::string&& text)
+{
+    TerminateLastLine(text);
+    return WriteFileAtomically(path, text);
+}
+
 Status WriteTextFile(std::string_view path, std::string_view text)
 {
-    std::string content(text);
-    TerminateLastLine(content);
-    return WriteFileAtomically(path, content);
+    return WriteTextFile(path, std::string(text));
 }
 
 } // namespace larkspan

@@ -20,5 +20,7 @@ Status WriteFileAtomically(std::string_view path, std::string_view content);
 /// The whole-file text write shared by directive rewrites, the phpinfo page and vhosts.conf:
 /// atomic, with one rule for the end of the file (see text_file.cpp).
 Status WriteTextFile(std::string_view path, std::string_view text);
+/// The same, taking over `text` so a large file is not copied once more.
+Status WriteTextFile(std::string_view path, std::string&& text);
 
 } // namespace larkspan
