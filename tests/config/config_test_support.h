@@ -1,5 +1,6 @@
 #pragma once
 
+#include "file_contents.h"
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
@@ -53,14 +54,6 @@ inline void WriteBytes(const std::string& path, std::string_view bytes)
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     if (!out)
         throw std::runtime_error("cannot write " + path);
-}
-
-inline std::string ReadBytes(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
 }
 
 inline std::string DataFile(std::string_view name)

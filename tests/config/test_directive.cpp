@@ -9,7 +9,6 @@ namespace larkspan {
 namespace {
 
 using namespace std::string_literals;
-using test::ReadBytes;
 using test::TempDir;
 using test::WriteBytes;
 
@@ -87,7 +86,7 @@ TEST_F(RewriteDirectiveFile, RewritesAtomicallyKeepingModeAndLink)
     std::filesystem::create_symlink(conf, m_dir / "link.conf");
 
     ASSERT_TRUE(RewriteDirective(m_dir / "link.conf", "Listen", "81").ok());
-    EXPECT_EQ(ReadBytes(conf), "ServerRoot /x\nListen 81\n");
+    EXPECT_EQ(FileContents(conf), "ServerRoot /x\nListen 81\n");
     EXPECT_TRUE(std::filesystem::is_symlink(m_dir / "link.conf"));
     EXPECT_EQ(test::PermissionBits(conf), 0640u);
     EXPECT_EQ(test::EntryCount(m_dir.path()), 2u);
@@ -98,7 +97,7 @@ TEST_F(RewriteDirectiveFile, MapsWindowsPaths)
     std::filesystem::create_directories(m_dir / "Apache2/conf");
     WriteBytes(m_dir / "Apache2/conf/httpd.conf", "Listen 80\r\n");
     ASSERT_TRUE(RewriteDirective(m_dir.path() + "\\apache2\\CONF\\httpd.conf", "Listen", "81").ok());
-    EXPECT_EQ(ReadBytes(m_dir / "Apache2/conf/httpd.conf"), "Listen 81\r\n");
+    EXPECT_EQ(FileContents(m_dir / "Apache2/conf/httpd.conf"), "Listen 81\r\n");
 }
 
 TEST_F(RewriteDirectiveFile, FailsWithoutChangingAnything)
@@ -129,7 +128,7 @@ TEST_F(RewriteDirectiveFile, FailsWithoutChangingAnything)
         EXPECT_EQ(status.message(), c.expected);
     }
     EXPECT_FALSE(std::filesystem::exists(m_dir / "missing.conf"));
-    EXPECT_EQ(ReadBytes(readOnly), "Listen 80\n");
+    EXPECT_EQ(FileContents(readOnly), "Listen 80\n");
     EXPECT_EQ(test::EntryCount(m_dir.path()), 2u);
 }
 

@@ -8,7 +8,6 @@
 namespace larkspan {
 namespace {
 
-using test::ReadBytes;
 using test::TempDir;
 using test::WriteBytes;
 
@@ -77,7 +76,7 @@ TEST_F(IniFileTest, CreatesTheSettingsFileAndReadsItBack)
 {
     EXPECT_EQ(IniRead("Apache", "Listen", "", "Larkspan.ini", m_dir.path()), "");
     ASSERT_TRUE(IniWrite("Apache", "Listen", "80", "Larkspan.ini", m_dir.path()).ok());
-    EXPECT_EQ(ReadBytes(ini("Larkspan.ini")), "[Apache]\nListen=80\n");
+    EXPECT_EQ(FileContents(ini("Larkspan.ini")), "[Apache]\nListen=80\n");
     EXPECT_EQ(IniRead("apache", "LISTEN", "x", "larkspan.INI", m_dir.path()), "80");
     EXPECT_EQ(IniRead("Apache", "ServerName", "dflt", "Larkspan.ini", m_dir.path()), "dflt");
 }
@@ -112,7 +111,7 @@ TEST_F(IniFileTest, ReportsFailuresWithPathAndReason)
         EXPECT_FALSE(status.ok()) << c.file;
         EXPECT_EQ(status.message(), c.expected);
     }
-    EXPECT_EQ(ReadBytes(ini("ro.ini")), "[a]\nk=1\n");
+    EXPECT_EQ(FileContents(ini("ro.ini")), "[a]\nk=1\n");
     EXPECT_FALSE(std::filesystem::exists(ini("ok.ini")));
     EXPECT_FALSE(std::filesystem::exists(ini("nodir")));
 }
@@ -126,7 +125,7 @@ TEST_F(IniFileTest, KeepsPermissionBitsSymlinksAndBytes)
 
     ASSERT_TRUE(IniWrite("A", "K", "2", "link.ini", m_dir.path()).ok());
     EXPECT_TRUE(std::filesystem::is_symlink(ini("link.ini")));
-    EXPECT_EQ(ReadBytes(ini("target.ini")), "\xEF\xBB\xBF; settings\r\n[a]\r\nk = 2\r\n\xff\xfe=junk\r\n");
+    EXPECT_EQ(FileContents(ini("target.ini")), "\xEF\xBB\xBF; settings\r\n[a]\r\nk = 2\r\n\xff\xfe=junk\r\n");
     EXPECT_EQ(test::PermissionBits(ini("target.ini")), 0640u);
     EXPECT_EQ(test::EntryCount(m_dir.path()), 2u);
 }

@@ -14,7 +14,6 @@
 namespace larkspan {
 namespace {
 
-using test::ReadBytes;
 using test::TempDir;
 using test::WriteBytes;
 
@@ -63,7 +62,7 @@ TEST(Oracle, PhpReadsTheKeysWrittenIntoItsIni)
     const char* source = "/usr/lib/php/8.2/php.ini-development";
     if (!HaveProgram("/usr/bin/php") || ::access(source, R_OK) != 0)
         GTEST_SKIP() << "php 8.2 is not installed";
-    const std::string original = ReadBytes(source);
+    const std::string original = FileContents(source);
 
     for (const bool crLf : {false, true}) {
         TempDir dir;
@@ -95,7 +94,7 @@ TEST(Oracle, PhpReadsTheKeysWrittenIntoItsIni)
 
         // Five lines changed in place and one added; every other line is as it was.
         std::vector<std::string> before = Lines(crLf ? ToCrLf(original) : original);
-        std::vector<std::string> after = Lines(ReadBytes(ini));
+        std::vector<std::string> after = Lines(FileContents(ini));
         const auto added = std::find(
             after.begin(), after.end(), "larkspan_new_key=added" + std::string(crLf ? "\r\n" : "\n"));
         ASSERT_NE(added, after.end());
@@ -114,7 +113,7 @@ TEST(Oracle, MariaDbOptionParserReadsTheKeysWrittenIntoMyIni)
         GTEST_SKIP() << "my_print_defaults (mariadb-client) is not installed";
     TempDir dir;
     const std::string ini = dir / "my.ini";
-    WriteBytes(ini, ReadBytes(test::DataFile("my.ini")));
+    WriteBytes(ini, FileContents(test::DataFile("my.ini")));
     ::chmod(ini.c_str(), 0644); // the server ignores world-writable option files
 
     struct Write
@@ -159,7 +158,7 @@ TEST(Oracle, ApacheAcceptsRewrittenDirectives)
     if (!HaveProgram("/usr/sbin/apache2")
         || ::access("/usr/lib/apache2/modules/mod_mpm_prefork.so", R_OK) != 0)
         GTEST_SKIP() << "apache2 is not installed";
-    const std::string template_ = ReadBytes(test::DataFile("httpd.conf"));
+    const std::string template_ = FileContents(test::DataFile("httpd.conf"));
 
     for (const bool crLf : {false, true}) {
         TempDir dir;
@@ -180,7 +179,7 @@ TEST(Oracle, ApacheAcceptsRewrittenDirectives)
         EXPECT_NE(output.find("ServerRoot: \"" + dir.path() + "\""), std::string::npos) << output;
 
         const std::string lineEnd = crLf ? "\r\n" : "\n";
-        const std::string written = ReadBytes(conf);
+        const std::string written = FileContents(conf);
         const auto holds = [&](const std::string& line) {
             return written.find(lineEnd + line + lineEnd) != std::string::npos;
         };

@@ -10,7 +10,6 @@
 namespace larkspan {
 namespace {
 
-using test::ReadBytes;
 using test::RunInChild;
 using test::TempDir;
 using test::WriteBytes;
@@ -35,7 +34,7 @@ TEST(WriteTextFile, EndsTheLastLineOnceAndNeverAddsAnEmptyLine)
     TempDir dir;
     for (const Case& c : cases) {
         ASSERT_TRUE(WriteTextFile(dir / "out.txt", c.text).ok()) << c.name;
-        EXPECT_EQ(ReadBytes(dir / "out.txt"), c.written) << c.name;
+        EXPECT_EQ(FileContents(dir / "out.txt"), c.written) << c.name;
     }
 }
 
@@ -51,13 +50,13 @@ TEST(WriteFileAtomically, ReplacesContentAndKeepsMetadata)
     std::filesystem::create_symlink(dir / "new-target", dir / "dangling");
 
     ASSERT_TRUE(WriteFileAtomically(dir / "chain", std::string("new\0bytes", 9)).ok());
-    EXPECT_EQ(ReadBytes(file), std::string("new\0bytes", 9));
+    EXPECT_EQ(FileContents(file), std::string("new\0bytes", 9));
     EXPECT_EQ(test::PermissionBits(file), 0640u);
     EXPECT_TRUE(std::filesystem::is_symlink(dir / "chain"));
     EXPECT_TRUE(std::filesystem::is_symlink(dir / "sub/rel-link"));
 
     ASSERT_TRUE(WriteFileAtomically(dir / "dangling", "created").ok());
-    EXPECT_EQ(ReadBytes(dir / "new-target"), "created");
+    EXPECT_EQ(FileContents(dir / "new-target"), "created");
     EXPECT_EQ(test::EntryCount(dir.path()), 5u);
 }
 
@@ -87,7 +86,7 @@ TEST(WriteFileAtomically, ReportsFailuresAndLeavesTheOriginal)
         EXPECT_FALSE(status.ok()) << c.path;
         EXPECT_EQ(status.message(), c.expected);
     }
-    EXPECT_EQ(ReadBytes(readOnly), "keep");
+    EXPECT_EQ(FileContents(readOnly), "keep");
     EXPECT_EQ(test::EntryCount(dir.path()), 3u);
 }
 
@@ -110,7 +109,7 @@ TEST(WriteFileAtomically, RefusesAReadOnlyDirectory)
     if (!message)
         GTEST_SKIP() << "cannot drop privileges";
     EXPECT_EQ(*message, locked + "/f.txt: Permission denied");
-    EXPECT_EQ(ReadBytes(locked + "/f.txt"), "keep");
+    EXPECT_EQ(FileContents(locked + "/f.txt"), "keep");
     EXPECT_EQ(test::EntryCount(locked), 1u);
 }
 
@@ -130,7 +129,7 @@ TEST(WriteFileAtomically, DiskFullKeepsTheOriginal)
     });
     ASSERT_TRUE(limited.has_value());
     EXPECT_EQ(*limited, file + ": File too large");
-    EXPECT_EQ(ReadBytes(file), "keep");
+    EXPECT_EQ(FileContents(file), "keep");
     EXPECT_EQ(test::EntryCount(dir.path()), 1u);
 
     // A really full disk: a small tmpfs in a private mount namespace, where permitted.
@@ -141,7 +140,7 @@ TEST(WriteFileAtomically, DiskFullKeepsTheOriginal)
         WriteBytes(file, "keep");
         WriteBytes(dir / "filler", std::string(40 * 1024, 'f'));
         std::string result = WriteFileAtomically(file, std::string(60 * 1024, 'x')).message();
-        result += "|" + ReadBytes(file) + "|" + std::to_string(test::EntryCount(dir.path()));
+        result += "|" + FileContents(file) + "|" + std::to_string(test::EntryCount(dir.path()));
         return result;
     });
     if (!full)

@@ -1,3 +1,4 @@
+#include "file_contents.h"
 #include "about_link.h"
 
 #include "fake_desktop.h"
@@ -16,14 +17,6 @@ namespace larkspan {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string ReadAll(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 std::vector<std::string> Entries(const fs::path& folder)
 {
@@ -106,8 +99,8 @@ TEST(AboutLink, PutsWorkingShortcutsOnTheRealDesktopFolder)
 
     EXPECT_TRUE(messages.shown.empty()) << messages.shown.front();
     EXPECT_EQ(entriesAtLaunch, (std::vector<std::string> {"Larkspan.lnk", "Meadowhost.lnk"}));
-    EXPECT_EQ(ReadAll(desktop / "Larkspan.lnk"), "[Desktop Entry]\nType=Link\nName=Larkspan\nURL=http://lark.example/?i\n");
-    EXPECT_EQ(ReadAll(desktop / "Meadowhost.lnk"),
+    EXPECT_EQ(FileContents(desktop / "Larkspan.lnk"), "[Desktop Entry]\nType=Link\nName=Larkspan\nURL=http://lark.example/?i\n");
+    EXPECT_EQ(FileContents(desktop / "Meadowhost.lnk"),
               "[Desktop Entry]\nType=Link\nName=Meadowhost\nURL=http://www.meadowhost.example/?i\n");
     EXPECT_EQ(launcher.lines(), (std::vector<std::string> {"explorer.exe http://lark.example/?i"}));
 }
@@ -129,7 +122,7 @@ TEST(AboutLink, AnUnwritableDesktopLeavesNothingHalfWritten)
     EXPECT_TRUE(launcher.launches.empty());
     // The maker's shortcut is complete and no temporary file is left behind.
     EXPECT_EQ(Entries(desktop), (std::vector<std::string> {"Larkspan.lnk", "Meadowhost.lnk"}));
-    EXPECT_EQ(ReadAll(desktop / "Larkspan.lnk"), "[Desktop Entry]\nType=Link\nName=Larkspan\nURL=http://lark.example/?i\n");
+    EXPECT_EQ(FileContents(desktop / "Larkspan.lnk"), "[Desktop Entry]\nType=Link\nName=Larkspan\nURL=http://lark.example/?i\n");
 }
 
 } // namespace

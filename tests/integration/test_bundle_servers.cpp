@@ -1,5 +1,6 @@
 // The panel's service control and launcher against a real demo bundle: Apache with mod_php and
 // MariaDB, on free ports, in a folder whose path holds blanks.
+#include "file_contents.h"
 #include "fake_messages.h"
 #include "launcher.h"
 #include "process_list.h"
@@ -27,14 +28,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
-
-std::string ReadFile(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 void ReapOrphans()
 {
@@ -158,10 +151,10 @@ std::vector<pid_t> ProcessesOf(const std::string& name, const std::string& marke
         const std::string pid = entry.path().filename();
         if (pid.find_first_not_of("0123456789") != std::string::npos)
             continue;
-        std::string comm = ReadFile(entry.path() / "comm");
+        std::string comm = FileContents(entry.path() / "comm");
         if (!comm.empty() && comm.back() == '\n')
             comm.pop_back();
-        const std::string commandLine = ReadFile(entry.path() / "cmdline");
+        const std::string commandLine = FileContents(entry.path() / "cmdline");
         if (comm == name && commandLine.find(marker) != std::string::npos)
             pids.push_back(std::stoi(pid));
     }
@@ -277,15 +270,15 @@ TEST_F(BundleServersTest, StartServeQueryRestartAndStop)
         return processes->CountProcesses("httpd.exe") > 0 && processes->CountProcesses("mysqld-nt.exe") > 0
             && !ProcessesOf("httpd.exe", s_bundle.string()).empty()
             && !ProcessesOf("mysqld-nt.exe", s_bundle.string()).empty();
-    })) << ReadFile(Log());
-    ASSERT_TRUE(WaitFor(ApacheAnswers)) << ReadFile(Log());
+    })) << FileContents(Log());
+    ASSERT_TRUE(WaitFor(ApacheAnswers)) << FileContents(Log());
 
     EXPECT_NE(HttpGet(s_apachePort, "/").find("<title>LarkspanAdmin</title>"), std::string::npos);
     const std::string page = HttpGet(s_apachePort, "/hello.php");
     EXPECT_NE(page.find("answers: 42"), std::string::npos) << page;
     EXPECT_NE(page.find("mysqli: loaded"), std::string::npos) << page;
 
-    ASSERT_TRUE(WaitFor(MySqlAnswers)) << ReadFile(Log());
+    ASSERT_TRUE(WaitFor(MySqlAnswers)) << FileContents(Log());
     const auto [status, output] = RunProgram({(s_bundle / "MySQL/bin/mysql.exe").string(), "-uroot", "-pqlwv", "-N", "-e",
                                        "SELECT 6*7, @@port, @@datadir"});
     EXPECT_EQ(status, 0) << output;
@@ -299,14 +292,14 @@ TEST_F(BundleServersTest, StartServeQueryRestartAndStop)
     EXPECT_TRUE(fs::exists(s_bundle / "www/phpMyAdmin/libraries/config.default.php"));
 
     // Restart: stop line, at least five seconds with events processed, start line, a new server.
-    const std::string oldPid = ReadFile(s_bundle / "Apache2/logs/httpd.pid");
+    const std::string oldPid = FileContents(s_bundle / "Apache2/logs/httpd.pid");
     m_log.clear();
     m_control->Restart(ServiceKind::Apache);
     ASSERT_EQ(Messages(), (std::vector<std::string> {"Apache正在停止...    ", "Apache正在启动...    "}));
     EXPECT_GE(m_log[1].time - m_log[0].time, std::chrono::seconds(5));
     EXPECT_GT(m_eventRounds, 10);
-    ASSERT_TRUE(WaitFor([&] { return ApacheAnswers() && ReadFile(s_bundle / "Apache2/logs/httpd.pid") != oldPid; }))
-        << ReadFile(Log());
+    ASSERT_TRUE(WaitFor([&] { return ApacheAnswers() && FileContents(s_bundle / "Apache2/logs/httpd.pid") != oldPid; }))
+        << FileContents(Log());
 
     // A second start of a running server is harmless.
     m_control->Start(ServiceKind::MySQL);
@@ -317,19 +310,19 @@ TEST_F(BundleServersTest, StartServeQueryRestartAndStop)
     m_control->Stop(ServiceKind::Apache);
     m_control->Stop(ServiceKind::MySQL);
     EXPECT_EQ(Messages(), (std::vector<std::string> {"Apache正在停止...    ", "MySQL正在停止...    "}));
-    EXPECT_TRUE(WaitFor([] { return BundleProcesses().empty(); })) << ReadFile(Log());
+    EXPECT_TRUE(WaitFor([] { return BundleProcesses().empty(); })) << FileContents(Log());
     // MariaDB went down cleanly, not killed.
     const fs::path mysqlErrors = s_bundle / "MySQL/data/mysql.err";
-    EXPECT_TRUE(WaitFor([&] { return ReadFile(mysqlErrors).find("mysqld-nt.exe: Shutdown complete") != std::string::npos; }))
-        << ReadFile(mysqlErrors);
+    EXPECT_TRUE(WaitFor([&] { return FileContents(mysqlErrors).find("mysqld-nt.exe: Shutdown complete") != std::string::npos; }))
+        << FileContents(mysqlErrors);
 
     // Stopping stopped servers is harmless too.
     m_control->Stop(ServiceKind::Apache);
     m_control->Stop(ServiceKind::MySQL);
     EXPECT_TRUE(WaitFor([] {
-        const std::string log = ReadFile(Log());
+        const std::string log = FileContents(Log());
         return log.find("Apache2 is not running.") != std::string::npos && log.find("MySQL is not running.") != std::string::npos;
-    })) << ReadFile(Log());
+    })) << FileContents(Log());
     EXPECT_TRUE(m_messages.shown.empty());
 }
 
@@ -348,11 +341,11 @@ TEST_F(BundleServersTest, TakenPortKeepsTheServerDownAndTheLogSaysWhy)
     for (const Case& c : cases) {
         const PortBlocker blocker(c.port);
         ASSERT_TRUE(blocker.ok());
-        const std::size_t logSize = ReadFile(Log()).size();
+        const std::size_t logSize = FileContents(Log()).size();
         m_control->Start(c.kind);
-        ASSERT_TRUE(WaitFor([&] { return ReadFile(Log()).find(c.failure, logSize) != std::string::npos; }))
-            << ReadFile(Log());
-        const std::string log = ReadFile(Log()).substr(logSize);
+        ASSERT_TRUE(WaitFor([&] { return FileContents(Log()).find(c.failure, logSize) != std::string::npos; }))
+            << FileContents(Log());
+        const std::string log = FileContents(Log()).substr(logSize);
         EXPECT_NE(log.find(c.cause), std::string::npos) << log;
         EXPECT_TRUE(BundleProcesses().empty());
     }
@@ -373,11 +366,11 @@ TEST_F(BundleServersTest, MissingProgramsAreNamed)
     // The server binary: the stand-in runs and the bundle's log names what is missing.
     const fs::path httpd = s_bundle / "Apache2/bin/httpd.exe";
     fs::rename(httpd, s_root / "httpd.away");
-    const std::size_t logSize = ReadFile(Log()).size();
+    const std::size_t logSize = FileContents(Log()).size();
     m_control->Start(ServiceKind::Apache);
-    const bool logged = WaitFor([&] { return ReadFile(Log()).find("httpd.exe is missing", logSize) != std::string::npos; }, 20);
+    const bool logged = WaitFor([&] { return FileContents(Log()).find("httpd.exe is missing", logSize) != std::string::npos; }, 20);
     fs::rename(s_root / "httpd.away", httpd);
-    EXPECT_TRUE(logged) << ReadFile(Log());
+    EXPECT_TRUE(logged) << FileContents(Log());
     EXPECT_TRUE(BundleProcesses().empty());
 }
 

@@ -1,3 +1,4 @@
+#include "file_contents.h"
 #include "desktop.h"
 
 #include "temp_home.h"
@@ -13,14 +14,6 @@ namespace larkspan {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string ReadAll(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 class DesktopTest : public testing::Test {
 protected:
@@ -79,7 +72,7 @@ TEST_F(DesktopTest, ShortcutKeepsItsNameAndReplacesAnEarlierOne)
     std::ofstream(desktop / "Larkspan.lnk") << "old shortcut";
     const auto shortcuts = MakeSystemDesktopShortcuts();
     ASSERT_TRUE(shortcuts->WriteInternetShortcut(desktop.string(), "Larkspan.lnk", "http://lark.example/?i").ok());
-    EXPECT_EQ(ReadAll(desktop / "Larkspan.lnk"),
+    EXPECT_EQ(FileContents(desktop / "Larkspan.lnk"),
               "[Desktop Entry]\nType=Link\nName=Larkspan\nURL=http://lark.example/?i\n");
     EXPECT_EQ(std::distance(fs::directory_iterator(desktop), fs::directory_iterator()), 1);
 }

@@ -1,3 +1,4 @@
+#include "file_contents.h"
 #include "launcher.h"
 
 #include <gtest/gtest.h>
@@ -18,14 +19,6 @@ namespace {
 namespace fs = std::filesystem;
 using A = Argument;
 
-std::string ReadFile(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 // Launched programs run on their own; give them a bounded time to leave their trace.
 bool WaitFor(const std::function<bool()>& condition)
 {
@@ -42,7 +35,7 @@ int ZombieChildren()
 {
     int zombies = 0;
     for (const auto& entry : fs::directory_iterator("/proc")) {
-        const std::string stat = ReadFile(entry.path() / "stat");
+        const std::string stat = FileContents(entry.path() / "stat");
         const auto close = stat.rfind(')');
         if (close == std::string::npos)
             continue;
@@ -91,7 +84,7 @@ TEST_F(LauncherTest, ArgumentsReachTheStandInIntact)
                             A::literal("pa\"ss 'word"), A::literal("$(touch pwned);|&"), A::literal("")}};
     ASSERT_TRUE(m_launcher->LaunchProgram(command, WindowStyle::Hidden).ok());
     ASSERT_TRUE(WaitFor([&] { return fs::exists(out); }));
-    EXPECT_EQ(ReadFile(out),
+    EXPECT_EQ(FileContents(out),
               "[start]\n[" + m_root.string() + "/with blank]\n[pa\"ss 'word]\n[$(touch pwned);|&]\n[]\n");
     EXPECT_FALSE(fs::exists("pwned"));
 }
@@ -103,12 +96,12 @@ TEST_F(LauncherTest, HiddenOutputIsAppendedToTheLogOthersAreNot)
     ASSERT_TRUE(m_launcher->LaunchProgram({"talk", {A::literal("hidden"), A::path((m_root / "a").string())}},
                                           WindowStyle::Hidden)
                     .ok());
-    ASSERT_TRUE(WaitFor([&] { return fs::exists(m_root / "a") && ReadFile(m_log) == "earlier\nout hidden\nerr hidden\n"; }));
+    ASSERT_TRUE(WaitFor([&] { return fs::exists(m_root / "a") && FileContents(m_log) == "earlier\nout hidden\nerr hidden\n"; }));
     ASSERT_TRUE(m_launcher->LaunchProgram({"talk", {A::literal("shown"), A::path((m_root / "b").string())}},
                                           WindowStyle::NormalFocus)
                     .ok());
     ASSERT_TRUE(WaitFor([&] { return fs::exists(m_root / "b"); }));
-    EXPECT_EQ(ReadFile(m_log), "earlier\nout hidden\nerr hidden\n");
+    EXPECT_EQ(FileContents(m_log), "earlier\nout hidden\nerr hidden\n");
 }
 
 TEST_F(LauncherTest, ChildIsDetachedFromThePanel)
@@ -123,7 +116,7 @@ TEST_F(LauncherTest, ChildIsDetachedFromThePanel)
     ASSERT_TRUE(m_launcher->LaunchProgram({"probe", {A::path(out.string())}}, WindowStyle::NormalFocus).ok());
     ::close(inheritable);
     ASSERT_TRUE(WaitFor([&] { return fs::exists(out); }));
-    EXPECT_EQ(ReadFile(out), "/dev/null\nown-session\nno-fd-37\n");
+    EXPECT_EQ(FileContents(out), "/dev/null\nown-session\nno-fd-37\n");
 }
 
 TEST_F(LauncherTest, FinishedChildrenAreReaped)
