@@ -7,6 +7,10 @@
 
 #include <memory>
 
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
+
 namespace larkspan {
 
 QtProgramRunner::QtProgramRunner(QObject* parent)
@@ -34,6 +38,11 @@ void QtProgramRunner::Run(const Command& command, std::chrono::milliseconds time
                                                                                    : argument.text);
     process->setArguments(arguments);
     process->setStandardInputFile(QProcess::nullDevice());
+#ifdef Q_OS_UNIX
+    // Without a controlling terminal: a client that wants a password (mariadb-admin's bare -p for
+    // an empty old password) would otherwise prompt on the panel's terminal and sit out the limit.
+    process->setChildProcessModifier([] { ::setsid(); });
+#endif
 
     auto* timer = new QTimer(process);
     timer->setSingleShot(true);

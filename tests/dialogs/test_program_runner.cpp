@@ -1,0 +1,80 @@
+// The runner behind the password change: outcomes, time limit, and a child that can never prompt
+// on the panel's terminal.
+#include "qt_program_runner.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <gtest/gtest.h>
+
+#include <optional>
+
+namespace larkspan {
+namespace {
+
+using namespace std::chrono_literals;
+using Outcome = RunResult::Outcome;
+
+RunResult RunToEnd(const Command& command, std::chrono::milliseconds limit = 5s)
+{
+    QtProgramRunner runner;
+    std::optional<RunResult> result;
+    runner.Run(command, limit, [&](const RunResult& r) { result = r; });
+    QElapsedTimer waited;
+    waited.start();
+    while (!result && waited.elapsed() < 20000)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    return result.value_or(RunResult {});
+}
+
+Command Shell(std::string script)
+{
+    return Command {"/bin/sh", {Argument::literal("-c"), Argument::literal(std::move(script))}};
+}
+
+TEST(QtProgramRunner, ReportsHowTheProgramEnded)
+{
+    struct Row {
+        const char* name;
+        Command command;
+        std::chrono::milliseconds limit;
+        Outcome outcome;
+        int exitCode;
+        std::string output;
+    };
+    const Row rows[] {
+        {"success with its output", Shell("echo done"), 5s, Outcome::Exited, 0, "done\n"},
+        {"error text preferred to output", Shell("echo out; echo denied >&2; exit 1"), 5s, Outcome::Exited, 1,
+         "denied\n"},
+        {"stdin is closed, not inherited", Shell("read line; echo \"[$line]\" >&2; exit 3"), 5s, Outcome::Exited, 3,
+         "[]\n"},
+        {"killed at the time limit", Shell("sleep 30"), 300ms, Outcome::TimedOut, -1, ""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const RunResult result = RunToEnd(row.command, row.limit);
+        EXPECT_EQ(result.outcome, row.outcome);
+        if (row.outcome == Outcome::Exited) {
+            EXPECT_EQ(result.exitCode, row.exitCode);
+            EXPECT_EQ(result.output, row.output);
+        }
+    }
+}
+
+TEST(QtProgramRunner, AMissingProgramIsNamed)
+{
+    const RunResult result = RunToEnd(Command {"/nonexistent/mysqladmin", {}});
+    EXPECT_EQ(result.outcome, Outcome::NotStarted);
+    EXPECT_NE(result.output.find("/nonexistent/mysqladmin"), std::string::npos) << result.output;
+}
+
+// mariadb-admin's bare -p asks on /dev/tty even with stdin closed; in a session of its own the
+// child has no terminal to ask on.
+TEST(QtProgramRunner, TheChildLeadsASessionOfItsOwn)
+{
+    const RunResult result = RunToEnd(Shell("set -- $(cat /proc/$$/stat); [ \"$6\" = \"$$\" ] && echo own >&2"));
+    EXPECT_EQ(result.outcome, Outcome::Exited);
+    EXPECT_EQ(result.output, "own\n");
+}
+
+} // namespace
+} // namespace larkspan
