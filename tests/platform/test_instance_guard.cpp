@@ -2,6 +2,7 @@
 // kept alive by programs the holder started. Also the executable's directory.
 #include "app_dir.h"
 #include "instance_guard.h"
+#include "temp_dir.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -24,9 +25,6 @@ class InstanceGuardTest : public testing::Test
 protected:
     void SetUp() override
     {
-        char pattern[] = "/tmp/larkspan-lock-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        m_dir = pattern;
         const char* saved = std::getenv("XDG_RUNTIME_DIR");
         m_saved = saved ? saved : "";
         m_hadSaved = saved != nullptr;
@@ -38,13 +36,13 @@ protected:
             ::setenv("XDG_RUNTIME_DIR", m_saved.c_str(), 1);
         else
             ::unsetenv("XDG_RUNTIME_DIR");
-        fs::remove_all(m_dir);
     }
 
     // A child process with a pipe to report back through.
     static pid_t Fork(int pipeFds[2]) { return ::pipe(pipeFds) == 0 ? ::fork() : -1; }
 
-    fs::path m_dir;
+    test::TempDir m_temp;
+    fs::path m_dir = m_temp.path();
     std::string m_saved;
     bool m_hadSaved = false;
     const std::string m_name = "larkspan-test-" + std::to_string(::getpid());

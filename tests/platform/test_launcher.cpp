@@ -1,5 +1,6 @@
 #include "file_contents.h"
 #include "launcher.h"
+#include "temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -52,15 +53,11 @@ class LauncherTest : public testing::Test {
 protected:
     void SetUp() override
     {
-        std::string pattern = (fs::temp_directory_path() / "launcher-test-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        m_root = pattern;
         m_appDir = m_root / "app dir";
         fs::create_directories(m_appDir / "bin");
         m_log = m_appDir / "services.log";
         m_launcher = MakeSystemLauncher(m_appDir.string(), m_log.string());
     }
-    void TearDown() override { fs::remove_all(m_root); }
 
     fs::path WriteScript(const fs::path& path, const std::string& body, fs::perms perms = fs::perms(0755))
     {
@@ -69,7 +66,8 @@ protected:
         return path;
     }
 
-    fs::path m_root;
+    test::TempDir m_temp;
+    fs::path m_root = m_temp.path();
     fs::path m_appDir;
     fs::path m_log;
     std::unique_ptr<Launcher> m_launcher;

@@ -1,5 +1,6 @@
 // CountProcesses against real processes: copies of `sleep` started under chosen names.
 #include "process_list.h"
+#include "temp_dir.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -20,17 +21,10 @@ namespace fs = std::filesystem;
 class ProcessListTest : public testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        char pattern[] = "/tmp/larkspan-processes-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        m_dir = pattern;
-    }
     void TearDown() override
     {
         for (const pid_t pid : m_children)
             Stop(pid);
-        fs::remove_all(m_dir);
     }
 
     // Starts a copy of sleep named `fileName`; argv[0] is its path unless given.
@@ -56,7 +50,8 @@ protected:
 
     std::string Unique(const std::string& stem) const { return stem + std::to_string(::getpid()); }
 
-    fs::path m_dir;
+    test::TempDir m_temp;
+    fs::path m_dir = m_temp.path();
     std::vector<pid_t> m_children;
     std::unique_ptr<ProcessList> m_list = MakeSystemProcessList();
 };
