@@ -183,7 +183,8 @@ Form1::~Form1() = default;
 
 void Form1::CreateControls()
 {
-    const auto controls = BuildForm(this, kApplicationTitle, kForm1WidthTwips, kForm1HeightTwips, Form1Controls());
+    const auto controls
+        = BuildForm(this, kApplicationTitle, kForm1WidthTwips, kForm1HeightTwips, Form1Controls());
     m_list = static_cast<QListWidget*>(controls.value(QStringLiteral("List1")));
     // Keeps appending and scrolling flat however long the log grows.
     m_list->setUniformItemSizes(true);

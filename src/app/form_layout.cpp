@@ -8,7 +8,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QWidget>
-
 #include <algorithm>
 #include <utility>
 #include <vector>
@@ -64,7 +63,7 @@ QWidget* CreateControl(const ControlRow& row, QWidget* parent)
 } // namespace
 
 QHash<QString, QWidget*> BuildForm(QWidget* form, std::string_view caption, int clientWidthTwips,
-                                   int clientHeightTwips, std::span<const ControlRow> rows)
+    int clientHeightTwips, std::span<const ControlRow> rows)
 {
     form->setWindowTitle(ToQString(caption));
     // The layout is fixed; resizing would only uncover empty space.
@@ -77,15 +76,15 @@ QHash<QString, QWidget*> BuildForm(QWidget* form, std::string_view caption, int 
         QWidget* control = CreateControl(row, parent);
         control->setObjectName(ToQString(row.name));
         control->setGeometry(TwipsToPixels(row.left), TwipsToPixels(row.top), TwipsToPixels(row.width),
-                             TwipsToPixels(row.height));
+            TwipsToPixels(row.height));
         controls.insert(control->objectName(), control);
         if (row.tab < 0)
             control->setFocusPolicy(Qt::NoFocus);
         else if (control->focusPolicy() & Qt::TabFocus)
             focusOrder.emplace_back(row.tab, control);
     }
-    std::stable_sort(focusOrder.begin(), focusOrder.end(),
-                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::stable_sort(
+        focusOrder.begin(), focusOrder.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     for (std::size_t i = 1; i < focusOrder.size(); ++i)
         QWidget::setTabOrder(focusOrder[i - 1].second, focusOrder[i].second);
     return controls;

@@ -2,7 +2,6 @@
 
 #include <QHash>
 #include <QString>
-
 #include <span>
 #include <string_view>
 
@@ -18,20 +17,21 @@ constexpr int TwipsToPixels(int twips)
 }
 
 enum class ControlKind {
-    Frame,         ///< QGroupBox
-    Label,         ///< QLabel, plain text, top-left aligned, wrapping at word boundaries
-    Picture,       ///< QLabel holding a pixmap
-    TextBox,       ///< QLineEdit
+    Frame, ///< QGroupBox
+    Label, ///< QLabel, plain text, top-left aligned, wrapping at word boundaries
+    Picture, ///< QLabel holding a pixmap
+    TextBox, ///< QLineEdit
     MultiLineText, ///< QPlainTextEdit
-    DropDown,      ///< QComboBox; `caption` holds its fixed entries separated by '|'
-    ListBox,       ///< QListWidget, unsorted
-    Button,        ///< QPushButton that is never an implicit default
+    DropDown, ///< QComboBox; `caption` holds its fixed entries separated by '|'
+    ListBox, ///< QListWidget, unsorted
+    Button, ///< QPushButton that is never an implicit default
 };
 
 /// One control of a fixed window layout. Positions are in twips within the container's client
 /// area; `container` is empty for the window itself. Controls take the focus in the order of
 /// `tab`; a `tab` of -1 takes none.
-struct ControlRow {
+struct ControlRow
+{
     std::string_view name;
     ControlKind kind;
     std::string_view container;
@@ -52,6 +52,6 @@ inline QString ToQString(std::string_view text)
 /// with its name as objectName), gives the form its caption and fixed client size, and sets the
 /// focus order. Returns the controls by name.
 QHash<QString, QWidget*> BuildForm(QWidget* form, std::string_view caption, int clientWidthTwips,
-                                   int clientHeightTwips, std::span<const ControlRow> rows);
+    int clientHeightTwips, std::span<const ControlRow> rows);
 
 } // namespace larkspan

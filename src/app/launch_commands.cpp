@@ -29,13 +29,13 @@ std::string LocalBaseUrl(std::string_view listen)
     return "http://localhost:" + std::string(listen);
 }
 
-LaunchCommands::LaunchCommands(ConfigFiles& files, Launcher& launcher, MessageBoxes& messages, DialogHost& dialogs)
+LaunchCommands::LaunchCommands(
+    ConfigFiles& files, Launcher& launcher, MessageBoxes& messages, DialogHost& dialogs)
     : m_files(files)
     , m_launcher(launcher)
     , m_messages(messages)
     , m_dialogs(dialogs)
-{
-}
+{ }
 
 std::string LaunchCommands::ReadSetting(const SettingsKey& key)
 {
@@ -57,18 +57,20 @@ void LaunchCommands::OpenAddress(std::string address)
 
 void LaunchCommands::phpini()
 {
-    Launch(Command {kEditor, {Argument::path(m_files.AppDir() + "\\PHP5\\php.ini")}}, WindowStyle::NormalFocus);
+    Launch(
+        Command {kEditor, {Argument::path(m_files.AppDir() + "\\PHP5\\php.ini")}}, WindowStyle::NormalFocus);
 }
 
 void LaunchCommands::httpdconf()
 {
     Launch(Command {kEditor, {Argument::path(m_files.AppDir() + "\\Apache2\\conf\\httpd.conf")}},
-           WindowStyle::NormalFocus);
+        WindowStyle::NormalFocus);
 }
 
 void LaunchCommands::mysqlini()
 {
-    Launch(Command {kEditor, {Argument::path(m_files.AppDir() + "\\MySQL\\my.ini")}}, WindowStyle::NormalFocus);
+    Launch(
+        Command {kEditor, {Argument::path(m_files.AppDir() + "\\MySQL\\my.ini")}}, WindowStyle::NormalFocus);
 }
 
 void LaunchCommands::phpmyadmininc()
@@ -76,34 +78,39 @@ void LaunchCommands::phpmyadmininc()
     // phpMyAdmin lives inside the web root, not under AppDir.
     const std::string documentRoot = ReadSetting(keys::ApacheDocumentRoot);
     Launch(Command {kEditor, {Argument::path(documentRoot + "\\phpMyAdmin\\libraries\\config.default.php")}},
-           WindowStyle::NormalFocus);
+        WindowStyle::NormalFocus);
 }
 
 void LaunchCommands::wwwroot()
 {
-    Launch(Command {kBrowser, {Argument::path(ReadSetting(keys::ApacheDocumentRoot))}}, WindowStyle::NormalFocus);
+    Launch(Command {kBrowser, {Argument::path(ReadSetting(keys::ApacheDocumentRoot))}},
+        WindowStyle::NormalFocus);
 }
 
 void LaunchCommands::mysqldata()
 {
-    Launch(Command {kBrowser, {Argument::path(m_files.AppDir() + "\\MySQL\\data")}}, WindowStyle::NormalFocus);
+    Launch(
+        Command {kBrowser, {Argument::path(m_files.AppDir() + "\\MySQL\\data")}}, WindowStyle::NormalFocus);
 }
 
 void LaunchCommands::apachelog()
 {
-    Launch(Command {kBrowser, {Argument::path(m_files.AppDir() + "\\Apache2\\logs")}}, WindowStyle::NormalFocus);
+    Launch(
+        Command {kBrowser, {Argument::path(m_files.AppDir() + "\\Apache2\\logs")}}, WindowStyle::NormalFocus);
 }
 
 void LaunchCommands::mysqlconsole()
 {
     // The folder is spelt in lower case as the bundle always has; the file layer finds "MySQL".
-    Launch(Command {m_files.AppDir() + "\\mysql\\bin\\mysql.exe", {Argument::literal("-uroot"), Argument::literal("-p")}},
-           WindowStyle::NormalFocus);
+    Launch(Command {m_files.AppDir() + "\\mysql\\bin\\mysql.exe",
+               {Argument::literal("-uroot"), Argument::literal("-p")}},
+        WindowStyle::NormalFocus);
 }
 
 void LaunchCommands::servicecontrol()
 {
-    Launch(Command {"cmd", {Argument::literal("/c"), Argument::literal("services.msc")}}, WindowStyle::Hidden);
+    Launch(
+        Command {"cmd", {Argument::literal("/c"), Argument::literal("services.msc")}}, WindowStyle::Hidden);
 }
 
 void LaunchCommands::homepage()
@@ -123,8 +130,8 @@ void LaunchCommands::phpinfo()
     const std::string page = documentRoot + "\\phpinfo.php";
     // Without a site directory the page would land in the root of the file system.
     if (documentRoot.empty()) {
-        m_messages.Inform(page + ": the site directory ([Apache] DocumentRoot in " + std::string(kSettingsFile) +
-                          ") is not set");
+        m_messages.Inform(page + ": the site directory ([Apache] DocumentRoot in "
+            + std::string(kSettingsFile) + ") is not set");
         return;
     }
     const Status written = m_files.WriteTextFile(page, kPhpInfoPage);
@@ -135,16 +142,46 @@ void LaunchCommands::phpinfo()
     OpenAddress(LocalBaseUrl(listen) + "/phpinfo.php");
 }
 
-void LaunchCommands::phpmanual() { OpenAddress(MakerPage("/notebook/php/index.html")); }
-void LaunchCommands::jsmanual() { OpenAddress(MakerPage("/notebook/js/javascript.html")); }
-void LaunchCommands::cssmanual() { OpenAddress(MakerPage("/notebook/css/index.html")); }
-void LaunchCommands::faqs() { OpenAddress(MakerPage("/html/Larkspan/index.html")); }
-void LaunchCommands::update() { OpenAddress(MakerPage("/")); }
+void LaunchCommands::phpmanual()
+{
+    OpenAddress(MakerPage("/notebook/php/index.html"));
+}
+void LaunchCommands::jsmanual()
+{
+    OpenAddress(MakerPage("/notebook/js/javascript.html"));
+}
+void LaunchCommands::cssmanual()
+{
+    OpenAddress(MakerPage("/notebook/css/index.html"));
+}
+void LaunchCommands::faqs()
+{
+    OpenAddress(MakerPage("/html/Larkspan/index.html"));
+}
+void LaunchCommands::update()
+{
+    OpenAddress(MakerPage("/"));
+}
 
-void LaunchCommands::apcheset() { m_dialogs.ShowApacheSettings(); }
-void LaunchCommands::phpset() { m_dialogs.ShowPhpSettings(); }
-void LaunchCommands::mysqlset() { m_dialogs.ShowMySqlSettings(); }
-void LaunchCommands::zhanCom() { m_dialogs.ShowSiteManagement(); }
-void LaunchCommands::about() { m_dialogs.ShowAbout(); }
+void LaunchCommands::apcheset()
+{
+    m_dialogs.ShowApacheSettings();
+}
+void LaunchCommands::phpset()
+{
+    m_dialogs.ShowPhpSettings();
+}
+void LaunchCommands::mysqlset()
+{
+    m_dialogs.ShowMySqlSettings();
+}
+void LaunchCommands::zhanCom()
+{
+    m_dialogs.ShowSiteManagement();
+}
+void LaunchCommands::about()
+{
+    m_dialogs.ShowAbout();
+}
 
 } // namespace larkspan

@@ -17,7 +17,8 @@ std::string LocalBaseUrl(std::string_view listen);
 
 /// Shows the settings and About dialogs modally; each dialog is created once and reloaded at
 /// every opening. Implemented by the window layer.
-class DialogHost {
+class DialogHost
+{
 public:
     virtual ~DialogHost() = default;
     virtual void ShowApacheSettings() = 0;
@@ -29,7 +30,8 @@ public:
 
 /// The main window's commands that open files, folders, pages, consoles and dialogs. One method
 /// per primary control; twin controls call the same method.
-class LaunchCommands final {
+class LaunchCommands final
+{
 public:
     LaunchCommands(ConfigFiles& files, Launcher& launcher, MessageBoxes& messages, DialogHost& dialogs);
 

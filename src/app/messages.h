@@ -6,7 +6,8 @@ namespace larkspan {
 
 /// Modal message boxes with the application's title and no icon. Injected everywhere so that no
 /// test ever blocks on a box.
-class MessageBoxes {
+class MessageBoxes
+{
 public:
     virtual ~MessageBoxes() = default;
     /// Shows `text` with an OK button and returns when the user has closed it.

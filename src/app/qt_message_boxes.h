@@ -7,12 +7,12 @@ class QWidget;
 namespace larkspan {
 
 /// QMessageBox with the application's title and no icon.
-class QtMessageBoxes final : public MessageBoxes {
+class QtMessageBoxes final : public MessageBoxes
+{
 public:
     explicit QtMessageBoxes(QWidget* parent = nullptr)
         : m_parent(parent)
-    {
-    }
+    { }
     void SetParent(QWidget* parent) { m_parent = parent; }
     void Inform(const std::string& text) override;
     bool Confirm(const std::string& text) override;

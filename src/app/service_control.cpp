@@ -28,8 +28,7 @@ ServiceControl::ServiceControl(Launcher& launcher, MessageBoxes& messages, Hooks
     : m_launcher(launcher)
     , m_messages(messages)
     , m_hooks(std::move(hooks))
-{
-}
+{ }
 
 void ServiceControl::Start(ServiceKind kind)
 {

@@ -11,9 +11,11 @@ namespace larkspan {
 
 /// Start, stop and restart of the two servers through the system's service commands
 /// ("net start Apache2" ...). Commands only launch and log; the status monitor shows the outcome.
-class ServiceControl final {
+class ServiceControl final
+{
 public:
-    struct Hooks {
+    struct Hooks
+    {
         std::function<void(std::string_view)> appendLogLine;
         /// Processes the window's pending events once and returns (the restart pause).
         std::function<void()> processEventsOnce;

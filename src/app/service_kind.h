@@ -15,7 +15,8 @@ enum ServiceState : short { Stopped = 0, Running = 1 };
 /// Everything fixed about one server: how its process is recognised, what its row shows and
 /// logs, and how the system's service commands name it. Log messages end in four blanks, which
 /// separate them from the time.
-struct ServiceInfo {
+struct ServiceInfo
+{
     std::string_view processName;
     std::string_view serviceName;
     std::string_view runningToolTip;
@@ -27,17 +28,25 @@ struct ServiceInfo {
 };
 
 inline constexpr ServiceInfo kApacheInfo {
-    "httpd.exe",         "Apache2",
-    "Apache运行",        "Apache停止",
-    "Apache已经启动...    ", "Apache已经停止...    ",
-    "Apache正在启动...    ", "Apache正在停止...    ",
+    "httpd.exe",
+    "Apache2",
+    "Apache运行",
+    "Apache停止",
+    "Apache已经启动...    ",
+    "Apache已经停止...    ",
+    "Apache正在启动...    ",
+    "Apache正在停止...    ",
 };
 
 inline constexpr ServiceInfo kMySqlInfo {
-    "mysqld-nt.exe",    "MySQL",
-    "MySQL运行",        "MySQL停止",
-    "MySQL已经启动...    ", "MySQL已经停止...    ",
-    "MySQL正在启动...    ", "MySQL正在停止...    ",
+    "mysqld-nt.exe",
+    "MySQL",
+    "MySQL运行",
+    "MySQL停止",
+    "MySQL已经启动...    ",
+    "MySQL已经停止...    ",
+    "MySQL正在启动...    ",
+    "MySQL正在停止...    ",
 };
 
 constexpr const ServiceInfo& Info(ServiceKind kind)

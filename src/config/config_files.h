@@ -10,7 +10,8 @@ namespace larkspan {
 /// Everything the windows and dialogs do to files, behind one interface so their logic can be
 /// tested with a recording fake. Paths are written the Windows way (AppDir + "\MySQL\my.ini")
 /// or, for INI access, as a bare name resolved against AppDir.
-class ConfigFiles {
+class ConfigFiles
+{
 public:
     virtual ~ConfigFiles() = default;
 
@@ -18,13 +19,16 @@ public:
     virtual const std::string& AppDir() const = 0;
 
     /// The key's value, or `defaultValue` when the file, section or key is missing.
-    virtual std::string IniRead(std::string_view section, std::string_view key, std::string_view defaultValue,
-                                std::string_view file) = 0;
+    virtual std::string IniRead(
+        std::string_view section, std::string_view key, std::string_view defaultValue, std::string_view file)
+        = 0;
     /// Sets one key; fails with the path and the reason.
-    virtual Status IniWrite(std::string_view section, std::string_view key, std::string_view value,
-                            std::string_view file) = 0;
+    virtual Status IniWrite(
+        std::string_view section, std::string_view key, std::string_view value, std::string_view file)
+        = 0;
     /// Rewrites the directive's lines of an absolute file; fails with the path and the reason.
-    virtual Status RewriteDirective(std::string_view file, std::string_view directive, std::string_view value) = 0;
+    virtual Status RewriteDirective(std::string_view file, std::string_view directive, std::string_view value)
+        = 0;
     /// Reads a whole file; fails with the path and the reason (a missing file included).
     virtual Status ReadFile(std::string_view file, std::string& content) = 0;
     /// Replaces a whole text file atomically; fails with the path and the reason.
@@ -35,16 +39,18 @@ public:
 };
 
 /// The real files on disk.
-class DiskConfigFiles final : public ConfigFiles {
+class DiskConfigFiles final : public ConfigFiles
+{
 public:
     explicit DiskConfigFiles(std::string appDir);
 
     const std::string& AppDir() const override { return m_appDir; }
     std::string IniRead(std::string_view section, std::string_view key, std::string_view defaultValue,
-                        std::string_view file) override;
+        std::string_view file) override;
     Status IniWrite(std::string_view section, std::string_view key, std::string_view value,
-                    std::string_view file) override;
-    Status RewriteDirective(std::string_view file, std::string_view directive, std::string_view value) override;
+        std::string_view file) override;
+    Status RewriteDirective(
+        std::string_view file, std::string_view directive, std::string_view value) override;
     Status ReadFile(std::string_view file, std::string& content) override;
     Status WriteTextFile(std::string_view file, std::string_view text) override;
     bool Exists(std::string_view path) override;

@@ -16,11 +16,11 @@ std::string ResolveIniPath(std::string_view file, std::string_view appDir);
 /// The value of `key` in `section` of `file`, or `defaultValue` when the file, section or key is
 /// missing. Never fails.
 std::string IniRead(std::string_view section, std::string_view key, std::string_view defaultValue,
-                    std::string_view file, std::string_view appDir);
+    std::string_view file, std::string_view appDir);
 
 /// Gives `key` in `section` of `file` the value `value`, creating the key, the section and the
 /// file as needed; every other byte of the file stays. Fails with the path and the OS reason.
-Status IniWrite(std::string_view section, std::string_view key, std::string_view value,
-                std::string_view file, std::string_view appDir);
+Status IniWrite(std::string_view section, std::string_view key, std::string_view value, std::string_view file,
+    std::string_view appDir);
 
 } // namespace larkspan

@@ -10,7 +10,8 @@ inline constexpr std::string_view kSettingsFile = "Larkspan.ini";
 
 /// Every key of Larkspan.ini, in one place: the dialogs and the launch commands read and write
 /// only these.
-struct SettingsKey {
+struct SettingsKey
+{
     std::string_view section;
     std::string_view key;
 };
@@ -37,11 +38,21 @@ inline constexpr SettingsKey MySqlCharacterSet {"MySQL", "default-character-set"
 } // namespace keys
 
 inline constexpr std::array kAllSettingsKeys {
-    keys::ApacheListen,        keys::ApacheServerAdmin,    keys::ApacheServerName,
-    keys::ApacheDocumentRoot,  keys::ApacheDirectoryIndex, keys::PhpShortOpenTag,
-    keys::PhpOutputBuffering,  keys::PhpSafeMode,          keys::PhpDisplayErrors,
-    keys::PhpRegisterGlobals,  keys::PhpMaxExecutionTime,  keys::PhpUploadMaxFilesize,
-    keys::MySqlPort,           keys::MySqlMaxConnections,  keys::MySqlStorageEngine,
+    keys::ApacheListen,
+    keys::ApacheServerAdmin,
+    keys::ApacheServerName,
+    keys::ApacheDocumentRoot,
+    keys::ApacheDirectoryIndex,
+    keys::PhpShortOpenTag,
+    keys::PhpOutputBuffering,
+    keys::PhpSafeMode,
+    keys::PhpDisplayErrors,
+    keys::PhpRegisterGlobals,
+    keys::PhpMaxExecutionTime,
+    keys::PhpUploadMaxFilesize,
+    keys::MySqlPort,
+    keys::MySqlMaxConnections,
+    keys::MySqlStorageEngine,
     keys::MySqlCharacterSet,
 };
 

@@ -7,7 +7,8 @@ namespace larkspan {
 
 /// The outcome of an operation that can fail. A failure carries a message for the user that
 /// names the file or program and the reason ("/b/PHP5/php.ini: Permission denied").
-class [[nodiscard]] Status final {
+class [[nodiscard]] Status final
+{
 public:
     static Status Ok() { return Status(); }
     static Status Failure(std::string message)

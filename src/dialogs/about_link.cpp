@@ -8,8 +8,7 @@ AboutLink::AboutLink(DesktopShortcuts& desktop, Launcher& launcher, MessageBoxes
     : m_desktop(desktop)
     , m_launcher(launcher)
     , m_messages(messages)
-{
-}
+{ }
 
 void AboutLink::Visit()
 {
@@ -23,8 +22,8 @@ void AboutLink::Visit()
     if (status.ok())
         status = m_desktop.WriteInternetShortcut(folder, PartnerShortcutName, partnerTarget);
     if (status.ok())
-        status = m_launcher.LaunchProgram(Command {"explorer.exe", {Argument::url(makerTarget)}},
-                                          WindowStyle::MinimizedFocus);
+        status = m_launcher.LaunchProgram(
+            Command {"explorer.exe", {Argument::url(makerTarget)}}, WindowStyle::MinimizedFocus);
     if (!status.ok())
         m_messages.Inform(status.message());
 }

@@ -15,7 +15,8 @@ inline constexpr std::string_view MakerShortcutName = "Larkspan.lnk";
 
 /// What the About dialog's link does: a shortcut to the maker's and one to the partner's site on
 /// the user's desktop, then the maker's site in the browser.
-class AboutLink final {
+class AboutLink final
+{
 public:
     AboutLink(DesktopShortcuts& desktop, Launcher& launcher, MessageBoxes& messages);
 

@@ -18,13 +18,13 @@ bool IsSiteDirectory(ConfigFiles& files, const std::string& path)
 ApacheSettings::ApacheSettings(ConfigFiles& files, MessageBoxes& messages)
     : m_files(files)
     , m_messages(messages)
-{
-}
+{ }
 
 ApacheFields ApacheSettings::Load()
 {
     m_configPath = m_files.AppDir() + "\\Apache2\\conf\\httpd.conf";
-    const auto read = [this](const SettingsKey& key) { return m_files.IniRead(key.section, key.key, "", kSettingsFile); };
+    const auto read
+        = [this](const SettingsKey& key) { return m_files.IniRead(key.section, key.key, "", kSettingsFile); };
     m_loaded.admin = read(keys::ApacheServerAdmin);
     m_loaded.listen = read(keys::ApacheListen);
     m_loaded.sname = read(keys::ApacheServerName);

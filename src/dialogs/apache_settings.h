@@ -8,7 +8,8 @@
 namespace larkspan {
 
 /// The texts of the Apache settings dialog's boxes.
-struct ApacheFields {
+struct ApacheFields
+{
     std::string listen;
     std::string root;
     std::string sname;
@@ -19,7 +20,8 @@ struct ApacheFields {
 
 /// Loading and saving of the Apache settings: Larkspan.ini [Apache] is the record, httpd.conf
 /// only receives rewritten directive lines.
-class ApacheSettings final {
+class ApacheSettings final
+{
 public:
     ApacheSettings(ConfigFiles& files, MessageBoxes& messages);
 

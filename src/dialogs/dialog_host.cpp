@@ -14,8 +14,7 @@ WidgetDialogHost::WidgetDialogHost(ConfigFiles& files, Launcher& launcher, Messa
     : m_files(files)
     , m_launcher(launcher)
     , m_messages(messages)
-{
-}
+{ }
 
 WidgetDialogHost::~WidgetDialogHost() = default;
 

@@ -21,7 +21,8 @@ class zhanform;
 
 /// Owns the settings and About dialogs: each is created on first use and shown modally; every
 /// opening reloads it.
-class WidgetDialogHost final : public DialogHost {
+class WidgetDialogHost final : public DialogHost
+{
 public:
     WidgetDialogHost(ConfigFiles& files, Launcher& launcher, MessageBoxes& messages);
     ~WidgetDialogHost() override;

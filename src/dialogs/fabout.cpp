@@ -76,8 +76,14 @@ bool fabout::eventFilter(QObject* watched, QEvent* event)
     return QDialog::eventFilter(watched, event);
 }
 
-void fabout::Label1_Click() { m_link.Visit(); }
+void fabout::Label1_Click()
+{
+    m_link.Visit();
+}
 
-void fabout::Command1_Click() { accept(); }
+void fabout::Command1_Click()
+{
+    accept();
+}
 
 } // namespace larkspan

@@ -11,7 +11,8 @@ namespace larkspan {
 
 /// The About dialog: the program's picture, a description, the maker's notice and a link that
 /// puts shortcuts to the maker's and the partner's sites on the desktop and opens the maker's.
-class fabout final : public QDialog {
+class fabout final : public QDialog
+{
     Q_OBJECT
 public:
     fabout(DesktopShortcuts& desktop, Launcher& launcher, MessageBoxes& messages, QWidget* parent = nullptr);

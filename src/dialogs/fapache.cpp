@@ -50,9 +50,12 @@ fapache::fapache(ConfigFiles& files, MessageBoxes& messages, QWidget* parent)
     m_sname = static_cast<QLineEdit*>(controls.value("sname"));
     m_admin = static_cast<QLineEdit*>(controls.value("admin"));
     m_index = static_cast<QLineEdit*>(controls.value("index"));
-    connect(static_cast<QPushButton*>(controls.value("Command1")), &QPushButton::clicked, this, &fapache::Command1_Click);
-    connect(static_cast<QPushButton*>(controls.value("Command2")), &QPushButton::clicked, this, &fapache::Command2_Click);
-    connect(static_cast<QPushButton*>(controls.value("Command3")), &QPushButton::clicked, this, &fapache::Command3_Click);
+    connect(static_cast<QPushButton*>(controls.value("Command1")), &QPushButton::clicked, this,
+        &fapache::Command1_Click);
+    connect(static_cast<QPushButton*>(controls.value("Command2")), &QPushButton::clicked, this,
+        &fapache::Command2_Click);
+    connect(static_cast<QPushButton*>(controls.value("Command3")), &QPushButton::clicked, this,
+        &fapache::Command3_Click);
 }
 
 void fapache::Form_Load()
@@ -69,14 +72,19 @@ void fapache::Form_Load()
 void fapache::Command1_Click()
 {
     const ApacheFields fields {m_listen->text().toStdString(), m_root->text().toStdString(),
-                               m_sname->text().toStdString(), m_admin->text().toStdString(),
-                               m_index->text().toStdString()};
+        m_sname->text().toStdString(), m_admin->text().toStdString(), m_index->text().toStdString()};
     if (m_settings.Save(fields))
         accept();
 }
 
-void fapache::Command2_Click() { reject(); }
+void fapache::Command2_Click()
+{
+    reject();
+}
 
-void fapache::Command3_Click() { m_root->setText(m_pickFolder(this, QString::fromUtf8("请选择网站的目录"))); }
+void fapache::Command3_Click()
+{
+    m_root->setText(m_pickFolder(this, QString::fromUtf8("请选择网站的目录")));
+}
 
 } // namespace larkspan

@@ -3,7 +3,6 @@
 #include "apache_settings.h"
 
 #include <QDialog>
-
 #include <functional>
 
 class QLineEdit;
@@ -12,7 +11,8 @@ class QPushButton;
 namespace larkspan {
 
 /// The Apache settings dialog.
-class fapache final : public QDialog {
+class fapache final : public QDialog
+{
     Q_OBJECT
 public:
     /// Shows a folder picker with a prompt; returns the chosen directory or the empty text.

@@ -37,7 +37,8 @@ constexpr ControlRow kLayout[] = {
 
 } // namespace
 
-fmysql::fmysql(ConfigFiles& files, Launcher& launcher, MessageBoxes& messages, ProgramRunner& runner, QWidget* parent)
+fmysql::fmysql(
+    ConfigFiles& files, Launcher& launcher, MessageBoxes& messages, ProgramRunner& runner, QWidget* parent)
     : QDialog(parent)
     , m_settings(files, messages)
     , m_password(files, launcher, messages, runner)
@@ -50,8 +51,10 @@ fmysql::fmysql(ConfigFiles& files, Launcher& launcher, MessageBoxes& messages, P
     m_oldpwd = static_cast<QLineEdit*>(controls.value("oldpwd"));
     m_newpwd = static_cast<QLineEdit*>(controls.value("newpwd"));
     m_command3 = static_cast<QPushButton*>(controls.value("Command3"));
-    connect(static_cast<QPushButton*>(controls.value("Command1")), &QPushButton::clicked, this, &fmysql::Command1_Click);
-    connect(static_cast<QPushButton*>(controls.value("Command2")), &QPushButton::clicked, this, &fmysql::Command2_Click);
+    connect(static_cast<QPushButton*>(controls.value("Command1")), &QPushButton::clicked, this,
+        &fmysql::Command1_Click);
+    connect(static_cast<QPushButton*>(controls.value("Command2")), &QPushButton::clicked, this,
+        &fmysql::Command2_Click);
     connect(m_command3, &QPushButton::clicked, this, &fmysql::Command3_Click);
 }
 
@@ -73,25 +76,28 @@ void fmysql::Form_Load()
 void fmysql::Command1_Click()
 {
     const MySqlFields fields {m_port->text().toStdString(), m_connections->text().toStdString(),
-                              m_engine->currentText().toStdString(), m_character->currentText().toStdString()};
+        m_engine->currentText().toStdString(), m_character->currentText().toStdString()};
     if (m_settings.Save(fields))
         accept();
 }
 
-void fmysql::Command2_Click() { reject(); }
+void fmysql::Command2_Click()
+{
+    reject();
+}
 
 void fmysql::Command3_Click()
 {
     // One change at a time: the button waits for the client to finish.
     m_command3->setEnabled(false);
-    const bool started = m_password.Start(m_oldpwd->text().toStdString(), m_newpwd->text().toStdString(),
-                                          [this](bool clearFields) {
-                                              if (clearFields) {
-                                                  m_oldpwd->clear();
-                                                  m_newpwd->clear();
-                                              }
-                                              m_command3->setEnabled(true);
-                                          });
+    const bool started = m_password.Start(
+        m_oldpwd->text().toStdString(), m_newpwd->text().toStdString(), [this](bool clearFields) {
+            if (clearFields) {
+                m_oldpwd->clear();
+                m_newpwd->clear();
+            }
+            m_command3->setEnabled(true);
+        });
     if (!started)
         m_command3->setEnabled(true);
 }

@@ -12,11 +12,12 @@ class QPushButton;
 namespace larkspan {
 
 /// The MySQL settings dialog with its root-password group.
-class fmysql final : public QDialog {
+class fmysql final : public QDialog
+{
     Q_OBJECT
 public:
     fmysql(ConfigFiles& files, Launcher& launcher, MessageBoxes& messages, ProgramRunner& runner,
-           QWidget* parent = nullptr);
+        QWidget* parent = nullptr);
 
     void Form_Load();
     void Command1_Click();

@@ -36,7 +36,10 @@ constexpr ControlRow kLayout[] = {
 };
 // clang-format on
 
-void Select(QComboBox* list, const std::string& entry) { list->setCurrentIndex(list->findText(QString::fromStdString(entry))); }
+void Select(QComboBox* list, const std::string& entry)
+{
+    list->setCurrentIndex(list->findText(QString::fromStdString(entry)));
+}
 
 } // namespace
 
@@ -52,8 +55,10 @@ fphp::fphp(ConfigFiles& files, MessageBoxes& messages, QWidget* parent)
     m_register = static_cast<QComboBox*>(controls.value("register"));
     m_maxTime = static_cast<QLineEdit*>(controls.value("max_time"));
     m_uploadFile = static_cast<QLineEdit*>(controls.value("upload_file"));
-    connect(static_cast<QPushButton*>(controls.value("Command1")), &QPushButton::clicked, this, &fphp::Command1_Click);
-    connect(static_cast<QPushButton*>(controls.value("Command2")), &QPushButton::clicked, this, &fphp::Command2_Click);
+    connect(static_cast<QPushButton*>(controls.value("Command1")), &QPushButton::clicked, this,
+        &fphp::Command1_Click);
+    connect(static_cast<QPushButton*>(controls.value("Command2")), &QPushButton::clicked, this,
+        &fphp::Command2_Click);
 }
 
 void fphp::Form_Load()
@@ -71,14 +76,17 @@ void fphp::Form_Load()
 
 void fphp::Command1_Click()
 {
-    const PhpFields fields {m_short->currentText().toStdString(),    m_buffer->currentText().toStdString(),
-                            m_safe->currentText().toStdString(),     m_display->currentText().toStdString(),
-                            m_register->currentText().toStdString(), m_maxTime->text().toStdString(),
-                            m_uploadFile->text().toStdString()};
+    const PhpFields fields {m_short->currentText().toStdString(), m_buffer->currentText().toStdString(),
+        m_safe->currentText().toStdString(), m_display->currentText().toStdString(),
+        m_register->currentText().toStdString(), m_maxTime->text().toStdString(),
+        m_uploadFile->text().toStdString()};
     if (m_settings.Save(fields))
         accept();
 }
 
-void fphp::Command2_Click() { reject(); }
+void fphp::Command2_Click()
+{
+    reject();
+}
 
 } // namespace larkspan

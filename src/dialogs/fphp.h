@@ -10,7 +10,8 @@ class QLineEdit;
 namespace larkspan {
 
 /// The PHP settings dialog.
-class fphp final : public QDialog {
+class fphp final : public QDialog
+{
     Q_OBJECT
 public:
     fphp(ConfigFiles& files, MessageBoxes& messages, QWidget* parent = nullptr);

@@ -2,7 +2,6 @@
 
 #include "settings_keys.h"
 #include "settings_writer.h"
-
 #include "text_lines.h"
 
 #include <algorithm>
@@ -29,7 +28,8 @@ std::string OptionName(std::string_view name)
 
 } // namespace
 
-std::optional<std::string> WithoutOptionLines(std::string_view content, std::string_view section, std::string_view key)
+std::optional<std::string> WithoutOptionLines(
+    std::string_view content, std::string_view section, std::string_view key)
 {
     const std::string wantedSection = OptionName(section);
     const std::string wantedKey = OptionName(key);
@@ -41,7 +41,7 @@ std::optional<std::string> WithoutOptionLines(std::string_view content, std::str
         if (text.starts_with('[') && text.find(']') != std::string_view::npos) {
             inSection = OptionName(Trim(text.substr(1, text.find(']') - 1))) == wantedSection;
         } else if (inSection && !text.starts_with(';') && !text.starts_with('#')
-                   && OptionName(Trim(text.substr(0, text.find('=')))) == wantedKey) {
+            && OptionName(Trim(text.substr(0, text.find('=')))) == wantedKey) {
             removed = true;
             return;
         }
@@ -55,13 +55,13 @@ std::optional<std::string> WithoutOptionLines(std::string_view content, std::str
 MySqlSettings::MySqlSettings(ConfigFiles& files, MessageBoxes& messages)
     : m_files(files)
     , m_messages(messages)
-{
-}
+{ }
 
 MySqlFields MySqlSettings::Load()
 {
     m_optionPath = m_files.AppDir() + "\\MySQL\\my.ini";
-    const auto read = [this](const SettingsKey& key) { return m_files.IniRead(key.section, key.key, "", kSettingsFile); };
+    const auto read
+        = [this](const SettingsKey& key) { return m_files.IniRead(key.section, key.key, "", kSettingsFile); };
     m_loaded.port = read(keys::MySqlPort);
     m_loaded.character = read(keys::MySqlCharacterSet);
     m_loaded.engine = read(keys::MySqlStorageEngine);
@@ -69,8 +69,8 @@ MySqlFields MySqlSettings::Load()
 
     MySqlFields shown = m_loaded;
     shown.engine = m_loaded.engine == kStorageEngines[0] ? kStorageEngines[0] : kStorageEngines[1];
-    const bool listed = std::find(kCharacterSets.begin(), kCharacterSets.end(), m_loaded.character)
-                        != kCharacterSets.end();
+    const bool listed
+        = std::find(kCharacterSets.begin(), kCharacterSets.end(), m_loaded.character) != kCharacterSets.end();
     shown.character = listed ? m_loaded.character : std::string();
     return shown;
 }
@@ -79,16 +79,20 @@ bool MySqlSettings::Save(const MySqlFields& fields)
 {
     if (!CheckWholeNumber(m_messages, fields.port, "MySQL端口请填数字！", "MySQL端口请填正整数！"))
         return false;
-    if (!CheckWholeNumber(m_messages, fields.connections, "MySQL最大连接数请填数字！", "MySQL最大连接数请填正整数！"))
+    if (!CheckWholeNumber(
+            m_messages, fields.connections, "MySQL最大连接数请填数字！", "MySQL最大连接数请填正整数！"))
         return false;
 
     const auto myIni = [this](std::string_view section, std::string_view key) {
-        return [this, section, key](const std::string& value) { return m_files.IniWrite(section, key, value, m_optionPath); };
+        return [this, section, key](
+                   const std::string& value) { return m_files.IniWrite(section, key, value, m_optionPath); };
     };
     std::vector<SettingRow> rows {
         {keys::MySqlPort, m_loaded.port, fields.port, {myIni("client", "port"), myIni("mysqld", "port")}},
-        {keys::MySqlMaxConnections, m_loaded.connections, fields.connections, {myIni("mysqld", "max_connections")}},
-        {keys::MySqlStorageEngine, m_loaded.engine, fields.engine, {myIni("mysqld", "default-storage-engine")}},
+        {keys::MySqlMaxConnections, m_loaded.connections, fields.connections,
+            {myIni("mysqld", "max_connections")}},
+        {keys::MySqlStorageEngine, m_loaded.engine, fields.engine,
+            {myIni("mysqld", "default-storage-engine")}},
     };
     // The server's own name for the option is character-set-server: default-character-set in
     // [mysqld] stops current servers from starting, so an old line of it goes.
@@ -104,11 +108,9 @@ bool MySqlSettings::Save(const MySqlFields& fields)
     // No selection (nothing stored, or a set the list does not offer) leaves the character-set
     // entries as they are rather than writing an empty value.
     if (!fields.character.empty())
-        rows.push_back({keys::MySqlCharacterSet,
-                        m_loaded.character,
-                        fields.character,
-                        {myIni("mysql", "default-character-set"), myIni("mysqld", "character-set-server"),
-                         dropStaleCharacterSet}});
+        rows.push_back({keys::MySqlCharacterSet, m_loaded.character, fields.character,
+            {myIni("mysql", "default-character-set"), myIni("mysqld", "character-set-server"),
+                dropStaleCharacterSet}});
     return ReportSave(m_messages, SaveChangedSettings(m_files, rows), "设置成功，重起MSQL生效。");
 }
 

@@ -11,7 +11,8 @@
 namespace larkspan {
 
 /// The MySQL settings group's fields; a list with no selection holds the empty text.
-struct MySqlFields {
+struct MySqlFields
+{
     std::string port;
     std::string connections;
     std::string engine;
@@ -25,11 +26,13 @@ inline constexpr std::array<std::string_view, 4> kCharacterSets {"utf8", "gb2312
 /// `content` without the lines that set `key` in any section named `section` (names compared
 /// without letter case; '-' and '_' in key names are the same, as the server reads them). Returns
 /// nullopt when there is no such line.
-std::optional<std::string> WithoutOptionLines(std::string_view content, std::string_view section, std::string_view key);
+std::optional<std::string> WithoutOptionLines(
+    std::string_view content, std::string_view section, std::string_view key);
 
 /// Loading and saving of the MySQL settings: Larkspan.ini [MySQL] is the record, my.ini only
 /// receives single keys.
-class MySqlSettings final {
+class MySqlSettings final
+{
 public:
     MySqlSettings(ConfigFiles& files, MessageBoxes& messages);
 

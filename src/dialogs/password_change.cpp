@@ -25,38 +25,39 @@ std::string Readable(const std::string& text)
 
 } // namespace
 
-PasswordChange::PasswordChange(ConfigFiles& files, Launcher& launcher, MessageBoxes& messages, ProgramRunner& runner,
-                               std::chrono::milliseconds timeLimit)
+PasswordChange::PasswordChange(ConfigFiles& files, Launcher& launcher, MessageBoxes& messages,
+    ProgramRunner& runner, std::chrono::milliseconds timeLimit)
     : m_files(files)
     , m_launcher(launcher)
     , m_messages(messages)
     , m_runner(runner)
     , m_timeLimit(timeLimit)
-{
-}
+{ }
 
-Command PasswordChange::PasswordCommand(const std::string& appDir, const std::string& oldPassword,
-                                        const std::string& newPassword)
+Command PasswordChange::PasswordCommand(
+    const std::string& appDir, const std::string& oldPassword, const std::string& newPassword)
 {
     return Command {appDir + "\\MySQL\\bin\\mysqladmin",
-                    {Argument::literal("-uroot"), Argument::literal("-p" + oldPassword), Argument::literal("password"),
-                     Argument::literal(newPassword)}};
+        {Argument::literal("-uroot"), Argument::literal("-p" + oldPassword), Argument::literal("password"),
+            Argument::literal(newPassword)}};
 }
 
 Command PasswordChange::ConsoleCommand(const std::string& appDir)
 {
-    return Command {appDir + "\\mysql\\bin\\mysql.exe", {Argument::literal("-uroot"), Argument::literal("-p")}};
+    return Command {
+        appDir + "\\mysql\\bin\\mysql.exe", {Argument::literal("-uroot"), Argument::literal("-p")}};
 }
 
 bool PasswordChange::Start(const std::string& oldPassword, const std::string& newPassword,
-                           std::function<void(bool clearFields)> finished)
+    std::function<void(bool clearFields)> finished)
 {
     if (!m_messages.Confirm("你确定要修改密码？？"))
         return false;
     const Command command = PasswordCommand(m_files.AppDir(), oldPassword, newPassword);
-    m_runner.Run(command, m_timeLimit, [this, command, finished = std::move(finished)](const RunResult& result) {
-        finished(Finish(command, result));
-    });
+    m_runner.Run(
+        command, m_timeLimit, [this, command, finished = std::move(finished)](const RunResult& result) {
+            finished(Finish(command, result));
+        });
     return true;
 }
 
@@ -69,22 +70,24 @@ bool PasswordChange::Finish(const Command& command, const RunResult& result)
         return false;
     case RunResult::Outcome::TimedOut:
         m_messages.Inform(kNotChanged + command.program + ": 在 " + std::to_string(m_timeLimit.count() / 1000)
-                          + " 秒内没有结束，已被终止。");
+            + " 秒内没有结束，已被终止。");
         return false;
     case RunResult::Outcome::Crashed:
-        m_messages.Inform(kNotChanged + command.program + ": 异常退出。" + (output.empty() ? "" : "\n" + output));
+        m_messages.Inform(
+            kNotChanged + command.program + ": 异常退出。" + (output.empty() ? "" : "\n" + output));
         return false;
     case RunResult::Outcome::Exited:
         break;
     }
     if (result.exitCode != 0) {
         m_messages.Inform(kNotChanged
-                          + (output.empty() ? command.program + ": 退出码 " + std::to_string(result.exitCode) : output));
+            + (output.empty() ? command.program + ": 退出码 " + std::to_string(result.exitCode) : output));
         return false;
     }
 
     m_messages.Inform(kChanged);
-    if (auto status = m_launcher.LaunchProgram(ConsoleCommand(m_files.AppDir()), WindowStyle::NormalFocus); !status.ok()) {
+    if (auto status = m_launcher.LaunchProgram(ConsoleCommand(m_files.AppDir()), WindowStyle::NormalFocus);
+        !status.ok()) {
         m_messages.Inform("无法打开MySQL控制台：\n" + status.message());
         return false;
     }

@@ -7,20 +7,23 @@ namespace larkspan {
 
 namespace {
 
-std::string SwitchEntry(const std::string& loaded) { return loaded == "On" ? "On" : "Off"; }
+std::string SwitchEntry(const std::string& loaded)
+{
+    return loaded == "On" ? "On" : "Off";
+}
 
 } // namespace
 
 PhpSettings::PhpSettings(ConfigFiles& files, MessageBoxes& messages)
     : m_files(files)
     , m_messages(messages)
-{
-}
+{ }
 
 PhpFields PhpSettings::Load()
 {
     m_configPath = m_files.AppDir() + "\\PHP5\\php.ini";
-    const auto read = [this](const SettingsKey& key) { return m_files.IniRead(key.section, key.key, "", kSettingsFile); };
+    const auto read
+        = [this](const SettingsKey& key) { return m_files.IniRead(key.section, key.key, "", kSettingsFile); };
     m_loaded.shortOpenTag = read(keys::PhpShortOpenTag);
     m_loaded.outputBuffering = read(keys::PhpOutputBuffering);
     m_loaded.safeMode = read(keys::PhpSafeMode);
@@ -42,7 +45,8 @@ bool PhpSettings::Save(const PhpFields& fields)
 {
     if (!CheckWholeNumber(m_messages, fields.maxTime, "最长时间请填数字！", "最长时间请填正整数！"))
         return false;
-    if (!CheckWholeNumber(m_messages, fields.uploadFile, "上传文件的大小请填数字！", "上传文件的大小请填正整数！"))
+    if (!CheckWholeNumber(
+            m_messages, fields.uploadFile, "上传文件的大小请填数字！", "上传文件的大小请填正整数！"))
         return false;
 
     // php.ini takes the upload limit with its unit; Larkspan.ini keeps the bare number.
@@ -61,10 +65,8 @@ bool PhpSettings::Save(const PhpFields& fields)
         row(keys::PhpDisplayErrors, m_loaded.displayErrors, fields.displayErrors),
         row(keys::PhpRegisterGlobals, m_loaded.registerGlobals, fields.registerGlobals),
         row(keys::PhpMaxExecutionTime, m_loaded.maxTime, fields.maxTime),
-        {keys::PhpUploadMaxFilesize,
-         m_loaded.uploadFile,
-         fields.uploadFile,
-         {phpIni("upload_max_filesize", "M"), phpIni("post_max_size", "M")}},
+        {keys::PhpUploadMaxFilesize, m_loaded.uploadFile, fields.uploadFile,
+            {phpIni("upload_max_filesize", "M"), phpIni("post_max_size", "M")}},
     };
     return ReportSave(m_messages, SaveChangedSettings(m_files, rows), "设置成功，重起Apache生效。");
 }

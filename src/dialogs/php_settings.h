@@ -8,7 +8,8 @@
 namespace larkspan {
 
 /// The PHP settings dialog's fields: the switches hold the selected entry ("On" or "Off").
-struct PhpFields {
+struct PhpFields
+{
     std::string shortOpenTag;
     std::string outputBuffering;
     std::string safeMode;
@@ -21,7 +22,8 @@ struct PhpFields {
 
 /// Loading and saving of the PHP settings: Larkspan.ini [PHP] is the record, php.ini [PHP] only
 /// receives single keys.
-class PhpSettings final {
+class PhpSettings final
+{
 public:
     PhpSettings(ConfigFiles& files, MessageBoxes& messages);
 

@@ -9,7 +9,8 @@
 namespace larkspan {
 
 /// How a program run by a ProgramRunner ended.
-struct RunResult {
+struct RunResult
+{
     enum class Outcome { Exited, NotStarted, TimedOut, Crashed };
     Outcome outcome = Outcome::NotStarted;
     int exitCode = -1;
@@ -19,14 +20,15 @@ struct RunResult {
 };
 
 /// Runs a program to its end without blocking the caller.
-class ProgramRunner {
+class ProgramRunner
+{
 public:
     virtual ~ProgramRunner() = default;
     /// Starts `command` with arguments passed as data (no shell) and stdin closed; it is killed
     /// once `timeLimit` has passed. `done` is called exactly once with the outcome, possibly
     /// before Run returns when the program cannot be started.
     virtual void Run(const Command& command, std::chrono::milliseconds timeLimit,
-                     std::function<void(const RunResult&)> done)
+        std::function<void(const RunResult&)> done)
         = 0;
 };
 

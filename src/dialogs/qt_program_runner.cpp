@@ -4,7 +4,6 @@
 
 #include <QProcess>
 #include <QTimer>
-
 #include <memory>
 
 #ifdef Q_OS_UNIX
@@ -15,8 +14,7 @@ namespace larkspan {
 
 QtProgramRunner::QtProgramRunner(QObject* parent)
     : QObject(parent)
-{
-}
+{ }
 
 QtProgramRunner::~QtProgramRunner()
 {
@@ -27,15 +25,15 @@ QtProgramRunner::~QtProgramRunner()
     }
 }
 
-void QtProgramRunner::Run(const Command& command, std::chrono::milliseconds timeLimit,
-                          std::function<void(const RunResult&)> done)
+void QtProgramRunner::Run(
+    const Command& command, std::chrono::milliseconds timeLimit, std::function<void(const RunResult&)> done)
 {
     auto* process = new QProcess(this);
     process->setProgram(QString::fromStdString(NativePath(command.program)));
     QStringList arguments;
     for (const auto& argument : command.arguments)
-        arguments << QString::fromStdString(argument.kind == Argument::Kind::Path ? NativePath(argument.text)
-                                                                                   : argument.text);
+        arguments << QString::fromStdString(
+            argument.kind == Argument::Kind::Path ? NativePath(argument.text) : argument.text);
     process->setArguments(arguments);
     process->setStandardInputFile(QProcess::nullDevice());
 #ifdef Q_OS_UNIX
@@ -62,21 +60,24 @@ void QtProgramRunner::Run(const Command& command, std::chrono::milliseconds time
         *timedOut = true;
         process->kill();
     });
-    connect(process, &QProcess::errorOccurred, process, [process, command, finish](QProcess::ProcessError error) {
-        if (error == QProcess::FailedToStart)
-            finish({RunResult::Outcome::NotStarted, -1, command.program + ": " + process->errorString().toStdString()});
-    });
-    connect(process, &QProcess::finished, process, [process, timedOut, finish](int exitCode, QProcess::ExitStatus status) {
-        QByteArray output = process->readAllStandardError();
-        if (output.trimmed().isEmpty())
-            output = process->readAllStandardOutput();
-        RunResult result {RunResult::Outcome::Exited, exitCode, output.toStdString()};
-        if (*timedOut)
-            result.outcome = RunResult::Outcome::TimedOut;
-        else if (status == QProcess::CrashExit)
-            result.outcome = RunResult::Outcome::Crashed;
-        finish(result);
-    });
+    connect(
+        process, &QProcess::errorOccurred, process, [process, command, finish](QProcess::ProcessError error) {
+            if (error == QProcess::FailedToStart)
+                finish({RunResult::Outcome::NotStarted, -1,
+                    command.program + ": " + process->errorString().toStdString()});
+        });
+    connect(process, &QProcess::finished, process,
+        [process, timedOut, finish](int exitCode, QProcess::ExitStatus status) {
+            QByteArray output = process->readAllStandardError();
+            if (output.trimmed().isEmpty())
+                output = process->readAllStandardOutput();
+            RunResult result {RunResult::Outcome::Exited, exitCode, output.toStdString()};
+            if (*timedOut)
+                result.outcome = RunResult::Outcome::TimedOut;
+            else if (status == QProcess::CrashExit)
+                result.outcome = RunResult::Outcome::Crashed;
+            finish(result);
+        });
 
     process->start();
     if (process->state() != QProcess::NotRunning || *report)

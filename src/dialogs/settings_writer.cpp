@@ -10,7 +10,8 @@ SaveResult SaveChangedSettings(ConfigFiles& files, const std::vector<SettingRow>
     for (const auto& row : rows) {
         if (row.current == row.loaded)
             continue;
-        if (auto status = files.IniWrite(row.key.section, row.key.key, row.current, kSettingsFile); !status.ok())
+        if (auto status = files.IniWrite(row.key.section, row.key.key, row.current, kSettingsFile);
+            !status.ok())
             return {SaveOutcome::Failed, status.message()};
         result.outcome = SaveOutcome::Saved;
         for (const auto& write : row.serverWrites) {
@@ -18,7 +19,8 @@ SaveResult SaveChangedSettings(ConfigFiles& files, const std::vector<SettingRow>
             if (status.ok())
                 continue;
             std::string failure = status.message();
-            if (auto undo = files.IniWrite(row.key.section, row.key.key, row.loaded, kSettingsFile); !undo.ok())
+            if (auto undo = files.IniWrite(row.key.section, row.key.key, row.loaded, kSettingsFile);
+                !undo.ok())
                 failure += "\n" + undo.message();
             return {SaveOutcome::Failed, failure};
         }
@@ -27,7 +29,7 @@ SaveResult SaveChangedSettings(ConfigFiles& files, const std::vector<SettingRow>
 }
 
 bool CheckWholeNumber(MessageBoxes& messages, const std::string& text, const std::string& notANumber,
-                      const std::string& notWhole)
+    const std::string& notWhole)
 {
     switch (WholeNumberCheck(text)) {
     case NumberCheck::NotANumber:

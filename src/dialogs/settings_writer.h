@@ -13,7 +13,8 @@ namespace larkspan {
 /// One setting of a settings dialog: its Larkspan.ini key, the text loaded when the dialog
 /// opened, the text the user left in the field, and the writes that carry it into the server's
 /// file, in order.
-struct SettingRow {
+struct SettingRow
+{
     SettingsKey key;
     std::string loaded;
     std::string current;
@@ -22,7 +23,8 @@ struct SettingRow {
 
 enum class SaveOutcome { Unchanged, Saved, Failed };
 
-struct SaveResult {
+struct SaveResult
+{
     SaveOutcome outcome = SaveOutcome::Unchanged;
     std::string failure; ///< the file and the reason, when Failed
 };
@@ -36,7 +38,7 @@ SaveResult SaveChangedSettings(ConfigFiles& files, const std::vector<SettingRow>
 /// The number check of the dialogs' number fields: shows the message of the failing outcome and
 /// returns false, or returns true for a whole number.
 bool CheckWholeNumber(MessageBoxes& messages, const std::string& text, const std::string& notANumber,
-                      const std::string& notWhole);
+    const std::string& notWhole);
 
 /// Tells the user how a save went: `successMessage` after a write, the failure with its file and
 /// reason after a failed one, nothing when nothing changed. Returns whether the dialog may close.

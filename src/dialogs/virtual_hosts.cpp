@@ -7,8 +7,7 @@ namespace larkspan {
 VirtualHosts::VirtualHosts(ConfigFiles& files, MessageBoxes& messages)
     : m_files(files)
     , m_messages(messages)
-{
-}
+{ }
 
 std::string VirtualHosts::ExampleBlock()
 {
@@ -22,7 +21,8 @@ std::string VirtualHosts::ExampleBlock()
 
 std::string VirtualHosts::Explanation()
 {
-    return "说明：\r\nServerAdmin 信箱\r\nDocumentRoot 站点目录\r\nServerName 域名\r\nServerAlias 域名别名\r\n"
+    return "说明：\r\nServerAdmin 信箱\r\nDocumentRoot 站点目录\r\nServerName 域名\r\nServerAlias "
+           "域名别名\r\n"
            "多站点请重复示例内容";
 }
 
@@ -68,8 +68,9 @@ bool VirtualHosts::Save(const std::string& text)
         return false;
     }
     const auto first = text.find_first_not_of(' ');
-    const std::string trimmed = first == std::string::npos ? std::string()
-                                                           : text.substr(first, text.find_last_not_of(' ') - first + 1);
+    const std::string trimmed = first == std::string::npos
+        ? std::string()
+        : text.substr(first, text.find_last_not_of(' ') - first + 1);
     // The box separates lines with CR LF; the file keeps its own convention.
     std::string content;
     content.reserve(trimmed.size());

@@ -10,7 +10,8 @@ namespace larkspan {
 
 /// The virtual-host editor's file handling: vhosts.conf is loaded as free text, each line followed
 /// by CR LF, and saved back whole.
-class VirtualHosts final {
+class VirtualHosts final
+{
 public:
     VirtualHosts(ConfigFiles& files, MessageBoxes& messages);
 

@@ -27,7 +27,10 @@ constexpr ControlRow kLayout[] = {
 // clang-format on
 
 // The editor works with CR LF line ends; the text widgets with LF.
-QString ForDisplay(const std::string& text) { return QString::fromStdString(text).replace(QLatin1String("\r\n"), QLatin1String("\n")); }
+QString ForDisplay(const std::string& text)
+{
+    return QString::fromStdString(text).replace(QLatin1String("\r\n"), QLatin1String("\n"));
+}
 std::string FromDisplay(const QString& text)
 {
     return QString(text).replace(QLatin1Char('\n'), QLatin1String("\r\n")).toStdString();
@@ -47,8 +50,10 @@ zhanform::zhanform(ConfigFiles& files, MessageBoxes& messages, QWidget* parent)
     m_host = static_cast<QPlainTextEdit*>(controls.value("host"));
     m_host->setLineWrapMode(QPlainTextEdit::NoWrap);
     m_text1->viewport()->installEventFilter(this);
-    connect(static_cast<QPushButton*>(controls.value("Command1")), &QPushButton::clicked, this, &zhanform::Command1_Click);
-    connect(static_cast<QPushButton*>(controls.value("Command2")), &QPushButton::clicked, this, &zhanform::Command2_Click);
+    connect(static_cast<QPushButton*>(controls.value("Command1")), &QPushButton::clicked, this,
+        &zhanform::Command1_Click);
+    connect(static_cast<QPushButton*>(controls.value("Command2")), &QPushButton::clicked, this,
+        &zhanform::Command2_Click);
 }
 
 void zhanform::Form_Load()
@@ -65,9 +70,15 @@ void zhanform::Command1_Click()
         accept();
 }
 
-void zhanform::Command2_Click() { reject(); }
+void zhanform::Command2_Click()
+{
+    reject();
+}
 
-void zhanform::Text1_Click() { m_text1->selectAll(); }
+void zhanform::Text1_Click()
+{
+    m_text1->selectAll();
+}
 
 bool zhanform::eventFilter(QObject* watched, QEvent* event)
 {

@@ -10,7 +10,8 @@ class QPlainTextEdit;
 namespace larkspan {
 
 /// The virtual-host editor.
-class zhanform final : public QDialog {
+class zhanform final : public QDialog
+{
     Q_OBJECT
 public:
     zhanform(ConfigFiles& files, MessageBoxes& messages, QWidget* parent = nullptr);

@@ -10,7 +10,8 @@ enum class WindowStyle { Hidden, NormalFocus, MinimizedFocus };
 
 /// One argument of a command. The tag says how the launcher treats it: a Path is mapped to the
 /// native file system (AppDir + "\PHP5\php.ini"), a Url and a Literal are passed unchanged.
-struct Argument {
+struct Argument
+{
     enum class Kind { Path, Url, Literal };
     Kind kind = Kind::Literal;
     std::string text;
@@ -23,7 +24,8 @@ struct Argument {
 
 /// An outside program and its arguments, kept as data so that blanks and quotes reach the program
 /// intact and no shell ever interprets them.
-struct Command {
+struct Command
+{
     std::string program; ///< a bare name ("net", "explorer.exe") or a Windows-style path
     std::vector<Argument> arguments;
 

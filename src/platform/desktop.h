@@ -9,7 +9,8 @@
 namespace larkspan {
 
 /// The user's desktop folder and the internet shortcuts placed on it.
-class DesktopShortcuts {
+class DesktopShortcuts
+{
 public:
     virtual ~DesktopShortcuts() = default;
     /// Sets `folder` to the user's desktop folder (a native path without a trailing separator).
@@ -17,7 +18,9 @@ public:
     virtual Status FindDesktopFolder(std::string& folder) = 0;
     /// Creates or replaces the shortcut file `name` in `folder`, opening `target`; the file keeps
     /// exactly the given name and is replaced atomically. Fails with the file's path and the reason.
-    virtual Status WriteInternetShortcut(const std::string& folder, std::string_view name, std::string_view target) = 0;
+    virtual Status WriteInternetShortcut(
+        const std::string& folder, std::string_view name, std::string_view target)
+        = 0;
 };
 
 /// The Linux content of an internet shortcut file: a freedesktop link entry titled with `name`

@@ -1,5 +1,4 @@
 #include "desktop.h"
-
 #include "text_file.h"
 
 #include <cerrno>
@@ -21,7 +20,8 @@ namespace {
 
 std::string TrimEnd(std::string text)
 {
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ' || text.back() == '\t'))
+    while (!text.empty()
+        && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ' || text.back() == '\t'))
         text.pop_back();
     return text;
 }
@@ -63,8 +63,7 @@ std::optional<std::string> AskXdgUserDir()
     close(fds[0]);
 
     int waitStatus = 0;
-    while (waitpid(pid, &waitStatus, 0) < 0 && errno == EINTR) {
-    }
+    while (waitpid(pid, &waitStatus, 0) < 0 && errno == EINTR) { }
     output = TrimEnd(std::move(output));
     if (!WIFEXITED(waitStatus) || WEXITSTATUS(waitStatus) != 0 || output.empty())
         return std::nullopt;
@@ -80,14 +79,17 @@ std::string HomeDirectory()
     return {};
 }
 
-class LinuxDesktopShortcuts final : public DesktopShortcuts {
+class LinuxDesktopShortcuts final : public DesktopShortcuts
+{
 public:
     Status FindDesktopFolder(std::string& folder) override
     {
         std::string found = AskXdgUserDir().value_or(HomeDirectory() + "/Desktop");
         while (found.size() > 1 && found.back() == '/')
             found.pop_back();
-        struct stat info {};
+        struct stat info
+        {
+        };
         if (stat(found.c_str(), &info) != 0)
             return Status::Failure("desktop folder " + found + ": " + std::strerror(errno));
         if (!S_ISDIR(info.st_mode))
@@ -96,7 +98,8 @@ public:
         return Status::Ok();
     }
 
-    Status WriteInternetShortcut(const std::string& folder, std::string_view name, std::string_view target) override
+    Status WriteInternetShortcut(
+        const std::string& folder, std::string_view name, std::string_view target) override
     {
         const std::string path = (folder == "/" ? folder : folder + "/") + std::string(name);
         return WriteFileAtomically(path, FreedesktopLinkText(name, target));

@@ -6,7 +6,8 @@
 namespace larkspan {
 
 /// Recognises an instance of the program that is already running.
-class InstanceGuard {
+class InstanceGuard
+{
 public:
     virtual ~InstanceGuard() = default;
     /// Claims the single-instance lock for this process. Returns false when another running

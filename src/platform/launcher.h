@@ -9,7 +9,8 @@
 namespace larkspan {
 
 /// Starts outside programs without waiting for them.
-class Launcher {
+class Launcher
+{
 public:
     virtual ~Launcher() = default;
     /// Starts `command` as a new, independent process and returns at once. Fails (with a message

@@ -26,7 +26,9 @@ std::string ErrorText(int error)
 /// Why `path` cannot be executed, or nothing when it can.
 std::optional<std::string> ExecutableProblem(const std::string& path)
 {
-    struct stat info {};
+    struct stat info
+    {
+    };
     if (::stat(path.c_str(), &info) != 0)
         return ErrorText(errno);
     if (S_ISDIR(info.st_mode))
@@ -44,7 +46,8 @@ bool IsBareName(const std::string& program)
 }
 
 /// Owns the spawn attributes and file actions so every early return frees them.
-class SpawnSetup final {
+class SpawnSetup final
+{
 public:
     SpawnSetup()
     {
@@ -63,12 +66,12 @@ public:
     posix_spawn_file_actions_t actions;
 };
 
-class FileDescriptor final {
+class FileDescriptor final
+{
 public:
     explicit FileDescriptor(int fd)
         : m_fd(fd)
-    {
-    }
+    { }
     ~FileDescriptor()
     {
         if (m_fd >= 0)
@@ -82,13 +85,13 @@ private:
     int m_fd;
 };
 
-class LinuxLauncher final : public Launcher {
+class LinuxLauncher final : public Launcher
+{
 public:
     LinuxLauncher(std::string appDir, std::string logFile)
         : m_appDir(std::move(appDir))
         , m_logFile(std::move(logFile))
-    {
-    }
+    { }
 
     Status LaunchProgram(const Command& command, WindowStyle style) override
     {
@@ -100,7 +103,9 @@ public:
             // Bare names are the Windows programs ("net", "cmd"): only the bundle's stand-ins play
             // them; a system program of the same name (Samba's net) must never run instead.
             executable = m_appDir + "/bin/" + command.program;
-            struct stat info {};
+            struct stat info
+            {
+            };
             if (::stat(executable.c_str(), &info) != 0)
                 return Status::Failure(command.program + ": not found in " + m_appDir + "/bin");
         } else {
@@ -111,7 +116,8 @@ public:
 
         std::vector<std::string> words {executable};
         for (const Argument& argument : command.arguments)
-            words.push_back(argument.kind == Argument::Kind::Path ? NativePath(argument.text) : argument.text);
+            words.push_back(
+                argument.kind == Argument::Kind::Path ? NativePath(argument.text) : argument.text);
         std::vector<char*> argv;
         for (std::string& word : words)
             argv.push_back(word.data());
@@ -125,14 +131,14 @@ public:
         posix_spawnattr_setsigmask(&setup.attributes, &noSignals);
         posix_spawnattr_setsigdefault(&setup.attributes, &defaultSignals);
         // A session of its own: the program outlives the panel and never gets its terminal's signals.
-        posix_spawnattr_setflags(&setup.attributes,
-                                 POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+        posix_spawnattr_setflags(
+            &setup.attributes, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
 
         posix_spawn_file_actions_addopen(&setup.actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
         // Opened here rather than in the child so that a missing log folder never stops a server.
         FileDescriptor log(style == WindowStyle::Hidden && !m_logFile.empty()
-                               ? ::open(m_logFile.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644)
-                               : -1);
+                ? ::open(m_logFile.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644)
+                : -1);
         if (style == WindowStyle::Hidden) {
             if (log.get() >= 0) {
                 posix_spawn_file_actions_adddup2(&setup.actions, log.get(), STDOUT_FILENO);
@@ -146,16 +152,15 @@ public:
         posix_spawn_file_actions_addclosefrom_np(&setup.actions, STDERR_FILENO + 1);
 
         pid_t pid = 0;
-        const int result = ::posix_spawn(&pid, executable.c_str(), &setup.actions, &setup.attributes,
-                                         argv.data(), environ);
+        const int result = ::posix_spawn(
+            &pid, executable.c_str(), &setup.actions, &setup.attributes, argv.data(), environ);
         if (result != 0)
             return Status::Failure(executable + ": " + ErrorText(result));
 
         // Reap the child whenever it ends, so finished programs never linger as zombies.
         std::thread([pid] {
             int status = 0;
-            while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-            }
+            while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) { }
         }).detach();
         return Status::Ok();
     }

@@ -6,7 +6,8 @@
 namespace larkspan {
 
 /// The running processes, seen by image name.
-class ProcessList {
+class ProcessList
+{
 public:
     virtual ~ProcessList() = default;
     /// How many processes in one snapshot have exactly this image name (case-sensitive).

@@ -1,9 +1,8 @@
-#include "launch_commands.h"
-
 #include "fake_config_files.h"
 #include "fake_dialog_host.h"
 #include "fake_launcher.h"
 #include "fake_messages.h"
+#include "launch_commands.h"
 #include "settings_keys.h"
 
 #include <gtest/gtest.h>
@@ -14,11 +13,11 @@ namespace {
 using Method = void (LaunchCommands::*)();
 using Kind = Argument::Kind;
 
-struct Panel {
+struct Panel
+{
     explicit Panel(std::string appDir = "D:\\bundle")
         : files(std::move(appDir))
-    {
-    }
+    { }
 
     FakeConfigFiles files;
     FakeLauncher launcher;
@@ -27,7 +26,10 @@ struct Panel {
     LaunchCommands commands {files, launcher, messages, dialogs};
 
     void SetListen(std::string_view value) { files.Set(kSettingsFile, "Apache", "Listen", value); }
-    void SetDocumentRoot(std::string_view value) { files.Set(kSettingsFile, "Apache", "DocumentRoot", value); }
+    void SetDocumentRoot(std::string_view value)
+    {
+        files.Set(kSettingsFile, "Apache", "DocumentRoot", value);
+    }
 };
 
 std::vector<Kind> KindsOf(const Command& command)
@@ -38,7 +40,8 @@ std::vector<Kind> KindsOf(const Command& command)
     return kinds;
 }
 
-struct LaunchRow {
+struct LaunchRow
+{
     const char* name;
     Method method;
     const char* line;
@@ -49,38 +52,42 @@ struct LaunchRow {
 const std::vector<LaunchRow>& LaunchRows()
 {
     static const std::vector<LaunchRow> rows {
-        {"phpini", &LaunchCommands::phpini, "notepad.exe D:\\bundle\\PHP5\\php.ini", WindowStyle::NormalFocus, {Kind::Path}},
+        {"phpini", &LaunchCommands::phpini, "notepad.exe D:\\bundle\\PHP5\\php.ini", WindowStyle::NormalFocus,
+            {Kind::Path}},
         {"httpdconf", &LaunchCommands::httpdconf, "notepad.exe D:\\bundle\\Apache2\\conf\\httpd.conf",
-         WindowStyle::NormalFocus, {Kind::Path}},
-        {"mysqlini", &LaunchCommands::mysqlini, "notepad.exe D:\\bundle\\MySQL\\my.ini", WindowStyle::NormalFocus,
-         {Kind::Path}},
+            WindowStyle::NormalFocus, {Kind::Path}},
+        {"mysqlini", &LaunchCommands::mysqlini, "notepad.exe D:\\bundle\\MySQL\\my.ini",
+            WindowStyle::NormalFocus, {Kind::Path}},
         {"phpmyadmininc", &LaunchCommands::phpmyadmininc,
-         "notepad.exe E:\\site\\phpMyAdmin\\libraries\\config.default.php", WindowStyle::NormalFocus, {Kind::Path}},
-        {"wwwroot", &LaunchCommands::wwwroot, "explorer.exe E:\\site", WindowStyle::NormalFocus, {Kind::Path}},
-        {"mysqldata", &LaunchCommands::mysqldata, "explorer.exe D:\\bundle\\MySQL\\data", WindowStyle::NormalFocus,
-         {Kind::Path}},
-        {"apachelog", &LaunchCommands::apachelog, "explorer.exe D:\\bundle\\Apache2\\logs", WindowStyle::NormalFocus,
-         {Kind::Path}},
+            "notepad.exe E:\\site\\phpMyAdmin\\libraries\\config.default.php", WindowStyle::NormalFocus,
+            {Kind::Path}},
+        {"wwwroot", &LaunchCommands::wwwroot, "explorer.exe E:\\site", WindowStyle::NormalFocus,
+            {Kind::Path}},
+        {"mysqldata", &LaunchCommands::mysqldata, "explorer.exe D:\\bundle\\MySQL\\data",
+            WindowStyle::NormalFocus, {Kind::Path}},
+        {"apachelog", &LaunchCommands::apachelog, "explorer.exe D:\\bundle\\Apache2\\logs",
+            WindowStyle::NormalFocus, {Kind::Path}},
         {"mysqlconsole", &LaunchCommands::mysqlconsole, "D:\\bundle\\mysql\\bin\\mysql.exe -uroot -p",
-         WindowStyle::NormalFocus, {Kind::Literal, Kind::Literal}},
+            WindowStyle::NormalFocus, {Kind::Literal, Kind::Literal}},
         {"servicecontrol", &LaunchCommands::servicecontrol, "cmd /c services.msc", WindowStyle::Hidden,
-         {Kind::Literal, Kind::Literal}},
-        {"homepage", &LaunchCommands::homepage, "explorer.exe http://localhost:81", WindowStyle::MinimizedFocus,
-         {Kind::Url}},
+            {Kind::Literal, Kind::Literal}},
+        {"homepage", &LaunchCommands::homepage, "explorer.exe http://localhost:81",
+            WindowStyle::MinimizedFocus, {Kind::Url}},
         {"phpmyadmin", &LaunchCommands::phpmyadmin, "explorer.exe http://localhost:81/phpMyAdmin",
-         WindowStyle::MinimizedFocus, {Kind::Url}},
+            WindowStyle::MinimizedFocus, {Kind::Url}},
         {"phpinfo", &LaunchCommands::phpinfo, "explorer.exe http://localhost:81/phpinfo.php",
-         WindowStyle::MinimizedFocus, {Kind::Url}},
+            WindowStyle::MinimizedFocus, {Kind::Url}},
         {"phpmanual", &LaunchCommands::phpmanual, "explorer.exe http://lark.example/notebook/php/index.html",
-         WindowStyle::MinimizedFocus, {Kind::Url}},
-        {"jsmanual", &LaunchCommands::jsmanual, "explorer.exe http://lark.example/notebook/js/javascript.html",
-         WindowStyle::MinimizedFocus, {Kind::Url}},
+            WindowStyle::MinimizedFocus, {Kind::Url}},
+        {"jsmanual", &LaunchCommands::jsmanual,
+            "explorer.exe http://lark.example/notebook/js/javascript.html", WindowStyle::MinimizedFocus,
+            {Kind::Url}},
         {"cssmanual", &LaunchCommands::cssmanual, "explorer.exe http://lark.example/notebook/css/index.html",
-         WindowStyle::MinimizedFocus, {Kind::Url}},
+            WindowStyle::MinimizedFocus, {Kind::Url}},
         {"faqs", &LaunchCommands::faqs, "explorer.exe http://lark.example/html/Larkspan/index.html",
-         WindowStyle::MinimizedFocus, {Kind::Url}},
+            WindowStyle::MinimizedFocus, {Kind::Url}},
         {"update", &LaunchCommands::update, "explorer.exe http://lark.example/", WindowStyle::MinimizedFocus,
-         {Kind::Url}},
+            {Kind::Url}},
     };
     return rows;
 }
@@ -121,12 +128,15 @@ TEST(LaunchCommands, AFailedLaunchIsShownNamingTheProgram)
 
 TEST(LaunchCommands, DialogCommandsShowTheirDialogOnly)
 {
-    const struct {
+    const struct
+    {
         Method method;
         const char* dialog;
     } rows[] {
-        {&LaunchCommands::apcheset, "fapache"}, {&LaunchCommands::phpset, "fphp"},
-        {&LaunchCommands::mysqlset, "fmysql"},  {&LaunchCommands::zhanCom, "zhanform"},
+        {&LaunchCommands::apcheset, "fapache"},
+        {&LaunchCommands::phpset, "fphp"},
+        {&LaunchCommands::mysqlset, "fmysql"},
+        {&LaunchCommands::zhanCom, "zhanform"},
         {&LaunchCommands::about, "fabout"},
     };
     for (const auto& row : rows) {
@@ -142,7 +152,8 @@ TEST(LaunchCommands, DialogCommandsShowTheirDialogOnly)
 
 TEST(LaunchCommands, LocalBaseUrlUsesThePortTextAsItIs)
 {
-    const struct {
+    const struct
+    {
         const char* listen;
         const char* url;
     } rows[] {
@@ -159,16 +170,17 @@ TEST(LaunchCommands, LocalBaseUrlUsesThePortTextAsItIs)
 
 TEST(LaunchCommands, LocalPagesOnPort80AndWithoutSettings)
 {
-    const struct {
+    const struct
+    {
         const char* listen; ///< nullptr: Larkspan.ini has no Listen key
         std::vector<std::string> lines;
     } rows[] {
         {"80",
-         {"explorer.exe http://localhost", "explorer.exe http://localhost/phpMyAdmin",
-          "explorer.exe http://localhost/phpinfo.php"}},
+            {"explorer.exe http://localhost", "explorer.exe http://localhost/phpMyAdmin",
+                "explorer.exe http://localhost/phpinfo.php"}},
         {nullptr,
-         {"explorer.exe http://localhost:", "explorer.exe http://localhost:/phpMyAdmin",
-          "explorer.exe http://localhost:/phpinfo.php"}},
+            {"explorer.exe http://localhost:", "explorer.exe http://localhost:/phpMyAdmin",
+                "explorer.exe http://localhost:/phpinfo.php"}},
     };
     for (const auto& row : rows) {
         Panel panel;
@@ -193,9 +205,9 @@ TEST(LaunchCommands, SettingsAreReadAfreshByEveryCommand)
     panel.SetDocumentRoot("E:\\new");
     panel.commands.homepage();
     panel.commands.wwwroot();
-    EXPECT_EQ(panel.launcher.lines(), (std::vector<std::string> {"explorer.exe http://localhost", "explorer.exe E:\\old",
-                                                                 "explorer.exe http://localhost:81",
-                                                                 "explorer.exe E:\\new"}));
+    EXPECT_EQ(panel.launcher.lines(),
+        (std::vector<std::string> {"explorer.exe http://localhost", "explorer.exe E:\\old",
+            "explorer.exe http://localhost:81", "explorer.exe E:\\new"}));
 }
 
 TEST(LaunchCommands, PathsWithBlanksStayOneArgument)
@@ -205,7 +217,7 @@ TEST(LaunchCommands, PathsWithBlanksStayOneArgument)
     panel.commands.mysqlconsole();
     ASSERT_EQ(panel.launcher.launches.size(), 2u);
     EXPECT_EQ(panel.launcher.launches[0].command.arguments,
-              (std::vector<Argument> {Argument::path("D:\\my bundle\\PHP5\\php.ini")}));
+        (std::vector<Argument> {Argument::path("D:\\my bundle\\PHP5\\php.ini")}));
     EXPECT_EQ(panel.launcher.launches[0].line(), "notepad.exe \"D:\\my bundle\\PHP5\\php.ini\"");
     EXPECT_EQ(panel.launcher.launches[1].command.program, "D:\\my bundle\\mysql\\bin\\mysql.exe");
 }
@@ -228,12 +240,14 @@ TEST(LaunchCommands, PhpinfoWritesThePageBeforeOpeningIt)
     EXPECT_EQ(panel.files.calls[0].file, "E:\\site\\phpinfo.php");
     EXPECT_EQ(panel.files.calls[0].value, "<?php   phpinfo();   ?>");
     EXPECT_TRUE(writtenBeforeLaunch);
-    EXPECT_EQ(panel.launcher.lines(), (std::vector<std::string> {"explorer.exe http://localhost/phpinfo.php"}));
+    EXPECT_EQ(
+        panel.launcher.lines(), (std::vector<std::string> {"explorer.exe http://localhost/phpinfo.php"}));
 }
 
 TEST(LaunchCommands, PhpinfoThatCannotWriteThePageOpensNoBrowser)
 {
-    const struct {
+    const struct
+    {
         const char* name;
         const char* documentRoot; ///< nullptr: no DocumentRoot key
         const char* failOn;

@@ -2,9 +2,8 @@
 #include "fake_messages.h"
 #include "service_control.h"
 
-#include <gtest/gtest.h>
-
 #include <functional>
+#include <gtest/gtest.h>
 #include <string>
 #include <vector>
 
@@ -13,17 +12,21 @@ namespace {
 
 // Records launches and log lines in one sequence so their order can be checked, on a clock the
 // test advances by hand.
-class ServiceControlTest : public testing::Test {
+class ServiceControlTest : public testing::Test
+{
 protected:
     ServiceControlTest()
     {
-        launcher.onLaunch = [this](const Command& command) { events.push_back("launch " + command.commandLine()); };
+        launcher.onLaunch
+            = [this](const Command& command) { events.push_back("launch " + command.commandLine()); };
     }
 
     ServiceControl::Hooks Hooks()
     {
         return {
-            [this](std::string_view message) { events.push_back("log " + std::string(message) + "@" + std::to_string(clock)); },
+            [this](std::string_view message) {
+                events.push_back("log " + std::string(message) + "@" + std::to_string(clock));
+            },
             [this] {
                 ++eventRounds;
                 clock += tick;
@@ -43,7 +46,8 @@ protected:
     std::function<void()> duringPause;
 };
 
-struct CommandCase {
+struct CommandCase
+{
     const char* name;
     std::function<void(ServiceControl&)> run;
     std::vector<std::string> expected;
@@ -53,16 +57,20 @@ TEST_F(ServiceControlTest, StartAndStopLaunchHiddenThenLog)
 {
     const CommandCase cases[] = {
         {"start Apache", [](ServiceControl& c) { c.Start(ServiceKind::Apache); },
-         {"launch net start Apache2", "log Apache正在启动...    @100.000000"}},
+            {"launch net start Apache2", "log Apache正在启动...    @100.000000"}},
         {"stop Apache", [](ServiceControl& c) { c.Stop(ServiceKind::Apache); },
-         {"launch net stop Apache2", "log Apache正在停止...    @100.000000"}},
+            {"launch net stop Apache2", "log Apache正在停止...    @100.000000"}},
         {"start MySQL", [](ServiceControl& c) { c.Start(ServiceKind::MySQL); },
-         {"launch net start MySQL", "log MySQL正在启动...    @100.000000"}},
+            {"launch net start MySQL", "log MySQL正在启动...    @100.000000"}},
         {"stop MySQL", [](ServiceControl& c) { c.Stop(ServiceKind::MySQL); },
-         {"launch net stop MySQL", "log MySQL正在停止...    @100.000000"}},
-        {"start twice is not guarded", [](ServiceControl& c) { c.Start(ServiceKind::Apache); c.Start(ServiceKind::Apache); },
-         {"launch net start Apache2", "log Apache正在启动...    @100.000000", "launch net start Apache2",
-          "log Apache正在启动...    @100.000000"}},
+            {"launch net stop MySQL", "log MySQL正在停止...    @100.000000"}},
+        {"start twice is not guarded",
+            [](ServiceControl& c) {
+                c.Start(ServiceKind::Apache);
+                c.Start(ServiceKind::Apache);
+            },
+            {"launch net start Apache2", "log Apache正在启动...    @100.000000", "launch net start Apache2",
+                "log Apache正在启动...    @100.000000"}},
     };
     for (const CommandCase& c : cases) {
         events.clear();
@@ -79,7 +87,8 @@ TEST_F(ServiceControlTest, StartAndStopLaunchHiddenThenLog)
 
 TEST_F(ServiceControlTest, RestartPausesAtLeastFiveSecondsWhileProcessingEvents)
 {
-    struct Case {
+    struct Case
+    {
         const char* name;
         double tick;
         int rounds;
@@ -98,9 +107,9 @@ TEST_F(ServiceControlTest, RestartPausesAtLeastFiveSecondsWhileProcessingEvents)
         ServiceControl control(launcher, messages, Hooks());
         control.Restart(ServiceKind::MySQL);
         EXPECT_EQ(eventRounds, c.rounds) << c.name;
-        EXPECT_EQ(events, (std::vector<std::string> {"launch net stop MySQL", "log MySQL正在停止...    @100.000000",
-                                                     "launch net start MySQL",
-                                                     std::string("log MySQL正在启动...    @") + c.startTime}))
+        EXPECT_EQ(events,
+            (std::vector<std::string> {"launch net stop MySQL", "log MySQL正在停止...    @100.000000",
+                "launch net start MySQL", std::string("log MySQL正在启动...    @") + c.startTime}))
             << c.name;
     }
 }
@@ -110,14 +119,16 @@ TEST_F(ServiceControlTest, CommandDuringThePauseRunsAtOnce)
     ServiceControl control(launcher, messages, Hooks());
     duringPause = [&] { control.Stop(ServiceKind::Apache); };
     control.Restart(ServiceKind::MySQL);
-    EXPECT_EQ(events, (std::vector<std::string> {"launch net stop MySQL", "log MySQL正在停止...    @100.000000",
-                                                 "launch net stop Apache2", "log Apache正在停止...    @101.000000",
-                                                 "launch net start MySQL", "log MySQL正在启动...    @105.000000"}));
+    EXPECT_EQ(events,
+        (std::vector<std::string> {"launch net stop MySQL", "log MySQL正在停止...    @100.000000",
+            "launch net stop Apache2", "log Apache正在停止...    @101.000000", "launch net start MySQL",
+            "log MySQL正在启动...    @105.000000"}));
 }
 
 TEST_F(ServiceControlTest, LaunchFailureShowsTheProgramAndEndsTheCommand)
 {
-    struct Case {
+    struct Case
+    {
         const char* name;
         const char* failingVerb;
         std::function<void(ServiceControl&)> run;
@@ -127,10 +138,11 @@ TEST_F(ServiceControlTest, LaunchFailureShowsTheProgramAndEndsTheCommand)
     const Case cases[] = {
         {"start", "start", [](ServiceControl& c) { c.Start(ServiceKind::Apache); }, {}, 0},
         {"stop", "stop", [](ServiceControl& c) { c.Stop(ServiceKind::MySQL); }, {}, 0},
-        {"restart whose stop fails skips pause and start", "stop", [](ServiceControl& c) { c.Restart(ServiceKind::Apache); }, {}, 0},
+        {"restart whose stop fails skips pause and start", "stop",
+            [](ServiceControl& c) { c.Restart(ServiceKind::Apache); }, {}, 0},
         {"restart whose start fails logs only the stop", "start",
-         [](ServiceControl& c) { c.Restart(ServiceKind::Apache); },
-         {"launch net stop Apache2", "log Apache正在停止...    @100.000000"}, 5},
+            [](ServiceControl& c) { c.Restart(ServiceKind::Apache); },
+            {"launch net stop Apache2", "log Apache正在停止...    @100.000000"}, 5},
     };
     for (const Case& c : cases) {
         events.clear();

@@ -1,16 +1,14 @@
-#include "file_contents.h"
 #include "about_link.h"
-
 #include "fake_desktop.h"
 #include "fake_launcher.h"
 #include "fake_messages.h"
+#include "file_contents.h"
 #include "temp_home.h"
-
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <sstream>
 
 namespace larkspan {
@@ -54,7 +52,8 @@ TEST(AboutLink, WritesBothShortcutsInOrderThenOpensTheSiteEveryClick)
 
 TEST(AboutLink, TheFirstFailureIsShownAndEndsTheSequence)
 {
-    const struct {
+    const struct
+    {
         const char* name;
         bool desktopMissing;
         const char* failingShortcut;
@@ -99,9 +98,10 @@ TEST(AboutLink, PutsWorkingShortcutsOnTheRealDesktopFolder)
 
     EXPECT_TRUE(messages.shown.empty()) << messages.shown.front();
     EXPECT_EQ(entriesAtLaunch, (std::vector<std::string> {"Larkspan.lnk", "Meadowhost.lnk"}));
-    EXPECT_EQ(FileContents(desktop / "Larkspan.lnk"), "[Desktop Entry]\nType=Link\nName=Larkspan\nURL=http://lark.example/?i\n");
+    EXPECT_EQ(FileContents(desktop / "Larkspan.lnk"),
+        "[Desktop Entry]\nType=Link\nName=Larkspan\nURL=http://lark.example/?i\n");
     EXPECT_EQ(FileContents(desktop / "Meadowhost.lnk"),
-              "[Desktop Entry]\nType=Link\nName=Meadowhost\nURL=http://www.meadowhost.example/?i\n");
+        "[Desktop Entry]\nType=Link\nName=Meadowhost\nURL=http://www.meadowhost.example/?i\n");
     EXPECT_EQ(launcher.lines(), (std::vector<std::string> {"explorer.exe http://lark.example/?i"}));
 }
 
@@ -122,7 +122,8 @@ TEST(AboutLink, AnUnwritableDesktopLeavesNothingHalfWritten)
     EXPECT_TRUE(launcher.launches.empty());
     // The maker's shortcut is complete and no temporary file is left behind.
     EXPECT_EQ(Entries(desktop), (std::vector<std::string> {"Larkspan.lnk", "Meadowhost.lnk"}));
-    EXPECT_EQ(FileContents(desktop / "Larkspan.lnk"), "[Desktop Entry]\nType=Link\nName=Larkspan\nURL=http://lark.example/?i\n");
+    EXPECT_EQ(FileContents(desktop / "Larkspan.lnk"),
+        "[Desktop Entry]\nType=Link\nName=Larkspan\nURL=http://lark.example/?i\n");
 }
 
 } // namespace

@@ -23,17 +23,25 @@ namespace {
 using Call = FakeConfigFiles::Call;
 const std::string kIni = "Larkspan.ini";
 
-template<typename T>
-T* Control(QWidget& form, const char* name)
+template <typename T> T* Control(QWidget& form, const char* name)
 {
     auto* control = form.findChild<T*>(QString::fromUtf8(name));
     EXPECT_NE(control, nullptr) << name;
     return control;
 }
 
-std::string Text(QWidget& form, const char* name) { return Control<QLineEdit>(form, name)->text().toStdString(); }
-void Type(QWidget& form, const char* name, const char* text) { Control<QLineEdit>(form, name)->setText(QString::fromUtf8(text)); }
-void Click(QWidget& form, const char* name) { Control<QPushButton>(form, name)->click(); }
+std::string Text(QWidget& form, const char* name)
+{
+    return Control<QLineEdit>(form, name)->text().toStdString();
+}
+void Type(QWidget& form, const char* name, const char* text)
+{
+    Control<QLineEdit>(form, name)->setText(QString::fromUtf8(text));
+}
+void Click(QWidget& form, const char* name)
+{
+    Control<QPushButton>(form, name)->click();
+}
 std::string Selected(QWidget& form, const char* name)
 {
     return Control<QComboBox>(form, name)->currentText().toStdString();
@@ -59,9 +67,13 @@ std::vector<std::string> FocusOrder(QWidget& form, const std::vector<std::string
     return order;
 }
 
-QRect Twips(int left, int top, int width, int height) { return {left / 15, top / 15, width / 15, height / 15}; }
+QRect Twips(int left, int top, int width, int height)
+{
+    return {left / 15, top / 15, width / 15, height / 15};
+}
 
-struct ApacheWindow : testing::Test {
+struct ApacheWindow : testing::Test
+{
     ApacheWindow()
     {
         files.directories = {"D:\\www", "D:\\web"};
@@ -94,8 +106,10 @@ TEST_F(ApacheWindow, HasTheFixedLayoutAndShowsTheRecord)
     EXPECT_EQ(Text(form, "listen"), "80");
     EXPECT_EQ(Text(form, "root"), "D:\\www");
     EXPECT_EQ(Text(form, "admin"), "");
-    EXPECT_EQ(FocusOrder(form, {"listen", "root", "Command3", "sname", "admin", "index", "Command2", "Command1"}),
-              (std::vector<std::string> {"listen", "root", "Command3", "sname", "admin", "index", "Command2", "Command1"}));
+    EXPECT_EQ(
+        FocusOrder(form, {"listen", "root", "Command3", "sname", "admin", "index", "Command2", "Command1"}),
+        (std::vector<std::string> {
+            "listen", "root", "Command3", "sname", "admin", "index", "Command2", "Command1"}));
 }
 
 TEST_F(ApacheWindow, SavingWritesChangesShowsTheMessageAndCloses)
@@ -109,8 +123,9 @@ TEST_F(ApacheWindow, SavingWritesChangesShowsTheMessageAndCloses)
     form.show();
     Type(form, "listen", "81");
     Click(form, "Command1");
-    EXPECT_EQ(files.calls, (std::vector<Call> {{"IniWrite", kIni, "Apache", "Listen", "81"},
-                                               {"RewriteDirective", "D:\\bundle\\Apache2\\conf\\httpd.conf", "Listen", "", "81"}}));
+    EXPECT_EQ(files.calls,
+        (std::vector<Call> {{"IniWrite", kIni, "Apache", "Listen", "81"},
+            {"RewriteDirective", "D:\\bundle\\Apache2\\conf\\httpd.conf", "Listen", "", "81"}}));
     EXPECT_EQ(messages.shown, std::vector<std::string> {"设置成功，重起Apache生效。"});
     EXPECT_EQ(form.result(), QDialog::Accepted);
     EXPECT_FALSE(form.isVisible());
@@ -156,13 +171,14 @@ TEST_F(ApacheWindow, CancelAndTheCloseBoxWriteNothingAndReopeningReloads)
     EXPECT_EQ(Text(form, "listen"), "8080");
 }
 
-struct PhpWindow : testing::Test {
+struct PhpWindow : testing::Test
+{
     PhpWindow()
     {
-        for (const auto& [key, value] : std::vector<std::pair<const char*, const char*>> {
-                 {"short_open_tag", "On"}, {"output_buffering", "Off"}, {"safe_mode", "Off"},
-                 {"display_errors", "On"}, {"register_globals", "on"}, {"max_execution_time", "30"},
-                 {"upload_max_filesize", "2"}})
+        for (const auto& [key, value] :
+            std::vector<std::pair<const char*, const char*>> {{"short_open_tag", "On"},
+                {"output_buffering", "Off"}, {"safe_mode", "Off"}, {"display_errors", "On"},
+                {"register_globals", "on"}, {"max_execution_time", "30"}, {"upload_max_filesize", "2"}})
             files.Set(kIni, "PHP", key, value);
         form.Form_Load();
         form.show();
@@ -183,8 +199,8 @@ TEST_F(PhpWindow, ShowsTheRecordWithFixedListsAndFocusOrder)
     EXPECT_EQ(Control<QComboBox>(form, "safe")->count(), 2);
     EXPECT_EQ(Text(form, "max_time"), "30");
     EXPECT_EQ(Text(form, "upload_file"), "2");
-    const std::vector<std::string> order {"max_time", "upload_file", "register", "short", "buffer",
-                                          "Command1", "Command2", "safe",     "display"};
+    const std::vector<std::string> order {
+        "max_time", "upload_file", "register", "short", "buffer", "Command1", "Command2", "safe", "display"};
     EXPECT_EQ(FocusOrder(form, order), order);
 }
 
@@ -194,11 +210,12 @@ TEST_F(PhpWindow, SavingWritesTheChangedRowsInTableOrder)
     Type(form, "upload_file", "8");
     Click(form, "Command1");
     const std::string phpIni = "D:\\bundle\\PHP5\\php.ini";
-    EXPECT_EQ(files.calls, (std::vector<Call> {{"IniWrite", kIni, "PHP", "register_globals", "Off"},
-                                               {"IniWrite", phpIni, "PHP", "register_globals", "Off"},
-                                               {"IniWrite", kIni, "PHP", "upload_max_filesize", "8"},
-                                               {"IniWrite", phpIni, "PHP", "upload_max_filesize", "8M"},
-                                               {"IniWrite", phpIni, "PHP", "post_max_size", "8M"}}));
+    EXPECT_EQ(files.calls,
+        (std::vector<Call> {{"IniWrite", kIni, "PHP", "register_globals", "Off"},
+            {"IniWrite", phpIni, "PHP", "register_globals", "Off"},
+            {"IniWrite", kIni, "PHP", "upload_max_filesize", "8"},
+            {"IniWrite", phpIni, "PHP", "upload_max_filesize", "8M"},
+            {"IniWrite", phpIni, "PHP", "post_max_size", "8M"}}));
     EXPECT_EQ(messages.shown, std::vector<std::string> {"设置成功，重起Apache生效。"});
     EXPECT_FALSE(form.isVisible());
 }
@@ -215,7 +232,8 @@ TEST_F(PhpWindow, BadNumbersShowOnlyTheFirstMessage)
     EXPECT_TRUE(files.calls.empty());
 }
 
-struct MySqlWindow : testing::Test {
+struct MySqlWindow : testing::Test
+{
     MySqlWindow()
     {
         files.Set(kIni, "MySQL", "port", "3306");
@@ -242,8 +260,8 @@ TEST_F(MySqlWindow, ShowsTheRecordWithFixedListsAndFocusOrder)
     EXPECT_EQ(Selected(form, "character"), "gbk");
     EXPECT_EQ(Control<QComboBox>(form, "character")->count(), 4);
     EXPECT_EQ(Control<QLabel>(form, "Label7")->text(), QString::fromUtf8("Larkspan默认密码为qlwv"));
-    const std::vector<std::string> order {"port", "character", "engine", "connections", "Command1",
-                                          "Command2", "oldpwd", "newpwd", "Command3"};
+    const std::vector<std::string> order {
+        "port", "character", "engine", "connections", "Command1", "Command2", "oldpwd", "newpwd", "Command3"};
     EXPECT_EQ(FocusOrder(form, order), order);
 
     files.Set(kIni, "MySQL", "default-character-set", "big5");
@@ -256,9 +274,10 @@ TEST_F(MySqlWindow, SavingWritesTheCharacterSetUnderTheServersName)
     Pick(form, "character", "utf8");
     Click(form, "Command1");
     const std::string myIni = "D:\\bundle\\MySQL\\my.ini";
-    EXPECT_EQ(files.calls, (std::vector<Call> {{"IniWrite", kIni, "MySQL", "default-character-set", "utf8"},
-                                               {"IniWrite", myIni, "mysql", "default-character-set", "utf8"},
-                                               {"IniWrite", myIni, "mysqld", "character-set-server", "utf8"}}));
+    EXPECT_EQ(files.calls,
+        (std::vector<Call> {{"IniWrite", kIni, "MySQL", "default-character-set", "utf8"},
+            {"IniWrite", myIni, "mysql", "default-character-set", "utf8"},
+            {"IniWrite", myIni, "mysqld", "character-set-server", "utf8"}}));
     EXPECT_EQ(messages.shown, std::vector<std::string> {"设置成功，重起MSQL生效。"});
     EXPECT_FALSE(form.isVisible());
 }
@@ -303,7 +322,8 @@ TEST_F(MySqlWindow, ThePasswordButtonWaitsForTheClientAndEmptiesTheFieldsOnlyAft
     EXPECT_EQ(Text(form, "oldpwd"), "x");
 }
 
-struct SitesWindow : testing::Test {
+struct SitesWindow : testing::Test
+{
     const std::string path = "D:\\bundle\\Apache2\\conf\\vhosts.conf";
     FakeConfigFiles files;
     FakeMessages messages;
@@ -319,9 +339,13 @@ TEST_F(SitesWindow, ShowsTheFileTheExampleAndTheExplanation)
     EXPECT_EQ(form.size(), QSize(445, 472));
     EXPECT_EQ(Control<QPlainTextEdit>(form, "host")->geometry(), Twips(240, 2280, 6135, 4095));
     EXPECT_EQ(Control<QPlainTextEdit>(form, "host")->toPlainText(), QString::fromUtf8("A\nB\n"));
-    EXPECT_TRUE(Control<QPlainTextEdit>(form, "Text1")->toPlainText().startsWith("<VirtualHost *:80>\n    ServerAdmin "));
-    EXPECT_TRUE(Control<QLabel>(form, "Label3")->text().startsWith(QString::fromUtf8("说明：\nServerAdmin 信箱")));
-    EXPECT_EQ(Control<QLabel>(form, "Label1")->text(), QString::fromUtf8("请复制示例内容填到下面的框中做相应修改后保存"));
+    EXPECT_TRUE(Control<QPlainTextEdit>(form, "Text1")
+                    ->toPlainText()
+                    .startsWith("<VirtualHost *:80>\n    ServerAdmin "));
+    EXPECT_TRUE(
+        Control<QLabel>(form, "Label3")->text().startsWith(QString::fromUtf8("说明：\nServerAdmin 信箱")));
+    EXPECT_EQ(Control<QLabel>(form, "Label1")->text(),
+        QString::fromUtf8("请复制示例内容填到下面的框中做相应修改后保存"));
 }
 
 TEST_F(SitesWindow, ClickingTheExampleSelectsAllOfIt)

@@ -1,5 +1,4 @@
 #include "fabout.h"
-
 #include "fake_desktop.h"
 #include "fake_launcher.h"
 #include "fake_messages.h"
@@ -13,22 +12,26 @@
 namespace larkspan {
 namespace {
 
-struct AboutDialog {
+struct AboutDialog
+{
     FakeDesktopShortcuts desktop;
     FakeLauncher launcher;
     FakeMessages messages;
     fabout dialog {desktop, launcher, messages};
 
-    template <typename T> T* Find(const char* name) { return dialog.findChild<T*>(QString::fromLatin1(name)); }
+    template <typename T> T* Find(const char* name)
+    {
+        return dialog.findChild<T*>(QString::fromLatin1(name));
+    }
 
     void ClickLabel1()
     {
         QLabel* label = Find<QLabel>("Label1");
         const QPointF inside(5, 5);
-        QMouseEvent press(QEvent::MouseButtonPress, inside, label->mapToGlobal(inside), Qt::LeftButton, Qt::LeftButton,
-                          Qt::NoModifier);
+        QMouseEvent press(QEvent::MouseButtonPress, inside, label->mapToGlobal(inside), Qt::LeftButton,
+            Qt::LeftButton, Qt::NoModifier);
         QMouseEvent release(QEvent::MouseButtonRelease, inside, label->mapToGlobal(inside), Qt::LeftButton,
-                            Qt::NoButton, Qt::NoModifier);
+            Qt::NoButton, Qt::NoModifier);
         QApplication::sendEvent(label, &press);
         QApplication::sendEvent(label, &release);
     }
@@ -40,7 +43,8 @@ TEST(fabout, LayoutTextsAndFonts)
     EXPECT_EQ(about.dialog.windowTitle(), QStringLiteral("About..."));
     EXPECT_EQ(about.dialog.size(), QSize(312, 192));
 
-    const struct {
+    const struct
+    {
         const char* name;
         QRect geometry; // pixels: twips / 15
         const char* text;

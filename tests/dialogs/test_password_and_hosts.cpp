@@ -11,10 +11,12 @@
 namespace larkspan {
 namespace {
 
-const std::string kChanged = "MySQL密码已经修改！\r\n\r\n接下来，请输入新密码，测试一下密码是否修改成功。\r\n\r\n"
-                             "请修改phpMyAdmin配置文件,否则phpMyAdmin无法连接MySQL";
+const std::string kChanged
+    = "MySQL密码已经修改！\r\n\r\n接下来，请输入新密码，测试一下密码是否修改成功。\r\n\r\n"
+      "请修改phpMyAdmin配置文件,否则phpMyAdmin无法连接MySQL";
 
-struct PasswordFixture : testing::Test {
+struct PasswordFixture : testing::Test
+{
     FakeConfigFiles files {"D:\\bundle"};
     FakeLauncher launcher;
     FakeMessages messages;
@@ -51,9 +53,9 @@ TEST_F(PasswordFixture, PasswordsTravelAsSeparateArgumentsExactlyAsTyped)
         ASSERT_TRUE(Start(oldPassword, newPassword));
         ASSERT_EQ(runner.runs.size(), 1u);
         EXPECT_EQ(runner.runs[0].command,
-                  (Command {"D:\\bundle\\MySQL\\bin\\mysqladmin",
-                            {Argument::literal("-uroot"), Argument::literal("-p" + oldPassword),
-                             Argument::literal("password"), Argument::literal(newPassword)}}));
+            (Command {"D:\\bundle\\MySQL\\bin\\mysqladmin",
+                {Argument::literal("-uroot"), Argument::literal("-p" + oldPassword),
+                    Argument::literal("password"), Argument::literal(newPassword)}}));
         EXPECT_EQ(runner.runs[0].timeLimit, std::chrono::seconds(7));
     }
 }
@@ -73,24 +75,27 @@ TEST_F(PasswordFixture, SuccessTellsTheUserThenOpensTheConsoleAndEmptiesTheField
     EXPECT_EQ(launcher.launches[0].command, PasswordChange::ConsoleCommand("D:\\bundle"));
     EXPECT_EQ(launcher.launches[0].command.program, "D:\\bundle\\mysql\\bin\\mysql.exe");
     EXPECT_EQ(launcher.launches[0].command.arguments,
-              (std::vector<Argument> {Argument::literal("-uroot"), Argument::literal("-p")}));
+        (std::vector<Argument> {Argument::literal("-uroot"), Argument::literal("-p")}));
     EXPECT_EQ(launcher.launches[0].style, WindowStyle::NormalFocus);
     EXPECT_EQ(finished, std::vector<bool> {true});
 }
 
 TEST_F(PasswordFixture, FailuresReportTheRealOutcomeKeepTheFieldsAndOpenNoConsole)
 {
-    const struct {
+    const struct
+    {
         const char* name;
         RunResult result;
         const char* expectedText;
     } rows[] = {
         {"wrong old password",
-         {RunResult::Outcome::Exited, 1, "\amysqladmin: connect to server at 'localhost' failed\nerror: 'Access denied'\n"},
-         "error: 'Access denied'"},
+            {RunResult::Outcome::Exited, 1,
+                "\amysqladmin: connect to server at 'localhost' failed\nerror: 'Access denied'\n"},
+            "error: 'Access denied'"},
         {"silent failure", {RunResult::Outcome::Exited, 2, ""}, "mysqladmin: 退出码 2"},
-        {"not started", {RunResult::Outcome::NotStarted, -1, "D:\\bundle\\MySQL\\bin\\mysqladmin: No such file"},
-         "No such file"},
+        {"not started",
+            {RunResult::Outcome::NotStarted, -1, "D:\\bundle\\MySQL\\bin\\mysqladmin: No such file"},
+            "No such file"},
         {"hung client", {RunResult::Outcome::TimedOut, -1, ""}, "7 秒内没有结束"},
         {"crash", {RunResult::Outcome::Crashed, -1, ""}, "异常退出"},
     };
@@ -123,9 +128,14 @@ TEST_F(PasswordFixture, AConsoleThatCannotStartIsReportedAndTheFieldsStay)
 TEST(VirtualHostsText, EveryLineEndsInCrLfInTheBox)
 {
     const std::pair<std::string, std::string> rows[] = {
-        {"A\r\nB\r\n", "A\r\nB\r\n"}, {"A\r\nB", "A\r\nB\r\n"}, {"A\nB\n", "A\r\nB\r\n"},
-        {"A\rB", "A\r\nB\r\n"},       {"", ""},                  {"\r\n", "\r\n"},
-        {"A\n\nB", "A\r\n\r\nB\r\n"}, {"A\n\r\nB", "A\r\n\r\nB\r\n"},
+        {"A\r\nB\r\n", "A\r\nB\r\n"},
+        {"A\r\nB", "A\r\nB\r\n"},
+        {"A\nB\n", "A\r\nB\r\n"},
+        {"A\rB", "A\r\nB\r\n"},
+        {"", ""},
+        {"\r\n", "\r\n"},
+        {"A\n\nB", "A\r\n\r\nB\r\n"},
+        {"A\n\r\nB", "A\r\n\r\nB\r\n"},
     };
     for (const auto& [file, box] : rows)
         EXPECT_EQ(VirtualHosts::LinesWithCrLf(file), box);
@@ -133,7 +143,8 @@ TEST(VirtualHostsText, EveryLineEndsInCrLfInTheBox)
     EXPECT_EQ(VirtualHosts::ExampleBlock().back(), '>');
 }
 
-struct HostsFixture : testing::Test {
+struct HostsFixture : testing::Test
+{
     const std::string path = "D:\\bundle\\Apache2\\conf\\vhosts.conf";
     FakeConfigFiles files {"D:\\bundle"};
     FakeMessages messages;
@@ -142,7 +153,8 @@ struct HostsFixture : testing::Test {
 
 TEST_F(HostsFixture, SavingTrimsBlanksOnlyAndKeepsTheFilesLineEnds)
 {
-    const struct {
+    const struct
+    {
         const char* file;
         const char* box;
         const char* written;

@@ -5,7 +5,6 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <gtest/gtest.h>
-
 #include <optional>
 
 namespace larkspan {
@@ -33,7 +32,8 @@ Command Shell(std::string script)
 
 TEST(QtProgramRunner, ReportsHowTheProgramEnded)
 {
-    struct Row {
+    struct Row
+    {
         const char* name;
         Command command;
         std::chrono::milliseconds limit;
@@ -44,9 +44,9 @@ TEST(QtProgramRunner, ReportsHowTheProgramEnded)
     const Row rows[] {
         {"success with its output", Shell("echo done"), 5s, Outcome::Exited, 0, "done\n"},
         {"error text preferred to output", Shell("echo out; echo denied >&2; exit 1"), 5s, Outcome::Exited, 1,
-         "denied\n"},
-        {"stdin is closed, not inherited", Shell("read line; echo \"[$line]\" >&2; exit 3"), 5s, Outcome::Exited, 3,
-         "[]\n"},
+            "denied\n"},
+        {"stdin is closed, not inherited", Shell("read line; echo \"[$line]\" >&2; exit 3"), 5s,
+            Outcome::Exited, 3, "[]\n"},
         {"killed at the time limit", Shell("sleep 30"), 300ms, Outcome::TimedOut, -1, ""},
     };
     for (const Row& row : rows) {
@@ -71,7 +71,8 @@ TEST(QtProgramRunner, AMissingProgramIsNamed)
 // child has no terminal to ask on.
 TEST(QtProgramRunner, TheChildLeadsASessionOfItsOwn)
 {
-    const RunResult result = RunToEnd(Shell("set -- $(cat /proc/$$/stat); [ \"$6\" = \"$$\" ] && echo own >&2"));
+    const RunResult result
+        = RunToEnd(Shell("set -- $(cat /proc/$$/stat); [ \"$6\" = \"$$\" ] && echo own >&2"));
     EXPECT_EQ(result.outcome, Outcome::Exited);
     EXPECT_EQ(result.output, "own\n");
 }

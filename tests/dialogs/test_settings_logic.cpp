@@ -19,22 +19,27 @@ const std::string kMyIni = "D:\\bundle\\MySQL\\my.ini";
 const std::string kApacheDone = "设置成功，重起Apache生效。";
 const std::string kMySqlDone = "设置成功，重起MSQL生效。";
 
-Call Ini(const std::string& file, const std::string& section, const std::string& key, const std::string& value)
+Call Ini(
+    const std::string& file, const std::string& section, const std::string& key, const std::string& value)
 {
     return {"IniWrite", file, section, key, value};
 }
-Call Directive(const std::string& name, const std::string& value) { return {"RewriteDirective", kHttpd, name, "", value}; }
+Call Directive(const std::string& name, const std::string& value)
+{
+    return {"RewriteDirective", kHttpd, name, "", value};
+}
 
 void SeedApache(FakeConfigFiles& files)
 {
     files.Set(kIni, "Apache", "Listen", "80");
-        files.Set(kIni, "Apache", "ServerAdmin", "admin@localhost");
-        files.Set(kIni, "Apache", "ServerName", "localhost");
-        files.Set(kIni, "Apache", "DocumentRoot", "D:\\www");
+    files.Set(kIni, "Apache", "ServerAdmin", "admin@localhost");
+    files.Set(kIni, "Apache", "ServerName", "localhost");
+    files.Set(kIni, "Apache", "DocumentRoot", "D:\\www");
     files.Set(kIni, "Apache", "DirectoryIndex", "index.html index.php");
 }
 
-struct ApacheFixture : testing::Test {
+struct ApacheFixture : testing::Test
+{
     ApacheFixture()
     {
         files.directories = {"D:\\www", "D:\\web"};
@@ -49,7 +54,8 @@ struct ApacheFixture : testing::Test {
 TEST_F(ApacheFixture, OpeningShowsTheRecordedValuesAndAnUnchangedSaveDoesNothing)
 {
     const ApacheFields loaded = settings.Load();
-    EXPECT_EQ(loaded, (ApacheFields {"80", "D:\\www", "localhost", "admin@localhost", "index.html index.php"}));
+    EXPECT_EQ(
+        loaded, (ApacheFields {"80", "D:\\www", "localhost", "admin@localhost", "index.html index.php"}));
     EXPECT_TRUE(settings.Save(loaded));
     EXPECT_TRUE(files.calls.empty());
     EXPECT_TRUE(messages.shown.empty());
@@ -57,24 +63,27 @@ TEST_F(ApacheFixture, OpeningShowsTheRecordedValuesAndAnUnchangedSaveDoesNothing
 
 TEST_F(ApacheFixture, EachChangeGoesToLarkspanIniThenHttpdConfInTheFixedOrder)
 {
-    struct Row {
+    struct Row
+    {
         const char* name;
         ApacheFields fields;
         std::vector<Call> calls;
     };
     const std::vector<Row> rows {
         {"port only", {"81", "D:\\www", "localhost", "admin@localhost", "index.html index.php"},
-         {Ini(kIni, "Apache", "Listen", "81"), Directive("Listen", "81")}},
+            {Ini(kIni, "Apache", "Listen", "81"), Directive("Listen", "81")}},
         {"site directory is quoted only in httpd.conf",
-         {"80", "D:\\web", "localhost", "admin@localhost", "index.html index.php"},
-         {Ini(kIni, "Apache", "DocumentRoot", "D:\\web"), Directive("DocumentRoot", "\"D:\\web\"")}},
-        {"letter case counts as a change", {"80", "D:\\www", "LocalHost", "admin@localhost", "index.html index.php"},
-         {Ini(kIni, "Apache", "ServerName", "LocalHost"), Directive("ServerName", "LocalHost")}},
+            {"80", "D:\\web", "localhost", "admin@localhost", "index.html index.php"},
+            {Ini(kIni, "Apache", "DocumentRoot", "D:\\web"), Directive("DocumentRoot", "\"D:\\web\"")}},
+        {"letter case counts as a change",
+            {"80", "D:\\www", "LocalHost", "admin@localhost", "index.html index.php"},
+            {Ini(kIni, "Apache", "ServerName", "LocalHost"), Directive("ServerName", "LocalHost")}},
         {"all five: port, admin, name, directory, pages", {"0", "D:\\web", "n", "a@b", "i.php"},
-         {Ini(kIni, "Apache", "Listen", "0"), Directive("Listen", "0"), Ini(kIni, "Apache", "ServerAdmin", "a@b"),
-          Directive("ServerAdmin", "a@b"), Ini(kIni, "Apache", "ServerName", "n"), Directive("ServerName", "n"),
-          Ini(kIni, "Apache", "DocumentRoot", "D:\\web"), Directive("DocumentRoot", "\"D:\\web\""),
-          Ini(kIni, "Apache", "DirectoryIndex", "i.php"), Directive("DirectoryIndex", "i.php")}},
+            {Ini(kIni, "Apache", "Listen", "0"), Directive("Listen", "0"),
+                Ini(kIni, "Apache", "ServerAdmin", "a@b"), Directive("ServerAdmin", "a@b"),
+                Ini(kIni, "Apache", "ServerName", "n"), Directive("ServerName", "n"),
+                Ini(kIni, "Apache", "DocumentRoot", "D:\\web"), Directive("DocumentRoot", "\"D:\\web\""),
+                Ini(kIni, "Apache", "DirectoryIndex", "i.php"), Directive("DirectoryIndex", "i.php")}},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -90,7 +99,8 @@ TEST_F(ApacheFixture, EachChangeGoesToLarkspanIniThenHttpdConfInTheFixedOrder)
 
 TEST_F(ApacheFixture, BadEntriesStopBeforeAnyWriteWithTheFirstFailingMessage)
 {
-    struct Row {
+    struct Row
+    {
         const char* listen;
         const char* root;
         const char* message; // nullptr: the checks pass
@@ -118,14 +128,17 @@ TEST_F(ApacheFixture, BadEntriesStopBeforeAnyWriteWithTheFirstFailingMessage)
         settings.Load();
         files.calls.clear();
         messages.shown.clear();
-        const bool closes = settings.Save({row.listen, row.root, "localhost", "admin@localhost", "index.html index.php"});
+        const bool closes
+            = settings.Save({row.listen, row.root, "localhost", "admin@localhost", "index.html index.php"});
         if (row.message) {
             EXPECT_FALSE(closes);
             EXPECT_EQ(messages.shown, std::vector<std::string> {row.message});
             EXPECT_TRUE(files.calls.empty());
         } else {
             EXPECT_TRUE(closes);
-            EXPECT_EQ(files.calls, (std::vector<Call> {Ini(kIni, "Apache", "Listen", row.listen), Directive("Listen", row.listen)}));
+            EXPECT_EQ(files.calls,
+                (std::vector<Call> {
+                    Ini(kIni, "Apache", "Listen", row.listen), Directive("Listen", row.listen)}));
         }
         files.Set(kIni, "Apache", "Listen", "80");
     }
@@ -136,7 +149,8 @@ TEST_F(ApacheFixture, AFailedServerFileWritePutsTheRecordBackAndKeepsTheDialogOp
     settings.Load();
     files.failOn = kHttpd;
     EXPECT_FALSE(settings.Save({"81", "D:\\web", "localhost", "admin@localhost", "index.html index.php"}));
-    EXPECT_EQ(files.calls, (std::vector<Call> {Ini(kIni, "Apache", "Listen", "81"), Ini(kIni, "Apache", "Listen", "80")}));
+    EXPECT_EQ(files.calls,
+        (std::vector<Call> {Ini(kIni, "Apache", "Listen", "81"), Ini(kIni, "Apache", "Listen", "80")}));
     EXPECT_EQ(files.IniRead("Apache", "Listen", "", kIni), "80");
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_NE(messages.shown[0].find(kHttpd + ": Permission denied"), std::string::npos);
@@ -153,7 +167,8 @@ TEST_F(ApacheFixture, AFailedSettingsFileWriteTouchesNoServerFile)
     EXPECT_NE(messages.shown[0].find("Larkspan.ini: Permission denied"), std::string::npos);
 }
 
-struct PhpFixture : testing::Test {
+struct PhpFixture : testing::Test
+{
     PhpFixture()
     {
         files.Set(kIni, "PHP", "short_open_tag", "On");
@@ -188,9 +203,9 @@ TEST_F(PhpFixture, WritesFollowTheTableOrderAndTheUploadLimitCarriesItsUnit)
     PhpFields upload = loaded;
     upload.uploadFile = "8";
     EXPECT_TRUE(settings.Save(upload));
-    EXPECT_EQ(files.calls, (std::vector<Call> {Ini(kIni, "PHP", "upload_max_filesize", "8"),
-                                               Ini(kPhpIni, "PHP", "upload_max_filesize", "8M"),
-                                               Ini(kPhpIni, "PHP", "post_max_size", "8M")}));
+    EXPECT_EQ(files.calls,
+        (std::vector<Call> {Ini(kIni, "PHP", "upload_max_filesize", "8"),
+            Ini(kPhpIni, "PHP", "upload_max_filesize", "8M"), Ini(kPhpIni, "PHP", "post_max_size", "8M")}));
     EXPECT_EQ(messages.shown, std::vector<std::string> {kApacheDone});
 
     files.calls.clear();
@@ -198,8 +213,8 @@ TEST_F(PhpFixture, WritesFollowTheTableOrderAndTheUploadLimitCarriesItsUnit)
     EXPECT_TRUE(settings.Save({"Off", "On", "On", "Off", "On", "-1", "16"}));
     std::vector<Call> expected;
     for (const auto& [key, value] : std::vector<std::pair<std::string, std::string>> {
-             {"short_open_tag", "Off"}, {"output_buffering", "On"}, {"safe_mode", "On"}, {"display_errors", "Off"},
-             {"register_globals", "On"}, {"max_execution_time", "-1"}}) {
+             {"short_open_tag", "Off"}, {"output_buffering", "On"}, {"safe_mode", "On"},
+             {"display_errors", "Off"}, {"register_globals", "On"}, {"max_execution_time", "-1"}}) {
         expected.push_back(Ini(kIni, "PHP", key, value));
         expected.push_back(Ini(kPhpIni, "PHP", key, value));
     }
@@ -211,15 +226,20 @@ TEST_F(PhpFixture, WritesFollowTheTableOrderAndTheUploadLimitCarriesItsUnit)
 
 TEST_F(PhpFixture, BadNumbersGiveTheirMessageAndWriteNothing)
 {
-    const struct {
+    const struct
+    {
         const char* maxTime;
         const char* upload;
         const char* message;
     } rows[] = {
-        {"30s", "2", "最长时间请填数字！"},          {"", "2", "最长时间请填数字！"},
-        {"30.0", "2", "最长时间请填正整数！"},       {"030", "2", "最长时间请填正整数！"},
-        {" 30", "2", "最长时间请填正整数！"},        {"30", "8M", "上传文件的大小请填数字！"},
-        {"30", "8.5", "上传文件的大小请填正整数！"}, {"x", "8M", "最长时间请填数字！"},
+        {"30s", "2", "最长时间请填数字！"},
+        {"", "2", "最长时间请填数字！"},
+        {"30.0", "2", "最长时间请填正整数！"},
+        {"030", "2", "最长时间请填正整数！"},
+        {" 30", "2", "最长时间请填正整数！"},
+        {"30", "8M", "上传文件的大小请填数字！"},
+        {"30", "8.5", "上传文件的大小请填正整数！"},
+        {"x", "8M", "最长时间请填数字！"},
     };
     for (const auto& row : rows) {
         PhpFields fields = settings.Load();
@@ -236,7 +256,8 @@ TEST_F(PhpFixture, AStoredLowerCaseSwitchIsRewrittenAsOff)
 {
     files.Set(kIni, "PHP", "safe_mode", "on");
     EXPECT_TRUE(settings.Save(settings.Load()));
-    EXPECT_EQ(files.calls, (std::vector<Call> {Ini(kIni, "PHP", "safe_mode", "Off"), Ini(kPhpIni, "PHP", "safe_mode", "Off")}));
+    EXPECT_EQ(files.calls,
+        (std::vector<Call> {Ini(kIni, "PHP", "safe_mode", "Off"), Ini(kPhpIni, "PHP", "safe_mode", "Off")}));
 }
 
 TEST_F(PhpFixture, AFailedPostSizeWritePutsTheUploadRecordBack)
@@ -258,7 +279,8 @@ void SeedMySql(FakeConfigFiles& files)
     files.Set(kIni, "MySQL", "default-character-set", "gbk");
 }
 
-struct MySqlFixture : testing::Test {
+struct MySqlFixture : testing::Test
+{
     MySqlFixture() { SeedMySql(files); }
     FakeConfigFiles files;
     FakeMessages messages;
@@ -268,7 +290,8 @@ struct MySqlFixture : testing::Test {
 TEST_F(MySqlFixture, OpeningMapsTheStoredEngineAndCharacterSetToListEntries)
 {
     EXPECT_EQ(settings.Load(), (MySqlFields {"3306", "100", "INNODB", "gbk"}));
-    const struct {
+    const struct
+    {
         const char* engine;
         const char* character;
         const char* shownEngine;
@@ -291,28 +314,30 @@ TEST_F(MySqlFixture, OpeningMapsTheStoredEngineAndCharacterSetToListEntries)
 
 TEST_F(MySqlFixture, WritesFollowTheTableAndTheServerGetsItsOwnCharacterSetName)
 {
-    struct Row {
+    struct Row
+    {
         const char* name;
         MySqlFields fields;
         std::vector<Call> calls;
     };
     const std::vector<Row> rows {
         {"nothing changed", {"3306", "100", "INNODB", "gbk"}, {}},
-        {"character set only",
-         {"3306", "100", "INNODB", "utf8"},
-         {Ini(kIni, "MySQL", "default-character-set", "utf8"), Ini(kMyIni, "mysql", "default-character-set", "utf8"),
-          Ini(kMyIni, "mysqld", "character-set-server", "utf8")}},
-        {"port only",
-         {"-1", "100", "INNODB", "gbk"},
-         {Ini(kIni, "MySQL", "port", "-1"), Ini(kMyIni, "client", "port", "-1"), Ini(kMyIni, "mysqld", "port", "-1")}},
-        {"everything",
-         {"3307", "200", "MyISAM", "latin1"},
-         {Ini(kIni, "MySQL", "port", "3307"), Ini(kMyIni, "client", "port", "3307"),
-          Ini(kMyIni, "mysqld", "port", "3307"), Ini(kIni, "MySQL", "max_connections", "200"),
-          Ini(kMyIni, "mysqld", "max_connections", "200"), Ini(kIni, "MySQL", "default-storage-engine", "MyISAM"),
-          Ini(kMyIni, "mysqld", "default-storage-engine", "MyISAM"),
-          Ini(kIni, "MySQL", "default-character-set", "latin1"), Ini(kMyIni, "mysql", "default-character-set", "latin1"),
-          Ini(kMyIni, "mysqld", "character-set-server", "latin1")}},
+        {"character set only", {"3306", "100", "INNODB", "utf8"},
+            {Ini(kIni, "MySQL", "default-character-set", "utf8"),
+                Ini(kMyIni, "mysql", "default-character-set", "utf8"),
+                Ini(kMyIni, "mysqld", "character-set-server", "utf8")}},
+        {"port only", {"-1", "100", "INNODB", "gbk"},
+            {Ini(kIni, "MySQL", "port", "-1"), Ini(kMyIni, "client", "port", "-1"),
+                Ini(kMyIni, "mysqld", "port", "-1")}},
+        {"everything", {"3307", "200", "MyISAM", "latin1"},
+            {Ini(kIni, "MySQL", "port", "3307"), Ini(kMyIni, "client", "port", "3307"),
+                Ini(kMyIni, "mysqld", "port", "3307"), Ini(kIni, "MySQL", "max_connections", "200"),
+                Ini(kMyIni, "mysqld", "max_connections", "200"),
+                Ini(kIni, "MySQL", "default-storage-engine", "MyISAM"),
+                Ini(kMyIni, "mysqld", "default-storage-engine", "MyISAM"),
+                Ini(kIni, "MySQL", "default-character-set", "latin1"),
+                Ini(kMyIni, "mysql", "default-character-set", "latin1"),
+                Ini(kMyIni, "mysqld", "character-set-server", "latin1")}},
         {"no selection leaves the character set alone", {"3306", "100", "INNODB", ""}, {}},
     };
     for (const auto& row : rows) {
@@ -323,29 +348,37 @@ TEST_F(MySqlFixture, WritesFollowTheTableAndTheServerGetsItsOwnCharacterSetName)
         settings.Load();
         EXPECT_TRUE(settings.Save(row.fields));
         EXPECT_EQ(files.calls, row.calls);
-        EXPECT_EQ(messages.shown, row.calls.empty() ? std::vector<std::string> {} : std::vector<std::string> {kMySqlDone});
+        EXPECT_EQ(messages.shown,
+            row.calls.empty() ? std::vector<std::string> {} : std::vector<std::string> {kMySqlDone});
     }
 }
 
 TEST_F(MySqlFixture, BadNumbersGiveOnlyTheFirstMessage)
 {
-    const struct {
+    const struct
+    {
         const char* port;
         const char* connections;
         const char* message;
     } rows[] = {
-        {"3306.0", "100", "MySQL端口请填正整数！"},      {"03306", "100", "MySQL端口请填正整数！"},
-        {"+3306", "100", "MySQL端口请填正整数！"},       {"3.3e3", "100", "MySQL端口请填正整数！"},
-        {" 3306", "100", "MySQL端口请填正整数！"},       {"1234567890123456", "100", "MySQL端口请填正整数！"},
-        {"abc", "100", "MySQL端口请填数字！"},           {"", "", "MySQL端口请填数字！"},
-        {"abc", "x", "MySQL端口请填数字！"},             {"3306", "x", "MySQL最大连接数请填数字！"},
+        {"3306.0", "100", "MySQL端口请填正整数！"},
+        {"03306", "100", "MySQL端口请填正整数！"},
+        {"+3306", "100", "MySQL端口请填正整数！"},
+        {"3.3e3", "100", "MySQL端口请填正整数！"},
+        {" 3306", "100", "MySQL端口请填正整数！"},
+        {"1234567890123456", "100", "MySQL端口请填正整数！"},
+        {"abc", "100", "MySQL端口请填数字！"},
+        {"", "", "MySQL端口请填数字！"},
+        {"abc", "x", "MySQL端口请填数字！"},
+        {"3306", "x", "MySQL最大连接数请填数字！"},
         {"3306", "1234567890123456", "MySQL最大连接数请填正整数！"},
     };
     for (const auto& row : rows) {
         settings.Load();
         messages.shown.clear();
         EXPECT_FALSE(settings.Save({row.port, row.connections, "INNODB", "gbk"})) << row.port;
-        EXPECT_EQ(messages.shown, std::vector<std::string> {row.message}) << row.port << " " << row.connections;
+        EXPECT_EQ(messages.shown, std::vector<std::string> {row.message})
+            << row.port << " " << row.connections;
         EXPECT_TRUE(files.calls.empty());
     }
 }
@@ -357,30 +390,36 @@ TEST_F(MySqlFixture, AStaleServerCharacterSetLineIsRemoved)
     settings.Load();
     EXPECT_TRUE(settings.Save({"3306", "100", "INNODB", "utf8"}));
     ASSERT_EQ(files.calls.size(), 4u);
-    EXPECT_EQ(files.calls[3], (Call {"WriteTextFile", kMyIni, "", "", "[client]\r\nport=3306\r\n[mysql]\r\n"
-                                                                       "default-character-set=gbk\r\n[mysqld]\r\nport=3306\r\n"}));
+    EXPECT_EQ(files.calls[3],
+        (Call {"WriteTextFile", kMyIni, "", "",
+            "[client]\r\nport=3306\r\n[mysql]\r\n"
+            "default-character-set=gbk\r\n[mysqld]\r\nport=3306\r\n"}));
 }
 
 TEST(WithoutOptionLines, RemovesTheKeyOnlyInTheNamedSections)
 {
-    const struct {
+    const struct
+    {
         const char* name;
         const char* content;
         std::optional<std::string> expected;
     } rows[] = {
         {"absent", "[mysqld]\nport=1\n", std::nullopt},
         {"other section only", "[mysql]\ndefault-character-set=gbk\n", std::nullopt},
-        {"commented out", "[mysqld]\n;default-character-set=gbk\n# default-character-set=gbk\n", std::nullopt},
+        {"commented out", "[mysqld]\n;default-character-set=gbk\n# default-character-set=gbk\n",
+            std::nullopt},
         {"loose prefix is harmless", "[mysqld]\nloose-default-character-set=gbk\n", std::nullopt},
         {"plain", "[mysqld]\nport=1\ndefault-character-set=gbk\nx=2\n", "[mysqld]\nport=1\nx=2\n"},
         {"blanks, case and underscores", "[ MySQLd ]\n  Default_Character_Set = gbk\n", "[ MySQLd ]\n"},
-        {"every [mysqld] section", "[mysqld]\ndefault-character-set=a\n[mysql]\ndefault-character-set=b\n[mysqld]\n"
-                                   "default-character-set=c",
-         "[mysqld]\n[mysql]\ndefault-character-set=b\n[mysqld]\n"},
+        {"every [mysqld] section",
+            "[mysqld]\ndefault-character-set=a\n[mysql]\ndefault-character-set=b\n[mysqld]\n"
+            "default-character-set=c",
+            "[mysqld]\n[mysql]\ndefault-character-set=b\n[mysqld]\n"},
         {"CR line ends", "[mysqld]\rdefault-character-set=a\rport=1\r", "[mysqld]\rport=1\r"},
     };
     for (const auto& row : rows)
-        EXPECT_EQ(WithoutOptionLines(row.content, "mysqld", "default-character-set"), row.expected) << row.name;
+        EXPECT_EQ(WithoutOptionLines(row.content, "mysqld", "default-character-set"), row.expected)
+            << row.name;
 }
 
 TEST_F(MySqlFixture, AFailedOptionFileWritePutsTheRecordBack)

@@ -13,9 +13,11 @@ namespace larkspan {
 
 /// In-memory files that record every write in order. INI names are matched case-insensitively
 /// as the real engine does; `failOn` makes writes to a chosen file fail.
-class FakeConfigFiles final : public ConfigFiles {
+class FakeConfigFiles final : public ConfigFiles
+{
 public:
-    struct Call {
+    struct Call
+    {
         std::string what; ///< "IniWrite", "RewriteDirective", "WriteTextFile"
         std::string file;
         std::string section; ///< the directive for RewriteDirective
@@ -26,33 +28,35 @@ public:
 
     explicit FakeConfigFiles(std::string appDir = "D:\\bundle")
         : m_appDir(std::move(appDir))
-    {
-    }
+    { }
 
     const std::string& AppDir() const override { return m_appDir; }
 
     std::string IniRead(std::string_view section, std::string_view key, std::string_view defaultValue,
-                        std::string_view file) override
+        std::string_view file) override
     {
         const auto it = ini.find({lower(file), lower(section), lower(key)});
         return it == ini.end() ? std::string(defaultValue) : it->second;
     }
 
     Status IniWrite(std::string_view section, std::string_view key, std::string_view value,
-                    std::string_view file) override
+        std::string_view file) override
     {
         if (fails(file))
             return Status::Failure(std::string(file) + ": Permission denied");
-        calls.push_back({"IniWrite", std::string(file), std::string(section), std::string(key), std::string(value)});
+        calls.push_back(
+            {"IniWrite", std::string(file), std::string(section), std::string(key), std::string(value)});
         ini[{lower(file), lower(section), lower(key)}] = std::string(value);
         return Status::Ok();
     }
 
-    Status RewriteDirective(std::string_view file, std::string_view directive, std::string_view value) override
+    Status RewriteDirective(
+        std::string_view file, std::string_view directive, std::string_view value) override
     {
         if (fails(file))
             return Status::Failure(std::string(file) + ": Permission denied");
-        calls.push_back({"RewriteDirective", std::string(file), std::string(directive), "", std::string(value)});
+        calls.push_back(
+            {"RewriteDirective", std::string(file), std::string(directive), "", std::string(value)});
         return Status::Ok();
     }
 
@@ -100,7 +104,7 @@ private:
     {
         std::string result(text);
         std::transform(result.begin(), result.end(), result.begin(),
-                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+            [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
         return result;
     }
     bool fails(std::string_view file) const { return !failOn.empty() && file == failOn; }

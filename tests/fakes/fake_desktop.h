@@ -9,9 +9,11 @@ namespace larkspan {
 
 /// A desktop that records the shortcuts written; `missing` hides the folder and `failOn` makes
 /// the shortcut of that name fail.
-class FakeDesktopShortcuts final : public DesktopShortcuts {
+class FakeDesktopShortcuts final : public DesktopShortcuts
+{
 public:
-    struct Shortcut {
+    struct Shortcut
+    {
         std::string folder;
         std::string name;
         std::string target;
@@ -26,7 +28,8 @@ public:
         return Status::Ok();
     }
 
-    Status WriteInternetShortcut(const std::string& inFolder, std::string_view name, std::string_view target) override
+    Status WriteInternetShortcut(
+        const std::string& inFolder, std::string_view name, std::string_view target) override
     {
         if (name == failOn)
             return Status::Failure(inFolder + "/" + std::string(name) + ": Permission denied");

@@ -8,7 +8,8 @@
 namespace larkspan {
 
 /// Records which dialog was asked for, in order.
-class FakeDialogHost final : public DialogHost {
+class FakeDialogHost final : public DialogHost
+{
 public:
     void ShowApacheSettings() override { shown.push_back("fapache"); }
     void ShowPhpSettings() override { shown.push_back("fphp"); }

@@ -9,9 +9,11 @@
 namespace larkspan {
 
 /// Records every launch; `failWhen` makes chosen launches fail as a missing program would.
-class FakeLauncher final : public Launcher {
+class FakeLauncher final : public Launcher
+{
 public:
-    struct Launch {
+    struct Launch
+    {
         Command command;
         WindowStyle style;
         std::string line() const { return command.commandLine(); }

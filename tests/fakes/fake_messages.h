@@ -9,7 +9,8 @@
 namespace larkspan {
 
 /// Records every message and answers confirmations from a script (OK when the script is empty).
-class FakeMessages final : public MessageBoxes {
+class FakeMessages final : public MessageBoxes
+{
 public:
     void Inform(const std::string& text) override { shown.push_back(text); }
     bool Confirm(const std::string& text) override

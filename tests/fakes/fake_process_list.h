@@ -8,7 +8,8 @@
 namespace larkspan {
 
 /// A process list that tests fill with image names; counts exactly as the real one does.
-class FakeProcessList final : public ProcessList {
+class FakeProcessList final : public ProcessList
+{
 public:
     int CountProcesses(std::string_view imageName) override
     {

@@ -8,16 +8,18 @@
 namespace larkspan {
 
 /// Records every run and keeps its report pending until the test calls `Finish`.
-class FakeProgramRunner final : public ProgramRunner {
+class FakeProgramRunner final : public ProgramRunner
+{
 public:
-    struct Run {
+    struct Run
+    {
         Command command;
         std::chrono::milliseconds timeLimit;
         std::function<void(const RunResult&)> done;
     };
 
     void Run(const Command& command, std::chrono::milliseconds timeLimit,
-             std::function<void(const RunResult&)> done) override
+        std::function<void(const RunResult&)> done) override
     {
         runs.push_back({command, timeLimit, std::move(done)});
     }

@@ -12,7 +12,8 @@ namespace larkspan {
 
 /// Points HOME and XDG_CONFIG_HOME at a fresh temporary home for the object's lifetime, so tests
 /// of desktop shortcuts never touch the user's real desktop.
-class TempHome final {
+class TempHome final
+{
 public:
     explicit TempHome(const std::string& tag)
         : m_root(std::filesystem::temp_directory_path() / (tag + "-" + std::to_string(::getpid())))

@@ -1,12 +1,10 @@
 // The panel's service control and launcher against a real demo bundle: Apache with mod_php and
 // MariaDB, on free ports, in a folder whose path holds blanks.
-#include "file_contents.h"
 #include "fake_messages.h"
+#include "file_contents.h"
 #include "launcher.h"
 #include "process_list.h"
 #include "service_control.h"
-
-#include <gtest/gtest.h>
 
 #include <arpa/inet.h>
 #include <chrono>
@@ -15,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sstream>
 #include <sys/prctl.h>
@@ -31,8 +30,7 @@ using Clock = std::chrono::steady_clock;
 
 void ReapOrphans()
 {
-    while (::waitpid(-1, nullptr, WNOHANG) > 0) {
-    }
+    while (::waitpid(-1, nullptr, WNOHANG) > 0) { }
 }
 
 bool WaitFor(const std::function<bool()>& condition, int seconds = 60)
@@ -65,7 +63,8 @@ int FreePort()
 }
 
 /// Holds a port the way another server would.
-class PortBlocker final {
+class PortBlocker final
+{
 public:
     explicit PortBlocker(int port)
         : m_fd(::socket(AF_INET, SOCK_STREAM, 0))
@@ -76,7 +75,8 @@ public:
         address.sin_family = AF_INET;
         address.sin_addr.s_addr = htonl(INADDR_ANY);
         address.sin_port = htons(static_cast<uint16_t>(port));
-        m_ok = ::bind(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 && ::listen(m_fd, 4) == 0;
+        m_ok = ::bind(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0
+            && ::listen(m_fd, 4) == 0;
     }
     ~PortBlocker() { ::close(m_fd); }
     PortBlocker(const PortBlocker&) = delete;
@@ -161,12 +161,14 @@ std::vector<pid_t> ProcessesOf(const std::string& name, const std::string& marke
     return pids;
 }
 
-struct LogLine {
+struct LogLine
+{
     std::string message;
     Clock::time_point time;
 };
 
-class BundleServersTest : public testing::Test {
+class BundleServersTest : public testing::Test
+{
 protected:
     static void SetUpTestSuite()
     {
@@ -182,9 +184,9 @@ protected:
         s_mysqlPort = FreePort();
         while (s_mysqlPort == s_apachePort)
             s_mysqlPort = FreePort();
-        const auto [status, output] = RunProgram({LARKSPAN_SOURCE_DIR "/bundle/make-bundle", s_bundle.string(),
-                                           "--apache-port", std::to_string(s_apachePort), "--mysql-port",
-                                           std::to_string(s_mysqlPort), "--executable", LARKSPAN_BUNDLE_EXECUTABLE});
+        const auto [status, output] = RunProgram({LARKSPAN_SOURCE_DIR "/bundle/make-bundle",
+            s_bundle.string(), "--apache-port", std::to_string(s_apachePort), "--mysql-port",
+            std::to_string(s_mysqlPort), "--executable", LARKSPAN_BUNDLE_EXECUTABLE});
         ASSERT_EQ(status, 0) << output;
     }
 
@@ -198,14 +200,17 @@ protected:
     {
         ASSERT_TRUE(fs::exists(s_bundle / "Larkspan.ini")) << "the bundle was not made";
         m_launcher = MakeSystemLauncher(s_bundle.string(), Log().string());
-        m_control = std::make_unique<ServiceControl>(*m_launcher, m_messages, ServiceControl::Hooks {
-            [this](std::string_view message) { m_log.push_back({std::string(message), Clock::now()}); },
-            [this] {
-                ++m_eventRounds;
-                std::this_thread::sleep_for(std::chrono::milliseconds(20));
-            },
-            [] { return std::chrono::duration<double>(Clock::now().time_since_epoch()).count(); },
-        });
+        m_control = std::make_unique<ServiceControl>(*m_launcher, m_messages,
+            ServiceControl::Hooks {
+                [this](std::string_view message) {
+                    m_log.push_back({std::string(message), Clock::now()});
+                },
+                [this] {
+                    ++m_eventRounds;
+                    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                },
+                [] { return std::chrono::duration<double>(Clock::now().time_since_epoch()).count(); },
+            });
     }
 
     // Whatever a test did, no server of the bundle outlives it.
@@ -236,7 +241,10 @@ protected:
     static bool ApacheAnswers() { return HttpGet(s_apachePort, "/").find(" 200 ") != std::string::npos; }
     static bool MySqlAnswers()
     {
-        return RunProgram({(s_bundle / "MySQL/bin/mysql.exe").string(), "-uroot", "-pqlwv", "-N", "-e", "SELECT 1"}).first == 0;
+        return RunProgram(
+                   {(s_bundle / "MySQL/bin/mysql.exe").string(), "-uroot", "-pqlwv", "-N", "-e", "SELECT 1"})
+                   .first
+            == 0;
     }
 
     std::vector<std::string> Messages() const
@@ -279,16 +287,16 @@ TEST_F(BundleServersTest, StartServeQueryRestartAndStop)
     EXPECT_NE(page.find("mysqli: loaded"), std::string::npos) << page;
 
     ASSERT_TRUE(WaitFor(MySqlAnswers)) << FileContents(Log());
-    const auto [status, output] = RunProgram({(s_bundle / "MySQL/bin/mysql.exe").string(), "-uroot", "-pqlwv", "-N", "-e",
-                                       "SELECT 6*7, @@port, @@datadir"});
+    const auto [status, output] = RunProgram({(s_bundle / "MySQL/bin/mysql.exe").string(), "-uroot", "-pqlwv",
+        "-N", "-e", "SELECT 6*7, @@port, @@datadir"});
     EXPECT_EQ(status, 0) << output;
-    EXPECT_EQ(output, "42\t" + std::to_string(s_mysqlPort) + "\t" + (s_bundle / "MySQL/data/").string() + "\n");
+    EXPECT_EQ(
+        output, "42\t" + std::to_string(s_mysqlPort) + "\t" + (s_bundle / "MySQL/data/").string() + "\n");
 
     // phpMyAdmin reaches the bundle's server with the bundle's own settings (logged in, not a login page).
     const std::string admin = HttpGet(s_apachePort, "/phpMyAdmin/");
     EXPECT_NE(admin.find(" 200 "), std::string::npos) << admin.substr(0, 300);
-    EXPECT_NE(admin.find(" / localhost | phpMyAdmin"), std::string::npos)
-        << admin.substr(0, 2000);
+    EXPECT_NE(admin.find(" / localhost | phpMyAdmin"), std::string::npos) << admin.substr(0, 2000);
     EXPECT_TRUE(fs::exists(s_bundle / "www/phpMyAdmin/libraries/config.default.php"));
 
     // Restart: stop line, at least five seconds with events processed, start line, a new server.
@@ -298,8 +306,9 @@ TEST_F(BundleServersTest, StartServeQueryRestartAndStop)
     ASSERT_EQ(Messages(), (std::vector<std::string> {"Apache正在停止...    ", "Apache正在启动...    "}));
     EXPECT_GE(m_log[1].time - m_log[0].time, std::chrono::seconds(5));
     EXPECT_GT(m_eventRounds, 10);
-    ASSERT_TRUE(WaitFor([&] { return ApacheAnswers() && FileContents(s_bundle / "Apache2/logs/httpd.pid") != oldPid; }))
-        << FileContents(Log());
+    ASSERT_TRUE(WaitFor([&] {
+        return ApacheAnswers() && FileContents(s_bundle / "Apache2/logs/httpd.pid") != oldPid;
+    })) << FileContents(Log());
 
     // A second start of a running server is harmless.
     m_control->Start(ServiceKind::MySQL);
@@ -313,22 +322,25 @@ TEST_F(BundleServersTest, StartServeQueryRestartAndStop)
     EXPECT_TRUE(WaitFor([] { return BundleProcesses().empty(); })) << FileContents(Log());
     // MariaDB went down cleanly, not killed.
     const fs::path mysqlErrors = s_bundle / "MySQL/data/mysql.err";
-    EXPECT_TRUE(WaitFor([&] { return FileContents(mysqlErrors).find("mysqld-nt.exe: Shutdown complete") != std::string::npos; }))
-        << FileContents(mysqlErrors);
+    EXPECT_TRUE(WaitFor([&] {
+        return FileContents(mysqlErrors).find("mysqld-nt.exe: Shutdown complete") != std::string::npos;
+    })) << FileContents(mysqlErrors);
 
     // Stopping stopped servers is harmless too.
     m_control->Stop(ServiceKind::Apache);
     m_control->Stop(ServiceKind::MySQL);
     EXPECT_TRUE(WaitFor([] {
         const std::string log = FileContents(Log());
-        return log.find("Apache2 is not running.") != std::string::npos && log.find("MySQL is not running.") != std::string::npos;
+        return log.find("Apache2 is not running.") != std::string::npos
+            && log.find("MySQL is not running.") != std::string::npos;
     })) << FileContents(Log());
     EXPECT_TRUE(m_messages.shown.empty());
 }
 
 TEST_F(BundleServersTest, TakenPortKeepsTheServerDownAndTheLogSaysWhy)
 {
-    struct Case {
+    struct Case
+    {
         ServiceKind kind;
         int port;
         const char* failure;
@@ -343,8 +355,9 @@ TEST_F(BundleServersTest, TakenPortKeepsTheServerDownAndTheLogSaysWhy)
         ASSERT_TRUE(blocker.ok());
         const std::size_t logSize = FileContents(Log()).size();
         m_control->Start(c.kind);
-        ASSERT_TRUE(WaitFor([&] { return FileContents(Log()).find(c.failure, logSize) != std::string::npos; }))
-            << FileContents(Log());
+        ASSERT_TRUE(WaitFor([&] {
+            return FileContents(Log()).find(c.failure, logSize) != std::string::npos;
+        })) << FileContents(Log());
         const std::string log = FileContents(Log()).substr(logSize);
         EXPECT_NE(log.find(c.cause), std::string::npos) << log;
         EXPECT_TRUE(BundleProcesses().empty());
@@ -368,7 +381,8 @@ TEST_F(BundleServersTest, MissingProgramsAreNamed)
     fs::rename(httpd, s_root / "httpd.away");
     const std::size_t logSize = FileContents(Log()).size();
     m_control->Start(ServiceKind::Apache);
-    const bool logged = WaitFor([&] { return FileContents(Log()).find("httpd.exe is missing", logSize) != std::string::npos; }, 20);
+    const bool logged = WaitFor(
+        [&] { return FileContents(Log()).find("httpd.exe is missing", logSize) != std::string::npos; }, 20);
     fs::rename(s_root / "httpd.away", httpd);
     EXPECT_TRUE(logged) << FileContents(Log());
     EXPECT_TRUE(BundleProcesses().empty());

@@ -16,11 +16,10 @@
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QThread>
-#include <gtest/gtest.h>
-
 #include <arpa/inet.h>
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -30,7 +29,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Output {
+struct Output
+{
     int exitCode = -1;
     std::string text; // stdout and stderr together
 };
@@ -47,7 +47,7 @@ Output RunProgram(const std::string& program, const QStringList& arguments, int 
         return {-1, "timed out: " + program};
     }
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            process.readAll().toStdString()};
+        process.readAll().toStdString()};
 }
 
 int FreePort()
@@ -67,7 +67,11 @@ int FreePort()
 
 std::string HttpGet(int port, const std::string& path)
 {
-    return RunProgram("curl", {"-s", "--max-time", "5", QString("http://127.0.0.1:%1%2").arg(port).arg(QString::fromStdString(path))}, 10).text;
+    return RunProgram("curl",
+        {"-s", "--max-time", "5",
+            QString("http://127.0.0.1:%1%2").arg(port).arg(QString::fromStdString(path))},
+        10)
+        .text;
 }
 
 bool WaitFor(const std::function<bool()>& condition, int seconds = 60)
@@ -89,17 +93,18 @@ void WriteFile(const fs::path& path, const std::string& text)
     out << text;
 }
 
-class DialogsOnBundle : public testing::Test {
+class DialogsOnBundle : public testing::Test
+{
 protected:
     static void SetUpTestSuite()
     {
         s_bundle = fs::temp_directory_path() / ("larkspan-dialogs-" + std::to_string(::getpid()));
         fs::remove_all(s_bundle);
         const Output made = RunProgram(LARKSPAN_SOURCE_DIR "/bundle/make-bundle",
-                                       {QString::fromStdString(s_bundle.string()), "--apache-port",
-                                        QString::number(FreePort()), "--mysql-port", QString::number(FreePort()),
-                                        "--executable", LARKSPAN_BUNDLE_EXECUTABLE, "--no-phpmyadmin"},
-                                       300);
+            {QString::fromStdString(s_bundle.string()), "--apache-port", QString::number(FreePort()),
+                "--mysql-port", QString::number(FreePort()), "--executable", LARKSPAN_BUNDLE_EXECUTABLE,
+                "--no-phpmyadmin"},
+            300);
         s_ready = made.exitCode == 0;
         if (!s_ready)
             std::cerr << made.text;
@@ -115,14 +120,12 @@ protected:
         ASSERT_TRUE(s_ready) << "make-bundle failed";
         files = std::make_unique<DiskConfigFiles>(s_bundle.string());
         launcher = MakeSystemLauncher(s_bundle.string(), (s_bundle / "Apache2/logs/services.log").string());
-        services = std::make_unique<ServiceControl>(
-            *launcher, messages,
+        services = std::make_unique<ServiceControl>(*launcher, messages,
             ServiceControl::Hooks {[](std::string_view) {}, [] { QCoreApplication::processEvents(); },
-                                   [] {
-                                       return std::chrono::duration<double>(
-                                                  std::chrono::steady_clock::now().time_since_epoch())
-                                           .count();
-                                   }});
+                [] {
+                    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
+                        .count();
+                }});
     }
     // Every test leaves both servers stopped, whatever happened in it.
     void TearDown() override
@@ -138,9 +141,9 @@ protected:
     static std::string Path(const char* relative) { return (s_bundle / relative).string(); }
     static Output Sql(const std::string& password, const std::string& query)
     {
-        return RunProgram(Path("MySQL/bin/mysql.exe"), {"--protocol=TCP", "-h", "127.0.0.1", "-uroot",
-                                                        QString::fromStdString("-p" + password), "-N", "-B",
-                                                        "-e", QString::fromStdString(query)});
+        return RunProgram(Path("MySQL/bin/mysql.exe"),
+            {"--protocol=TCP", "-h", "127.0.0.1", "-uroot", QString::fromStdString("-p" + password), "-N",
+                "-B", "-e", QString::fromStdString(query)});
     }
 
     static inline fs::path s_bundle;
@@ -157,9 +160,10 @@ TEST_F(DialogsOnBundle, ApacheAndPhpSettingsReachTheRunningServer)
     const fs::path site = s_bundle / "site two";
     fs::create_directories(site);
     WriteFile(site / "home.html", "the second site\n");
-    WriteFile(site / "ini.php", "<?php foreach (['upload_max_filesize', 'post_max_size', 'max_execution_time', "
-                                "'display_errors', 'short_open_tag', 'output_buffering'] as $k) "
-                                "echo $k, '=', ini_get($k), \"\\n\";\n");
+    WriteFile(site / "ini.php",
+        "<?php foreach (['upload_max_filesize', 'post_max_size', 'max_execution_time', "
+        "'display_errors', 'short_open_tag', 'output_buffering'] as $k) "
+        "echo $k, '=', ini_get($k), \"\\n\";\n");
 
     ApacheSettings apache(*files, messages);
     ApacheFields fields = apache.Load();
@@ -179,10 +183,11 @@ TEST_F(DialogsOnBundle, ApacheAndPhpSettingsReachTheRunningServer)
     phpFields.maxTime = "45";
     phpFields.uploadFile = "16";
     ASSERT_TRUE(php.Save(phpFields));
-    EXPECT_EQ(messages.shown, (std::vector<std::string> {"设置成功，重起Apache生效。", "设置成功，重起Apache生效。"}));
+    EXPECT_EQ(messages.shown,
+        (std::vector<std::string> {"设置成功，重起Apache生效。", "设置成功，重起Apache生效。"}));
 
-    const Output check = RunProgram(Path("Apache2/bin/httpd.exe"), {"-d", QString::fromStdString(Path("Apache2")),
-                                                                      "-f", "conf/httpd.conf", "-t"});
+    const Output check = RunProgram(Path("Apache2/bin/httpd.exe"),
+        {"-d", QString::fromStdString(Path("Apache2")), "-f", "conf/httpd.conf", "-t"});
     EXPECT_EQ(check.exitCode, 0) << check.text;
 
     services->Restart(ServiceKind::Apache);
@@ -190,7 +195,7 @@ TEST_F(DialogsOnBundle, ApacheAndPhpSettingsReachTheRunningServer)
     EXPECT_EQ(HttpGet(port, "/"), "the second site\n");
     const std::string ini = HttpGet(port, "/ini.php");
     for (const char* line : {"upload_max_filesize=16M\n", "post_max_size=16M\n", "max_execution_time=45\n",
-                             "display_errors=\n", "short_open_tag=1\n", "output_buffering=1\n"})
+             "display_errors=\n", "short_open_tag=1\n", "output_buffering=1\n"})
         EXPECT_NE(ini.find(line), std::string::npos) << line << " in\n" << ini;
 }
 
@@ -211,8 +216,10 @@ TEST_F(DialogsOnBundle, MySqlSettingsReachTheRunningServer)
     EXPECT_EQ(messages.shown, std::vector<std::string> {"设置成功，重起MSQL生效。"});
 
     services->Restart(ServiceKind::MySQL);
-    ASSERT_TRUE(WaitFor([&] { return Sql("qlwv", "select 1").exitCode == 0; })) << Sql("qlwv", "select 1").text;
-    const Output values = Sql("qlwv", "select @@port, @@max_connections, @@default_storage_engine, @@character_set_server");
+    ASSERT_TRUE(WaitFor([&] { return Sql("qlwv", "select 1").exitCode == 0; }))
+        << Sql("qlwv", "select 1").text;
+    const Output values
+        = Sql("qlwv", "select @@port, @@max_connections, @@default_storage_engine, @@character_set_server");
     EXPECT_EQ(values.text, std::to_string(port) + "\t123\tMyISAM\tlatin1\n");
 }
 
@@ -253,10 +260,10 @@ TEST_F(DialogsOnBundle, SavedVirtualHostsAreWhatApacheReads)
     const std::string loaded = hosts.Load();
     EXPECT_EQ(loaded.substr(0, 2), "# ");
     const std::string block = "<VirtualHost *:80>\r\n    ServerName vhost.dialogs.test\r\n    DocumentRoot \""
-                              + Path("www") + "\"\r\n</VirtualHost>\r\n";
+        + Path("www") + "\"\r\n</VirtualHost>\r\n";
     ASSERT_TRUE(hosts.Save(loaded + block));
-    const Output dump = RunProgram(Path("Apache2/bin/httpd.exe"), {"-d", QString::fromStdString(Path("Apache2")), "-f",
-                                                                     "conf/httpd.conf", "-t", "-D", "DUMP_VHOSTS"});
+    const Output dump = RunProgram(Path("Apache2/bin/httpd.exe"),
+        {"-d", QString::fromStdString(Path("Apache2")), "-f", "conf/httpd.conf", "-t", "-D", "DUMP_VHOSTS"});
     EXPECT_EQ(dump.exitCode, 0) << dump.text;
     EXPECT_NE(dump.text.find("vhost.dialogs.test"), std::string::npos) << dump.text;
     EXPECT_EQ(hosts.Load(), loaded + block);

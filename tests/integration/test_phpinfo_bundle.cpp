@@ -1,17 +1,15 @@
 // The phpinfo command on a real demo bundle: the page it writes must be served by Apache with PHP.
 #include "config_files.h"
-#include "launch_commands.h"
-
 #include "fake_dialog_host.h"
 #include "fake_launcher.h"
 #include "fake_messages.h"
-
-#include <gtest/gtest.h>
+#include "launch_commands.h"
 
 #include <arpa/inet.h>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <spawn.h>
 #include <sys/socket.h>
@@ -36,8 +34,7 @@ int RunAndWait(std::vector<std::string> arguments)
     if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0)
         return -1;
     int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) { }
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
@@ -79,7 +76,8 @@ std::string HttpGet(int port, const std::string& path)
     return response;
 }
 
-class PhpinfoOnBundle : public testing::Test {
+class PhpinfoOnBundle : public testing::Test
+{
 protected:
     void SetUp() override
     {
@@ -90,9 +88,9 @@ protected:
         while (mysqlPort == m_apachePort)
             mysqlPort = FreePort();
         ASSERT_EQ(RunAndWait({LARKSPAN_SOURCE_DIR "/bundle/make-bundle", m_bundle.string(), "--apache-port",
-                       std::to_string(m_apachePort), "--mysql-port", std::to_string(mysqlPort), "--executable",
-                       "/bin/true", "--no-phpmyadmin"}),
-                  0);
+                      std::to_string(m_apachePort), "--mysql-port", std::to_string(mysqlPort), "--executable",
+                      "/bin/true", "--no-phpmyadmin"}),
+            0);
         ASSERT_EQ(RunAndWait({(m_bundle / "bin" / "net").string(), "start", "Apache2"}), 0);
         m_started = true;
     }
@@ -120,8 +118,9 @@ TEST_F(PhpinfoOnBundle, WrittenPageIsServedAsPhpInformation)
     LaunchCommands(files, launcher, messages, dialogs).phpinfo();
 
     EXPECT_TRUE(messages.shown.empty()) << messages.shown.front();
-    EXPECT_EQ(launcher.lines(), (std::vector<std::string> {"explorer.exe http://localhost:" +
-                                                           std::to_string(m_apachePort) + "/phpinfo.php"}));
+    EXPECT_EQ(launcher.lines(),
+        (std::vector<std::string> {
+            "explorer.exe http://localhost:" + std::to_string(m_apachePort) + "/phpinfo.php"}));
     const std::string response = HttpGet(m_apachePort, "/phpinfo.php");
     EXPECT_NE(response.find(" 200 "), std::string::npos) << response.substr(0, 400);
     EXPECT_NE(response.find("phpinfo()"), std::string::npos) << response.substr(0, 400);

@@ -1,12 +1,10 @@
-#include "file_contents.h"
 #include "desktop.h"
-
+#include "file_contents.h"
 #include "temp_home.h"
-
-#include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <sstream>
 #include <string>
 
@@ -15,7 +13,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class DesktopTest : public testing::Test {
+class DesktopTest : public testing::Test
+{
 protected:
     void WriteUserDirs(const std::string& line)
     {
@@ -28,10 +27,11 @@ protected:
 
 TEST_F(DesktopTest, FindsTheDesktopFolder)
 {
-    const struct {
+    const struct
+    {
         const char* name;
         const char* userDirs; ///< nullptr: no user-dirs.dirs
-        const char* folder;   ///< under the home; created
+        const char* folder; ///< under the home; created
         bool found;
     } rows[] {
         {"configured folder", "XDG_DESKTOP_DIR=\"$HOME/Bureau\"", "Bureau", true},
@@ -71,9 +71,10 @@ TEST_F(DesktopTest, ShortcutKeepsItsNameAndReplacesAnEarlierOne)
     fs::create_directories(desktop);
     std::ofstream(desktop / "Larkspan.lnk") << "old shortcut";
     const auto shortcuts = MakeSystemDesktopShortcuts();
-    ASSERT_TRUE(shortcuts->WriteInternetShortcut(desktop.string(), "Larkspan.lnk", "http://lark.example/?i").ok());
+    ASSERT_TRUE(
+        shortcuts->WriteInternetShortcut(desktop.string(), "Larkspan.lnk", "http://lark.example/?i").ok());
     EXPECT_EQ(FileContents(desktop / "Larkspan.lnk"),
-              "[Desktop Entry]\nType=Link\nName=Larkspan\nURL=http://lark.example/?i\n");
+        "[Desktop Entry]\nType=Link\nName=Larkspan\nURL=http://lark.example/?i\n");
     EXPECT_EQ(std::distance(fs::directory_iterator(desktop), fs::directory_iterator()), 1);
 }
 
@@ -82,8 +83,8 @@ TEST_F(DesktopTest, AShortcutThatCannotBeWrittenFailsNamingItAndLeavesNothing)
     const fs::path desktop = Home() / "Desktop";
     // A folder in the shortcut's place cannot be replaced, even by root.
     fs::create_directories(desktop / "Larkspan.lnk");
-    const Status status =
-        MakeSystemDesktopShortcuts()->WriteInternetShortcut(desktop.string(), "Larkspan.lnk", "http://lark.example/?i");
+    const Status status = MakeSystemDesktopShortcuts()->WriteInternetShortcut(
+        desktop.string(), "Larkspan.lnk", "http://lark.example/?i");
     EXPECT_FALSE(status.ok());
     EXPECT_NE(status.message().find("Larkspan.lnk"), std::string::npos) << status.message();
     EXPECT_EQ(std::distance(fs::directory_iterator(desktop), fs::directory_iterator()), 1);
@@ -92,8 +93,9 @@ TEST_F(DesktopTest, AShortcutThatCannotBeWrittenFailsNamingItAndLeavesNothing)
 TEST(FreedesktopLinkText, TitleIsTheNameWithoutItsExtension)
 {
     EXPECT_EQ(FreedesktopLinkText("Meadowhost.lnk", "http://www.meadowhost.example/?i"),
-              "[Desktop Entry]\nType=Link\nName=Meadowhost\nURL=http://www.meadowhost.example/?i\n");
-    EXPECT_EQ(FreedesktopLinkText("Site", "http://a.example/"), "[Desktop Entry]\nType=Link\nName=Site\nURL=http://a.example/\n");
+        "[Desktop Entry]\nType=Link\nName=Meadowhost\nURL=http://www.meadowhost.example/?i\n");
+    EXPECT_EQ(FreedesktopLinkText("Site", "http://a.example/"),
+        "[Desktop Entry]\nType=Link\nName=Site\nURL=http://a.example/\n");
 }
 
 } // namespace

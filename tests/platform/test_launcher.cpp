@@ -2,13 +2,12 @@
 #include "launcher.h"
 #include "temp_dir.h"
 
-#include <gtest/gtest.h>
-
 #include <chrono>
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <sstream>
 #include <sys/stat.h>
 #include <thread>
@@ -49,7 +48,8 @@ int ZombieChildren()
     return zombies;
 }
 
-class LauncherTest : public testing::Test {
+class LauncherTest : public testing::Test
+{
 protected:
     void SetUp() override
     {
@@ -75,15 +75,17 @@ protected:
 
 TEST_F(LauncherTest, ArgumentsReachTheStandInIntact)
 {
-    WriteScript(m_appDir / "bin" / "net", "out=$1; shift; for a in \"$@\"; do printf '[%s]\\n' \"$a\"; done > \"$out.tmp\" && mv \"$out.tmp\" \"$out\"");
+    WriteScript(m_appDir / "bin" / "net",
+        "out=$1; shift; for a in \"$@\"; do printf '[%s]\\n' \"$a\"; done > \"$out.tmp\" && mv \"$out.tmp\" "
+        "\"$out\"");
     const fs::path out = m_root / "args";
     const Command command {"net",
-                           {A::path(out.string()), A::literal("start"), A::path(m_root.string() + "/with blank"),
-                            A::literal("pa\"ss 'word"), A::literal("$(touch pwned);|&"), A::literal("")}};
+        {A::path(out.string()), A::literal("start"), A::path(m_root.string() + "/with blank"),
+            A::literal("pa\"ss 'word"), A::literal("$(touch pwned);|&"), A::literal("")}};
     ASSERT_TRUE(m_launcher->LaunchProgram(command, WindowStyle::Hidden).ok());
     ASSERT_TRUE(WaitFor([&] { return fs::exists(out); }));
     EXPECT_EQ(FileContents(out),
-              "[start]\n[" + m_root.string() + "/with blank]\n[pa\"ss 'word]\n[$(touch pwned);|&]\n[]\n");
+        "[start]\n[" + m_root.string() + "/with blank]\n[pa\"ss 'word]\n[$(touch pwned);|&]\n[]\n");
     EXPECT_FALSE(fs::exists("pwned"));
 }
 
@@ -91,12 +93,16 @@ TEST_F(LauncherTest, HiddenOutputIsAppendedToTheLogOthersAreNot)
 {
     std::ofstream(m_log) << "earlier\n";
     WriteScript(m_appDir / "bin" / "talk", "echo \"out $1\"; echo \"err $1\" >&2; touch \"$2\"");
-    ASSERT_TRUE(m_launcher->LaunchProgram({"talk", {A::literal("hidden"), A::path((m_root / "a").string())}},
-                                          WindowStyle::Hidden)
+    ASSERT_TRUE(m_launcher
+                    ->LaunchProgram({"talk", {A::literal("hidden"), A::path((m_root / "a").string())}},
+                        WindowStyle::Hidden)
                     .ok());
-    ASSERT_TRUE(WaitFor([&] { return fs::exists(m_root / "a") && FileContents(m_log) == "earlier\nout hidden\nerr hidden\n"; }));
-    ASSERT_TRUE(m_launcher->LaunchProgram({"talk", {A::literal("shown"), A::path((m_root / "b").string())}},
-                                          WindowStyle::NormalFocus)
+    ASSERT_TRUE(WaitFor([&] {
+        return fs::exists(m_root / "a") && FileContents(m_log) == "earlier\nout hidden\nerr hidden\n";
+    }));
+    ASSERT_TRUE(m_launcher
+                    ->LaunchProgram({"talk", {A::literal("shown"), A::path((m_root / "b").string())}},
+                        WindowStyle::NormalFocus)
                     .ok());
     ASSERT_TRUE(WaitFor([&] { return fs::exists(m_root / "b"); }));
     EXPECT_EQ(FileContents(m_log), "earlier\nout hidden\nerr hidden\n");
@@ -109,8 +115,8 @@ TEST_F(LauncherTest, ChildIsDetachedFromThePanel)
     ASSERT_EQ(inheritable, 37);
     const fs::path out = m_root / "detached";
     WriteScript(m_appDir / "bin" / "probe",
-                "{ readlink /proc/$$/fd/0; [ $(cut -d' ' -f6 /proc/$$/stat) = $$ ] && echo own-session; "
-                "[ -e /proc/$$/fd/37 ] || echo no-fd-37; } > \"$1.tmp\" && mv \"$1.tmp\" \"$1\"");
+        "{ readlink /proc/$$/fd/0; [ $(cut -d' ' -f6 /proc/$$/stat) = $$ ] && echo own-session; "
+        "[ -e /proc/$$/fd/37 ] || echo no-fd-37; } > \"$1.tmp\" && mv \"$1.tmp\" \"$1\"");
     ASSERT_TRUE(m_launcher->LaunchProgram({"probe", {A::path(out.string())}}, WindowStyle::NormalFocus).ok());
     ::close(inheritable);
     ASSERT_TRUE(WaitFor([&] { return fs::exists(out); }));
@@ -140,7 +146,8 @@ TEST_F(LauncherTest, StartFailuresNameTheProgramAndTheReason)
     WriteScript(m_appDir / "bin" / "notexec", "true", fs::perms(0644));
     fs::create_directories(m_appDir / "bin" / "folder");
     const std::string app = m_appDir.string();
-    struct Case {
+    struct Case
+    {
         const char* name;
         std::string program;
         std::string expected;
@@ -148,7 +155,8 @@ TEST_F(LauncherTest, StartFailuresNameTheProgramAndTheReason)
     const Case cases[] = {
         {"missing stand-in", "no-such-stand-in", "no-such-stand-in: not found in " + app + "/bin"},
         {"system program is no stand-in", "sh", "sh: not found in " + app + "/bin"},
-        {"missing path", app + "/MySQL/bin/mysql.exe", app + "/MySQL/bin/mysql.exe: No such file or directory"},
+        {"missing path", app + "/MySQL/bin/mysql.exe",
+            app + "/MySQL/bin/mysql.exe: No such file or directory"},
         {"not executable", "notexec", app + "/bin/notexec: Permission denied"},
         {"directory", "folder", app + "/bin/folder: Is a directory"},
         {"empty", "", "(no program): No such file or directory"},
