@@ -1,5 +1,6 @@
 #include "form1.h"
 
+#include "catalogue.h"
 #include "form1_layout.h"
 #include "instance_guard.h"
 #include "log_time.h"
@@ -257,7 +258,7 @@ bool Form1::Form_Load()
     if (!m_deps.instance.TryAcquire()) {
         // A refused instance neither probes nor logs, not even while its message is open.
         m_timer->stop();
-        m_deps.messages.Inform("您已经运行这个应用程序了！");
+        m_deps.messages.Inform(std::string(catalogue::kAlreadyRunning));
         return false;
     }
     m_trayIcon->show();

@@ -1,6 +1,8 @@
 #include "launch_commands.h"
 
+#include "catalogue.h"
 #include "maker_site.h"
+#include "native_path.h"
 #include "settings_keys.h"
 
 namespace larkspan {
@@ -130,8 +132,7 @@ void LaunchCommands::phpinfo()
     const std::string page = documentRoot + "\\phpinfo.php";
     // Without a site directory the page would land in the root of the file system.
     if (documentRoot.empty()) {
-        m_messages.Inform(page + ": the site directory ([Apache] DocumentRoot in "
-            + std::string(kSettingsFile) + ") is not set");
+        m_messages.Inform(catalogue::SiteDirectoryNotSet(NativePath(page)));
         return;
     }
     const Status written = m_files.WriteTextFile(page, kPhpInfoPage);

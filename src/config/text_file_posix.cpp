@@ -1,5 +1,6 @@
 // Reading and atomic replacing of files with the POSIX API (fsync, permission bits, symlinks
 // need more than the standard library offers).
+#include "catalogue.h"
 #include "text_file.h"
 
 #include <atomic>
@@ -139,7 +140,7 @@ Status WriteFileAtomically(std::string_view path, std::string_view content)
         if (S_ISDIR(original.st_mode))
             return Failure(path, EISDIR);
         if (!S_ISREG(original.st_mode))
-            return Status::Failure(std::string(path) + ": not a regular file");
+            return Status::Failure(std::string(path) + ": " + std::string(catalogue::kNotRegularFile));
         // A file without write permission is refused even where the directory would allow the
         // rename (and even for root): replacing it would defeat its owner's intent.
         if ((original.st_mode & 0222) == 0)

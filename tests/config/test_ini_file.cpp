@@ -104,7 +104,7 @@ TEST_F(IniFileTest, ReportsFailuresWithPathAndReason)
         {"nodir\\x.ini", "1", ini("nodir/x.ini") + ": No such file or directory"},
         {"dir.ini", "1", ini("dir.ini") + ": Is a directory"},
         {"ro.ini", "2", ini("ro.ini") + ": Permission denied"},
-        {"ok.ini", "1\n[b]", ini("ok.ini") + ": the value of k holds a line break or NUL"},
+        {"ok.ini", "1\n[b]", ini("ok.ini") + ": k 的值含有换行符或NUL字符"},
     };
     for (const Case& c : cases) {
         const Status status = IniWrite("a", "k", c.value, c.file, m_dir.path());

@@ -79,7 +79,7 @@ TEST(WriteFileAtomically, ReportsFailuresAndLeavesTheOriginal)
         {dir / "missing/f.txt", dir / "missing/f.txt: No such file or directory"},
         {dir / "a-directory", dir / "a-directory: Is a directory"},
         {dir / "plain/f.txt", dir / "plain/f.txt: Not a directory"},
-        {"/dev/null", "/dev/null: not a regular file"},
+        {"/dev/null", "/dev/null: 不是普通文件"},
     };
     for (const Case& c : cases) {
         const Status status = WriteFileAtomically(c.path, "new");
