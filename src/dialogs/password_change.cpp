@@ -37,9 +37,15 @@ PasswordChange::PasswordChange(ConfigFiles& files, Launcher& launcher, MessageBo
 Command PasswordChange::PasswordCommand(
     const std::string& appDir, const std::string& oldPassword, const std::string& newPassword)
 {
-    return Command {appDir + "\\MySQL\\bin\\mysqladmin",
-        {Argument::literal("-uroot"), Argument::literal("-p" + oldPassword), Argument::literal("password"),
-            Argument::literal(newPassword)}};
+    Command command {appDir + "\\MySQL\\bin\\mysqladmin",
+        {Argument::literal("-uroot"), Argument::literal("-p" + oldPassword)}};
+    // The client reads every argument that begins with "-" as an option, wherever it stands
+    // ("--help" would even succeed without changing anything); "--" ends its options.
+    if (newPassword.starts_with('-'))
+        command.arguments.push_back(Argument::literal("--"));
+    command.arguments.push_back(Argument::literal("password"));
+    command.arguments.push_back(Argument::literal(newPassword));
+    return command;
 }
 
 Command PasswordChange::ConsoleCommand(const std::string& appDir)

@@ -42,20 +42,31 @@ TEST_F(PasswordFixture, DecliningRunsNothing)
 
 TEST_F(PasswordFixture, PasswordsTravelAsSeparateArgumentsExactlyAsTyped)
 {
-    const std::pair<std::string, std::string> rows[] = {
-        {"qlwv", "new"},
-        {"", ""},
-        {"a b", "it's \"q\""},
-        {"$HOME;rm -rf /", "back\\slash `x`"},
+    const struct
+    {
+        std::string oldPassword;
+        std::string newPassword;
+        bool endOfOptions; // a new password that looks like an option follows "--"
+    } rows[] = {
+        {"qlwv", "new", false},
+        {"", "", false},
+        {"a b", "it's \"q\"", false},
+        {"$HOME;rm -rf /", "back\\slash `x`", false},
+        {"-old", "-x", true},
+        {"qlwv", "--help", true},
+        {"qlwv", "a-b", false},
     };
-    for (const auto& [oldPassword, newPassword] : rows) {
+    for (const auto& row : rows) {
         runner.runs.clear();
-        ASSERT_TRUE(Start(oldPassword, newPassword));
+        ASSERT_TRUE(Start(row.oldPassword, row.newPassword));
         ASSERT_EQ(runner.runs.size(), 1u);
-        EXPECT_EQ(runner.runs[0].command,
-            (Command {"D:\\bundle\\MySQL\\bin\\mysqladmin",
-                {Argument::literal("-uroot"), Argument::literal("-p" + oldPassword),
-                    Argument::literal("password"), Argument::literal(newPassword)}}));
+        std::vector<Argument> arguments {
+            Argument::literal("-uroot"), Argument::literal("-p" + row.oldPassword)};
+        if (row.endOfOptions)
+            arguments.push_back(Argument::literal("--"));
+        arguments.push_back(Argument::literal("password"));
+        arguments.push_back(Argument::literal(row.newPassword));
+        EXPECT_EQ(runner.runs[0].command, (Command {"D:\\bundle\\MySQL\\bin\\mysqladmin", arguments}));
         EXPECT_EQ(runner.runs[0].timeLimit, std::chrono::seconds(7));
     }
 }

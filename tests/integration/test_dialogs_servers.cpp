@@ -250,6 +250,14 @@ TEST_F(DialogsOnBundle, PasswordChangeReportsTheRealOutcome)
     EXPECT_NE(messages.shown[0].find("Access denied"), std::string::npos) << messages.shown[0];
     EXPECT_EQ(console.launches.size(), 1u);
 
+    // Passwords that the client would take for options: "--help" would even exit 0 unchanged.
+    for (const std::string dashed : {"-x y", "--help"}) {
+        ASSERT_TRUE(changeAndWait(awkward, dashed)) << (messages.shown.empty() ? "" : messages.shown.back());
+        EXPECT_EQ(Sql(dashed, "select 1").text, "1\n") << dashed;
+        EXPECT_NE(Sql(awkward, "select 1").exitCode, 0);
+        ASSERT_TRUE(changeAndWait(dashed, awkward));
+    }
+
     EXPECT_TRUE(changeAndWait(awkward, "qlwv"));
     EXPECT_EQ(Sql("qlwv", "select 1").text, "1\n");
 }
