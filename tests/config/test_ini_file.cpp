@@ -65,6 +65,40 @@ TEST(NativePath, MapsWindowsPathsCaseInsensitively)
         EXPECT_EQ(NativePath(c.windows), c.native) << c.windows;
 }
 
+TEST(CheckServerDirectory, TakesThePathExactlyAsTheServerReadsIt)
+{
+    TempDir dir;
+    std::filesystem::create_directories(dir / "Apache2/htdocs");
+    std::filesystem::create_directories(dir / "www");
+    std::filesystem::create_symlink(dir / "www", dir / "link");
+    WriteBytes(dir / "file", "");
+    // A directory of that name where the panel runs must not count: Apache never looks there.
+    const std::string inWorkingDirectory = "larkspan-cwd-" + std::to_string(::getpid());
+    std::filesystem::create_directory(inWorkingDirectory);
+
+    const std::string serverRoot = dir.path() + "\\apache2";
+    const struct
+    {
+        std::string path;
+        ServerDirectory expected;
+    } rows[] = {
+        {dir / "www", ServerDirectory::Exists},
+        {dir / "www/", ServerDirectory::Exists},
+        {dir / "link", ServerDirectory::Exists},
+        {dir / "WWW", ServerDirectory::Missing},
+        {dir / "file", ServerDirectory::Missing},
+        {"", ServerDirectory::Missing},
+        {"htdocs", ServerDirectory::Exists},
+        {"../www", ServerDirectory::Exists},
+        {inWorkingDirectory, ServerDirectory::Missing},
+        {dir.path() + "\\www", ServerDirectory::ForeignSeparator},
+        {std::string(dir / "www") + std::string("\0x", 2), ServerDirectory::Missing},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(CheckServerDirectory(row.path, serverRoot), row.expected) << row.path;
+    std::filesystem::remove(inWorkingDirectory);
+}
+
 class IniFileTest : public ::testing::Test
 {
 protected:
