@@ -186,7 +186,7 @@ protected:
             s_mysqlPort = FreePort();
         const auto [status, output] = RunProgram({LARKSPAN_SOURCE_DIR "/bundle/make-bundle",
             s_bundle.string(), "--apache-port", std::to_string(s_apachePort), "--mysql-port",
-            std::to_string(s_mysqlPort), "--executable", LARKSPAN_BUNDLE_EXECUTABLE});
+            std::to_string(s_mysqlPort), "--build", LARKSPAN_BUILD_DIR, "--no-desktop-entries"});
         ASSERT_EQ(status, 0) << output;
     }
 

@@ -102,8 +102,8 @@ protected:
         fs::remove_all(s_bundle);
         const Output made = RunProgram(LARKSPAN_SOURCE_DIR "/bundle/make-bundle",
             {QString::fromStdString(s_bundle.string()), "--apache-port", QString::number(FreePort()),
-                "--mysql-port", QString::number(FreePort()), "--executable", LARKSPAN_BUNDLE_EXECUTABLE,
-                "--no-phpmyadmin"},
+                "--mysql-port", QString::number(FreePort()), "--build", LARKSPAN_BUILD_DIR,
+                "--no-desktop-entries", "--no-phpmyadmin"},
             300);
         s_ready = made.exitCode == 0;
         if (!s_ready)

@@ -88,8 +88,8 @@ protected:
         while (mysqlPort == m_apachePort)
             mysqlPort = FreePort();
         ASSERT_EQ(RunAndWait({LARKSPAN_SOURCE_DIR "/bundle/make-bundle", m_bundle.string(), "--apache-port",
-                      std::to_string(m_apachePort), "--mysql-port", std::to_string(mysqlPort), "--executable",
-                      "/bin/true", "--no-phpmyadmin"}),
+                      std::to_string(m_apachePort), "--mysql-port", std::to_string(mysqlPort), "--build",
+                      LARKSPAN_BUILD_DIR, "--no-desktop-entries", "--no-phpmyadmin"}),
             0);
         ASSERT_EQ(RunAndWait({(m_bundle / "bin" / "net").string(), "start", "Apache2"}), 0);
         m_started = true;
