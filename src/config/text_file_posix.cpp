@@ -2,10 +2,13 @@
 // need more than the standard library offers).
 #include "text_file.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <cstdint>
 #include <fcntl.h>
+#include <optional>
 #include <string>
 #include <sys/stat.h>
 #include <system_error>
@@ -14,6 +17,13 @@
 namespace larkspan {
 
 namespace {
+
+// Far above any configuration file; a larger file is refused instead of filling memory and
+// freezing the window that asked for it.
+constexpr std::size_t kReadLimitBytes = 8u << 20;
+
+constexpr const char* kNotRegularFile = "不是普通文件（是 FIFO、设备或套接字）";
+constexpr const char* kTooLarge = "文件超过 8 MB，太大，没有读取";
 
 Status Failure(std::string_view path, int error)
 {
@@ -51,6 +61,17 @@ int FollowSymlinks(const std::string& path, std::string& target)
     return ELOOP;
 }
 
+// Only regular files are read or replaced: a directory by its own reason, anything else (a FIFO
+// would hang the reader, a device would never end) with ours.
+std::optional<Status> RefuseUnlessRegular(std::string_view path, const struct stat& status)
+{
+    if (S_ISDIR(status.st_mode))
+        return Failure(path, EISDIR);
+    if (!S_ISREG(status.st_mode))
+        return Status::Failure(std::string(path) + ": " + kNotRegularFile);
+    return std::nullopt;
+}
+
 int WriteAll(int descriptor, std::string_view content)
 {
     while (!content.empty()) {
@@ -84,35 +105,54 @@ Status ReadWholeFile(std::string_view path, std::string& content, bool& missing)
 {
     missing = false;
     const std::string name(path);
-    const int descriptor = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+    // Checked before opening: opening a FIFO waits for a writer, and opening a device can have
+    // effects of its own.
+    struct stat status
+    {
+    };
+    if (::stat(name.c_str(), &status) != 0) {
+        missing = errno == ENOENT;
+        return Failure(path, errno);
+    }
+    if (auto refused = RefuseUnlessRegular(path, status))
+        return *refused;
+    if (static_cast<std::uintmax_t>(status.st_size) > kReadLimitBytes)
+        return Status::Failure(name + ": " + kTooLarge);
+
+    // The name may have been swapped for a FIFO since the check: O_NONBLOCK keeps the open from
+    // waiting, and the descriptor is checked again.
+    const int descriptor = ::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (descriptor < 0) {
         missing = errno == ENOENT;
         return Failure(path, errno);
     }
-    struct stat status
-    {
-    };
-    int error = ::fstat(descriptor, &status) != 0 ? errno : 0;
-    if (error == 0 && S_ISDIR(status.st_mode))
-        error = EISDIR;
+    std::optional<Status> failure;
+    if (::fstat(descriptor, &status) != 0)
+        failure = Failure(path, errno);
+    else
+        failure = RefuseUnlessRegular(path, status);
     std::string bytes;
-    if (error == 0 && status.st_size > 0)
-        bytes.reserve(static_cast<std::size_t>(status.st_size));
+    if (!failure && status.st_size > 0)
+        bytes.reserve(std::min(static_cast<std::size_t>(status.st_size), kReadLimitBytes));
     char buffer[65536];
-    while (error == 0) {
+    while (!failure) {
         const ssize_t count = ::read(descriptor, buffer, sizeof buffer);
         if (count == 0)
             break;
         if (count < 0) {
             if (errno != EINTR)
-                error = errno;
+                failure = Failure(path, errno);
             continue;
         }
-        bytes.append(buffer, static_cast<std::size_t>(count));
+        // A file that grows while it is read is bounded all the same.
+        if (bytes.size() + static_cast<std::size_t>(count) > kReadLimitBytes)
+            failure = Status::Failure(name + ": " + kTooLarge);
+        else
+            bytes.append(buffer, static_cast<std::size_t>(count));
     }
     ::close(descriptor);
-    if (error != 0)
-        return Failure(path, error);
+    if (failure)
+        return *failure;
     content = std::move(bytes);
     return Status::Ok();
 }
@@ -136,10 +176,8 @@ Status WriteFileAtomically(std::string_view path, std::string_view content)
     if (!exists && errno != ENOENT)
         return Failure(path, errno);
     if (exists) {
-        if (S_ISDIR(original.st_mode))
-            return Failure(path, EISDIR);
-        if (!S_ISREG(original.st_mode))
-            return Status::Failure(std::string(path) + ": not a regular file");
+        if (auto refused = RefuseUnlessRegular(path, original))
+            return *refused;
         // A file without write permission is refused even where the directory would allow the
         // rename (and even for root): replacing it would defeat its owner's intent.
         if ((original.st_mode & 0222) == 0)

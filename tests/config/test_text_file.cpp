@@ -79,7 +79,7 @@ TEST(WriteFileAtomically, ReportsFailuresAndLeavesTheOriginal)
         {dir / "missing/f.txt", dir / "missing/f.txt: No such file or directory"},
         {dir / "a-directory", dir / "a-directory: Is a directory"},
         {dir / "plain/f.txt", dir / "plain/f.txt: Not a directory"},
-        {"/dev/null", "/dev/null: not a regular file"},
+        {"/dev/null", "/dev/null: 不是普通文件（是 FIFO、设备或套接字）"},
     };
     for (const Case& c : cases) {
         const Status status = WriteFileAtomically(c.path, "new");
@@ -165,6 +165,56 @@ TEST(ReadWholeFile, ReadsBytesAndReportsFailures)
     EXPECT_EQ(status.message(), dir.path() + ": Is a directory");
     EXPECT_FALSE(missing);
     EXPECT_EQ(content, binary);
+}
+
+// Each read runs in a child under an alarm, so a read that waits for a FIFO's writer or drains
+// /dev/zero fails the test instead of hanging it.
+TEST(ReadWholeFile, RefusesWhatIsNotARegularFileOfConfigurationSize)
+{
+    TempDir dir;
+    ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+    std::filesystem::create_symlink("/dev/zero", dir / "zero-link");
+    std::filesystem::create_directory(dir / "folder");
+    const std::string limit(8u << 20, 'x');
+    WriteBytes(dir / "at-limit", limit);
+    WriteBytes(dir / "over-limit", limit + "x");
+    // A sparse file: a huge size that costs no disk space.
+    WriteBytes(dir / "sparse", "");
+    std::filesystem::resize_file(dir / "sparse", 1ull << 40);
+
+    struct Case
+    {
+        const char* name;
+        std::string path;
+        std::string outcome;
+    };
+    const std::string notRegular = ": 不是普通文件（是 FIFO、设备或套接字）";
+    const std::string tooLarge = ": 文件超过 8 MB，太大，没有读取";
+    const Case cases[] = {
+        {"FIFO without a writer", dir / "fifo", dir / "fifo" + notRegular},
+        {"character device", "/dev/zero", "/dev/zero" + notRegular},
+        {"symlink to a device", dir / "zero-link", dir / "zero-link" + notRegular},
+        {"directory", dir / "folder", dir / "folder: Is a directory"},
+        {"file of exactly the limit", dir / "at-limit", "read " + std::to_string(limit.size())},
+        {"file one byte over", dir / "over-limit", dir / "over-limit" + tooLarge},
+        {"sparse terabyte", dir / "sparse", dir / "sparse" + tooLarge},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto outcome = RunInChild([&]() -> std::optional<std::string> {
+            ::alarm(10);
+            std::string content = "untouched";
+            bool missing = true;
+            const Status status = ReadWholeFile(c.path, content, missing);
+            if (missing)
+                return "reported as missing";
+            if (!status.ok())
+                return content == "untouched" ? status.message() : "content changed on failure";
+            return "read " + std::to_string(content.size());
+        });
+        ASSERT_TRUE(outcome.has_value()) << "the read did not return";
+        EXPECT_EQ(*outcome, c.outcome);
+    }
 }
 
 } // namespace
