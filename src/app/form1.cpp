@@ -28,6 +28,9 @@ namespace larkspan {
 
 namespace {
 
+constexpr const char* kAlreadyRunning = "您已经运行这个应用程序了！";
+constexpr const char* kNoInstanceLock = "无法建立单实例锁，不能确认本程序是否已经在运行：\n";
+
 std::size_t RowIndex(ServiceKind kind)
 {
     return kind == ServiceKind::Apache ? 0 : 1;
@@ -254,12 +257,17 @@ QMenu* Form1::Menu(const char* name) const
 
 bool Form1::Form_Load()
 {
-    if (!m_deps.instance.TryAcquire()) {
+    const InstanceClaim claim = m_deps.instance.TryAcquire();
+    if (claim.outcome == InstanceClaim::Outcome::HeldByAnother) {
         // A refused instance neither probes nor logs, not even while its message is open.
         m_timer->stop();
-        m_deps.messages.Inform("您已经运行这个应用程序了！");
+        m_deps.messages.Inform(kAlreadyRunning);
         return false;
     }
+    // Refusing would be as wrong as keeping quiet: start, and say that a second start will not
+    // be noticed.
+    if (claim.outcome == InstanceClaim::Outcome::Unavailable)
+        m_deps.messages.Inform(kNoInstanceLock + claim.problem);
     m_trayIcon->show();
     if (NotificationAreaAvailable())
         hide();

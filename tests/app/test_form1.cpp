@@ -317,6 +317,18 @@ TEST(Form1StartUp, SecondInstanceIsRefusedWithoutAnyEffect)
     EXPECT_FALSE(f.child<QTimer>("Timer1")->isActive());
 }
 
+TEST(Form1StartUp, WithoutASafeLockTheProgramStartsAndSaysSo)
+{
+    Fixture f;
+    f.instance.problem = "/tmp/LarkspanAdmin-1000: 属于另一个用户（uid 1001）";
+    Form1& form = f.make();
+    EXPECT_TRUE(form.Form_Load());
+    EXPECT_EQ(f.messages.shown,
+        std::vector<std::string> {"无法建立单实例锁，不能确认本程序是否已经在运行：\n" + f.instance.problem});
+    EXPECT_TRUE(form.trayIcon().isVisible());
+    EXPECT_EQ(f.lines().size(), 2u);
+}
+
 TEST(Form1StartUp, WithoutNotificationAreaTheWindowStaysShown)
 {
     Fixture f;
