@@ -175,6 +175,10 @@ Form1::Form1(Form1Deps deps, Form1Hooks hooks, QWidget* parent)
     m_trayIcon->setToolTip(QString::fromUtf8(kApplicationTitle));
     connect(m_trayIcon, &QSystemTrayIcon::activated, this, &Form1::TrayIcon_Activated);
 
+    m_trayWatch = new QTimer(this);
+    m_trayWatch->setInterval(1000);
+    connect(m_trayWatch, &QTimer::timeout, this, &Form1::CheckNotificationArea);
+
     if (qGuiApp) {
         connect(qGuiApp, &QGuiApplication::commitDataRequest, this,
             [this](QSessionManager&) { SessionEnding(); });
@@ -268,11 +272,14 @@ bool Form1::Form_Load()
     // be noticed.
     if (claim.outcome == InstanceClaim::Outcome::Unavailable)
         m_deps.messages.Inform(kNoInstanceLock + claim.problem);
+    m_iconWanted = true;
     m_trayIcon->show();
-    if (NotificationAreaAvailable())
+    m_notificationArea = NotificationAreaAvailable();
+    if (m_notificationArea)
         hide();
     else
         show();
+    m_trayWatch->start();
     m_monitor.Probe();
     return true;
 }
@@ -319,7 +326,26 @@ void Form1::SessionEnding()
 
 void Form1::RemoveTrayIcon()
 {
+    m_iconWanted = false;
     m_trayIcon->hide();
+}
+
+void Form1::CheckNotificationArea()
+{
+    const bool available = NotificationAreaAvailable();
+    if (available == m_notificationArea || !m_iconWanted)
+        return;
+    m_notificationArea = available;
+    if (!available) {
+        // The notification area went away (its host crashed or restarts): the icon was the only
+        // way back to a hidden window.
+        if (!isVisible())
+            showMinimized();
+        m_trayIcon->hide();
+        return;
+    }
+    // A new notification area knows nothing of the icon: add it again.
+    m_trayIcon->show();
 }
 
 bool Form1::NotificationAreaAvailable() const
