@@ -18,7 +18,8 @@ public:
     /// The directory of the running program, without a trailing separator.
     virtual const std::string& AppDir() const = 0;
 
-    /// The key's value, or `defaultValue` when the file, section or key is missing.
+    /// The key's value, or `defaultValue` when the file, section or key is missing or the file
+    /// cannot be read (IniReadable tells why).
     virtual std::string IniRead(
         std::string_view section, std::string_view key, std::string_view defaultValue, std::string_view file)
         = 0;
