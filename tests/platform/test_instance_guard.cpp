@@ -2,6 +2,7 @@
 // kept alive by programs the holder started. Also the executable's directory.
 #include "app_dir.h"
 #include "instance_guard.h"
+#include "run_in_child.h"
 #include "temp_dir.h"
 
 #include <cstdio>
@@ -195,36 +196,22 @@ TEST_F(InstanceGuardTest, WhatAnotherUserPlantsInTmpNeitherFoolsNorBlocksTheGuar
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         row.plant();
-        int fds[2];
-        const pid_t child = Fork(fds);
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            std::string report = "cannot become nobody";
-            if (::setgid(nobody) == 0 && ::setuid(nobody) == 0) {
-                ::unsetenv("XDG_RUNTIME_DIR");
-                const auto word = [](Outcome outcome) {
-                    return outcome == Outcome::Acquired     ? "acquired"
-                        : outcome == Outcome::HeldByAnother ? "held"
-                                                            : "unavailable";
-                };
-                auto first = MakeSystemInstanceGuard(m_name);
-                const InstanceClaim claim = first->TryAcquire();
-                report
-                    = std::string(word(claim.outcome)) + " " + word(Claim(*MakeSystemInstanceGuard(m_name)));
-                if (!claim.problem.empty())
-                    report += " " + claim.problem;
-            }
-            (void)!::write(fds[1], report.data(), report.size());
-            ::_exit(0);
-        }
-        ::close(fds[1]);
-        std::string report;
-        char buffer[512];
-        for (ssize_t count; (count = ::read(fds[0], buffer, sizeof buffer)) > 0;)
-            report.append(buffer, static_cast<std::size_t>(count));
-        ::close(fds[0]);
-        ::waitpid(child, nullptr, 0);
-        EXPECT_EQ(report, row.outcome);
+        const auto report = test::RunInChild([&]() -> std::optional<std::string> {
+            if (::setgid(nobody) != 0 || ::setuid(nobody) != 0)
+                return std::nullopt;
+            ::unsetenv("XDG_RUNTIME_DIR");
+            const auto word = [](Outcome outcome) {
+                return outcome == Outcome::Acquired     ? "acquired"
+                    : outcome == Outcome::HeldByAnother ? "held"
+                                                        : "unavailable";
+            };
+            auto first = MakeSystemInstanceGuard(m_name);
+            const InstanceClaim claim = first->TryAcquire();
+            std::string result
+                = std::string(word(claim.outcome)) + " " + word(Claim(*MakeSystemInstanceGuard(m_name)));
+            return claim.problem.empty() ? result : result + " " + claim.problem;
+        });
+        EXPECT_EQ(report, std::optional<std::string>(row.outcome));
         struct stat status
         {
         };
