@@ -19,6 +19,11 @@ std::string DiskConfigFiles::IniRead(
     return larkspan::IniRead(section, key, defaultValue, file, m_appDir);
 }
 
+Status DiskConfigFiles::IniReadable(std::string_view file)
+{
+    return larkspan::IniReadable(file, m_appDir);
+}
+
 Status DiskConfigFiles::IniWrite(
     std::string_view section, std::string_view key, std::string_view value, std::string_view file)
 {

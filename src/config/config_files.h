@@ -18,10 +18,14 @@ public:
     /// The directory of the running program, without a trailing separator.
     virtual const std::string& AppDir() const = 0;
 
-    /// The key's value, or `defaultValue` when the file, section or key is missing.
+    /// The key's value, or `defaultValue` when the file, section or key is missing or the file
+    /// cannot be read (IniReadable tells why).
     virtual std::string IniRead(
         std::string_view section, std::string_view key, std::string_view defaultValue, std::string_view file)
         = 0;
+    /// Ok when IniRead can read `file` or the file is missing; otherwise the path and the reason
+    /// why every read of it gives the default.
+    virtual Status IniReadable(std::string_view file) = 0;
     /// Sets one key; fails with the path and the reason.
     virtual Status IniWrite(
         std::string_view section, std::string_view key, std::string_view value, std::string_view file)
@@ -47,6 +51,7 @@ public:
     const std::string& AppDir() const override { return m_appDir; }
     std::string IniRead(std::string_view section, std::string_view key, std::string_view defaultValue,
         std::string_view file) override;
+    Status IniReadable(std::string_view file) override;
     Status IniWrite(std::string_view section, std::string_view key, std::string_view value,
         std::string_view file) override;
     Status RewriteDirective(

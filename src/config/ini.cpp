@@ -31,6 +31,14 @@ std::string IniRead(std::string_view section, std::string_view key, std::string_
     return value ? std::move(*value) : std::string(defaultValue);
 }
 
+Status IniReadable(std::string_view file, std::string_view appDir)
+{
+    std::string content;
+    bool missing = false;
+    Status read = ReadWholeFile(NativePath(ResolveIniPath(file, appDir)), content, missing);
+    return missing ? Status::Ok() : read;
+}
+
 Status IniWrite(std::string_view section, std::string_view key, std::string_view value, std::string_view file,
     std::string_view appDir)
 {

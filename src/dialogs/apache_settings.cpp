@@ -23,6 +23,7 @@ ApacheSettings::ApacheSettings(ConfigFiles& files, MessageBoxes& messages)
 ApacheFields ApacheSettings::Load()
 {
     m_configPath = m_files.AppDir() + "\\Apache2\\conf\\httpd.conf";
+    ReportUnreadableSettings(m_files, m_messages);
     const auto read
         = [this](const SettingsKey& key) { return m_files.IniRead(key.section, key.key, "", kSettingsFile); };
     m_loaded.admin = read(keys::ApacheServerAdmin);

@@ -60,6 +60,7 @@ MySqlSettings::MySqlSettings(ConfigFiles& files, MessageBoxes& messages)
 MySqlFields MySqlSettings::Load()
 {
     m_optionPath = m_files.AppDir() + "\\MySQL\\my.ini";
+    ReportUnreadableSettings(m_files, m_messages);
     const auto read
         = [this](const SettingsKey& key) { return m_files.IniRead(key.section, key.key, "", kSettingsFile); };
     m_loaded.port = read(keys::MySqlPort);

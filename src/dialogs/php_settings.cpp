@@ -22,6 +22,7 @@ PhpSettings::PhpSettings(ConfigFiles& files, MessageBoxes& messages)
 PhpFields PhpSettings::Load()
 {
     m_configPath = m_files.AppDir() + "\\PHP5\\php.ini";
+    ReportUnreadableSettings(m_files, m_messages);
     const auto read
         = [this](const SettingsKey& key) { return m_files.IniRead(key.section, key.key, "", kSettingsFile); };
     m_loaded.shortOpenTag = read(keys::PhpShortOpenTag);

@@ -28,6 +28,12 @@ SaveResult SaveChangedSettings(ConfigFiles& files, const std::vector<SettingRow>
     return result;
 }
 
+void ReportUnreadableSettings(ConfigFiles& files, MessageBoxes& messages)
+{
+    if (Status readable = files.IniReadable(kSettingsFile); !readable.ok())
+        messages.Inform(kSettingsUnreadable + readable.message());
+}
+
 bool CheckWholeNumber(MessageBoxes& messages, const std::string& text, const std::string& notANumber,
     const std::string& notWhole)
 {

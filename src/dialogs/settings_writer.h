@@ -35,6 +35,10 @@ struct SaveResult
 /// keep agreeing.
 SaveResult SaveChangedSettings(ConfigFiles& files, const std::vector<SettingRow>& rows);
 
+/// Tells the user when Larkspan.ini exists but cannot be read, so that the empty fields shown
+/// instead are not taken for its content.
+void ReportUnreadableSettings(ConfigFiles& files, MessageBoxes& messages);
+
 /// The number check of the dialogs' number fields: shows the message of the failing outcome and
 /// returns false, or returns true for a whole number.
 bool CheckWholeNumber(MessageBoxes& messages, const std::string& text, const std::string& notANumber,

@@ -35,8 +35,16 @@ public:
     std::string IniRead(std::string_view section, std::string_view key, std::string_view defaultValue,
         std::string_view file) override
     {
+        if (unreadable.count(std::string(file)) != 0)
+            return std::string(defaultValue);
         const auto it = ini.find({lower(file), lower(section), lower(key)});
         return it == ini.end() ? std::string(defaultValue) : it->second;
+    }
+
+    Status IniReadable(std::string_view file) override
+    {
+        const auto it = unreadable.find(std::string(file));
+        return it == unreadable.end() ? Status::Ok() : Status::Failure(std::string(file) + ": " + it->second);
     }
 
     Status IniWrite(std::string_view section, std::string_view key, std::string_view value,
@@ -98,6 +106,7 @@ public:
     std::vector<std::string> directories;
     std::vector<Call> calls;
     std::string failOn; ///< writes to this file fail
+    std::map<std::string, std::string> unreadable; ///< INI files that exist but cannot be read, and why
 
 private:
     static std::string lower(std::string_view text)
