@@ -94,9 +94,9 @@ TEST(Form1Layout, ControlsAsDesigned)
     // Twips divided by 15.
     const std::vector<Expected> rows {
         {"Frame1", "QGroupBox", "Form1", "运行状态", {16, 8, 129, 73}},
-        {"Label1", "QLabel", "Frame1", "Apache：", {16, 24, 49, 17}},
+        {"Label1", "QLabel", "Frame1", "Apache：", {16, 24, 50, 17}},
         {"la", "QLabel", "Frame1", "", {72, 24, 41, 17}},
-        {"Label2", "QLabel", "Frame1", "MySQL：", {16, 48, 49, 17}},
+        {"Label2", "QLabel", "Frame1", "MySQL：", {16, 48, 50, 17}},
         {"lm", "QLabel", "Frame1", "", {72, 48, 41, 17}},
         {"Apache", "QGroupBox", "Form1", "Apache", {152, 8, 161, 65}},
         {"starta", "QPushButton", "Apache", "启动", {8, 24, 41, 25}},

@@ -69,7 +69,7 @@ TEST(ProgramOptions, AnsweredWithoutDisplayWhileAnotherInstanceRuns)
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
         ::unsetenv(name);
     const auto running = MakeSystemInstanceGuard("LarkspanAdmin");
-    ASSERT_TRUE(running->TryAcquire());
+    ASSERT_EQ(running->TryAcquire().outcome, InstanceClaim::Outcome::Acquired);
 
     const std::string versionLine = "LarkspanAdmin " + std::string(kVersion) + "\n";
     const struct
@@ -104,7 +104,9 @@ TEST(ProgramOptions, AnsweredWithoutDisplayWhileAnotherInstanceRuns)
         else
             EXPECT_NE(outcome.err.find(row.errContains), std::string::npos) << outcome.err;
     }
-    EXPECT_FALSE(MakeSystemInstanceGuard("LarkspanAdmin")->TryAcquire()) << "the lock was held throughout";
+    EXPECT_EQ(
+        MakeSystemInstanceGuard("LarkspanAdmin")->TryAcquire().outcome, InstanceClaim::Outcome::HeldByAnother)
+        << "the lock was held throughout";
 }
 
 } // namespace

@@ -80,19 +80,6 @@ TEST(fabout, LayoutTextsAndFonts)
     EXPECT_EQ(about.Find<QLabel>("Label1")->foregroundRole(), QPalette::Highlight);
 }
 
-TEST(fabout, TextsFitTheirBoxes)
-{
-    AboutDialog about;
-    QLabel* description = about.Find<QLabel>("Label2");
-    EXPECT_LE(description->heightForWidth(description->width()), description->height());
-    for (const char* name : {"Label3", "Label1"}) {
-        QLabel* label = about.Find<QLabel>(name);
-        const QSize needed = QFontMetrics(label->font()).size(Qt::TextSingleLine, label->text());
-        EXPECT_LE(needed.width(), label->width()) << name;
-        EXPECT_LE(needed.height(), label->height()) << name;
-    }
-}
-
 TEST(fabout, LinkWritesShortcutsOpensTheSiteAndStaysOpen)
 {
     AboutDialog about;
