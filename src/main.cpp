@@ -6,6 +6,7 @@
 #include "instance_guard.h"
 #include "launcher.h"
 #include "process_list.h"
+#include "program_options.h"
 #include "qt_message_boxes.h"
 #include "text_code_page.h"
 
@@ -15,8 +16,11 @@ int main(int argc, char** argv)
 {
     using namespace larkspan;
 
+    SetApplicationIdentity();
+    if (const auto exitStatus = AnswerCommandLine(argc, argv))
+        return *exitStatus;
+
     QApplication application(argc, argv);
-    application.setApplicationName(QString::fromUtf8(kApplicationTitle));
     // The window hides into the notification area; only Quit ends the program.
     application.setQuitOnLastWindowClosed(false);
 

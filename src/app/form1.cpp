@@ -173,6 +173,10 @@ Form1::Form1(Form1Deps deps, Form1Hooks hooks, QWidget* parent)
     m_trayIcon->setToolTip(QString::fromUtf8(kApplicationTitle));
     connect(m_trayIcon, &QSystemTrayIcon::activated, this, &Form1::TrayIcon_Activated);
 
+    m_trayWatch = new QTimer(this);
+    m_trayWatch->setInterval(1000);
+    connect(m_trayWatch, &QTimer::timeout, this, &Form1::CheckNotificationArea);
+
     if (qGuiApp) {
         connect(qGuiApp, &QGuiApplication::commitDataRequest, this,
             [this](QSessionManager&) { SessionEnding(); });
@@ -255,17 +259,25 @@ QMenu* Form1::Menu(const char* name) const
 
 bool Form1::Form_Load()
 {
-    if (!m_deps.instance.TryAcquire()) {
+    const InstanceClaim claim = m_deps.instance.TryAcquire();
+    if (claim.outcome == InstanceClaim::Outcome::HeldByAnother) {
         // A refused instance neither probes nor logs, not even while its message is open.
         m_timer->stop();
         m_deps.messages.Inform(std::string(catalogue::kAlreadyRunning));
         return false;
     }
+    // Refusing would be as wrong as keeping quiet: start, and say that a second start will not
+    // be noticed.
+    if (claim.outcome == InstanceClaim::Outcome::Unavailable)
+        m_deps.messages.Inform(catalogue::NoInstanceLock(claim.problem));
+    m_iconWanted = true;
     m_trayIcon->show();
-    if (NotificationAreaAvailable())
+    m_notificationArea = NotificationAreaAvailable();
+    if (m_notificationArea)
         hide();
     else
         show();
+    m_trayWatch->start();
     m_monitor.Probe();
     return true;
 }
@@ -312,7 +324,26 @@ void Form1::SessionEnding()
 
 void Form1::RemoveTrayIcon()
 {
+    m_iconWanted = false;
     m_trayIcon->hide();
+}
+
+void Form1::CheckNotificationArea()
+{
+    const bool available = NotificationAreaAvailable();
+    if (available == m_notificationArea || !m_iconWanted)
+        return;
+    m_notificationArea = available;
+    if (!available) {
+        // The notification area went away (its host crashed or restarts): the icon was the only
+        // way back to a hidden window.
+        if (!isVisible())
+            showMinimized();
+        m_trayIcon->hide();
+        return;
+    }
+    // A new notification area knows nothing of the icon: add it again.
+    m_trayIcon->show();
 }
 
 bool Form1::NotificationAreaAvailable() const

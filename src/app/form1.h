@@ -72,6 +72,9 @@ public:
     static int MouseMessageFor(QSystemTrayIcon::ActivationReason reason);
     void TrayIcon_Activated(QSystemTrayIcon::ActivationReason reason);
     QSystemTrayIcon& trayIcon() { return *m_trayIcon; }
+    /// Follows the notification area as it goes and comes back (checked once a second): a hidden
+    /// window is shown minimised when the area goes, and the icon is added again when it returns.
+    void CheckNotificationArea();
 
     // Service control: the first control of each command holds it, its twins call it.
     void starta_Click();
@@ -174,6 +177,9 @@ private:
     QListWidget* m_list = nullptr;
     QTimer* m_timer = nullptr;
     QSystemTrayIcon* m_trayIcon = nullptr;
+    QTimer* m_trayWatch = nullptr;
+    bool m_notificationArea = false; ///< whether there was one at the last check
+    bool m_iconWanted = false; ///< from start-up until the icon is removed for good
     std::array<ServiceRow, 2> m_rows {};
     StatusMonitor m_monitor;
     ServiceControl m_serviceControl;

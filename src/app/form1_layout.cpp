@@ -11,9 +11,10 @@ using K = ControlKind;
 // Tab indices of frames and labels are kept as designed although those controls never take focus.
 constexpr std::array kControls {
     ControlRow {"Frame1", K::Frame, "", "运行状态", 240, 120, 1935, 1095, 0},
-    ControlRow {"Label1", K::Label, "Frame1", "Apache：", 240, 360, 735, 255, 9},
+    // One pixel wider than designed: the colon's last pixel column is cut in the Linux UI font.
+    ControlRow {"Label1", K::Label, "Frame1", "Apache：", 240, 360, 750, 255, 9},
     ControlRow {"la", K::Label, "Frame1", "", 1080, 360, 615, 255, 11},
-    ControlRow {"Label2", K::Label, "Frame1", "MySQL：", 240, 720, 735, 255, 10},
+    ControlRow {"Label2", K::Label, "Frame1", "MySQL：", 240, 720, 750, 255, 10},
     ControlRow {"lm", K::Label, "Frame1", "", 1080, 720, 615, 255, 12},
     ControlRow {"Apache", K::Frame, "", "Apache", 2280, 120, 2415, 975, 1},
     ControlRow {"starta", K::Button, "Apache", "启动", 120, 360, 615, 375, 4},

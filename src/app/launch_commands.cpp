@@ -39,8 +39,14 @@ LaunchCommands::LaunchCommands(
     , m_dialogs(dialogs)
 { }
 
-std::string LaunchCommands::ReadSetting(const SettingsKey& key)
+std::optional<std::string> LaunchCommands::ReadSetting(const SettingsKey& key)
 {
+    // An unreadable file must not pass for empty values: a page at the top of the file system,
+    // an address without a port.
+    if (Status readable = m_files.IniReadable(kSettingsFile); !readable.ok()) {
+        m_messages.Inform(catalogue::SettingsFileUnreadable(readable.message()));
+        return std::nullopt;
+    }
     // Read afresh every time: a settings dialog may have changed the value since the last command.
     return m_files.IniRead(key.section, key.key, "", kSettingsFile);
 }
@@ -78,15 +84,17 @@ void LaunchCommands::mysqlini()
 void LaunchCommands::phpmyadmininc()
 {
     // phpMyAdmin lives inside the web root, not under AppDir.
-    const std::string documentRoot = ReadSetting(keys::ApacheDocumentRoot);
-    Launch(Command {kEditor, {Argument::path(documentRoot + "\\phpMyAdmin\\libraries\\config.default.php")}},
+    const std::optional<std::string> documentRoot = ReadSetting(keys::ApacheDocumentRoot);
+    if (!documentRoot)
+        return;
+    Launch(Command {kEditor, {Argument::path(*documentRoot + "\\phpMyAdmin\\libraries\\config.default.php")}},
         WindowStyle::NormalFocus);
 }
 
 void LaunchCommands::wwwroot()
 {
-    Launch(Command {kBrowser, {Argument::path(ReadSetting(keys::ApacheDocumentRoot))}},
-        WindowStyle::NormalFocus);
+    if (const std::optional<std::string> documentRoot = ReadSetting(keys::ApacheDocumentRoot))
+        Launch(Command {kBrowser, {Argument::path(*documentRoot)}}, WindowStyle::NormalFocus);
 }
 
 void LaunchCommands::mysqldata()
@@ -117,21 +125,26 @@ void LaunchCommands::servicecontrol()
 
 void LaunchCommands::homepage()
 {
-    OpenAddress(LocalBaseUrl(ReadSetting(keys::ApacheListen)));
+    if (const std::optional<std::string> listen = ReadSetting(keys::ApacheListen))
+        OpenAddress(LocalBaseUrl(*listen));
 }
 
 void LaunchCommands::phpmyadmin()
 {
-    OpenAddress(LocalBaseUrl(ReadSetting(keys::ApacheListen)) + "/phpMyAdmin");
+    if (const std::optional<std::string> listen = ReadSetting(keys::ApacheListen))
+        OpenAddress(LocalBaseUrl(*listen) + "/phpMyAdmin");
 }
 
 void LaunchCommands::phpinfo()
 {
-    const std::string listen = ReadSetting(keys::ApacheListen);
-    const std::string documentRoot = ReadSetting(keys::ApacheDocumentRoot);
-    const std::string page = documentRoot + "\\phpinfo.php";
+    const std::optional<std::string> listen = ReadSetting(keys::ApacheListen);
+    const std::optional<std::string> documentRoot
+        = listen ? ReadSetting(keys::ApacheDocumentRoot) : std::nullopt;
+    if (!documentRoot)
+        return;
+    const std::string page = *documentRoot + "\\phpinfo.php";
     // Without a site directory the page would land in the root of the file system.
-    if (documentRoot.empty()) {
+    if (documentRoot->empty()) {
         m_messages.Inform(catalogue::SiteDirectoryNotSet(NativePath(page)));
         return;
     }
@@ -140,7 +153,7 @@ void LaunchCommands::phpinfo()
         m_messages.Inform(written.message());
         return;
     }
-    OpenAddress(LocalBaseUrl(listen) + "/phpinfo.php");
+    OpenAddress(LocalBaseUrl(*listen) + "/phpinfo.php");
 }
 
 void LaunchCommands::phpmanual()

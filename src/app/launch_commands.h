@@ -4,6 +4,7 @@
 #include "launcher.h"
 #include "messages.h"
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -59,7 +60,8 @@ public:
     void about();
 
 private:
-    std::string ReadSetting(const SettingsKey& key);
+    /// The value from Larkspan.ini; nullopt, after telling the user, when the file cannot be read.
+    std::optional<std::string> ReadSetting(const SettingsKey& key);
     /// Starts the program; a failure is shown with the program's name and ends the command.
     void Launch(const Command& command, WindowStyle style);
     void OpenAddress(std::string address);

@@ -18,6 +18,8 @@ public:
     bool Confirm(const std::string& text) override;
 
 private:
+    QWidget* Owner() const;
+
     QWidget* m_parent;
 };
 

@@ -9,6 +9,14 @@ namespace larkspan::catalogue {
 
 // Start-up.
 inline constexpr std::string_view kAlreadyRunning = "您已经运行这个应用程序了！";
+inline std::string NoInstanceLock(std::string_view reason)
+{
+    return "无法建立单实例锁，不能确认本程序是否已经在运行：\n" + std::string(reason);
+}
+inline constexpr std::string_view kFolderIsSymlink = "是符号链接，不是目录";
+inline constexpr std::string_view kNotADirectory = "不是目录";
+inline constexpr std::string_view kLockNotRegularFile = "不是普通文件";
+inline constexpr std::string_view kOwnedByAnother = "属于另一个用户";
 
 // The settings dialogs' checks and outcomes.
 inline constexpr std::string_view kSiteDirectoryMissing = "网站的目录不存在！";
@@ -84,7 +92,8 @@ inline std::string DirectiveNameHoldsBlank(std::string_view directive)
 {
     return "指令的名称“" + std::string(directive) + "”含有空白、换行符或NUL字符";
 }
-inline constexpr std::string_view kNotRegularFile = "不是普通文件";
+inline constexpr std::string_view kNotRegularFile = "不是普通文件（是 FIFO、设备或套接字）";
+inline constexpr std::string_view kTooLarge = "文件超过 8 MB，太大，没有读取";
 
 // A save of several files that failed part-way and could not be undone.
 inline std::string FilesDisagree(

@@ -19,6 +19,11 @@ std::string DiskConfigFiles::IniRead(
     return larkspan::IniRead(section, key, defaultValue, file, m_appDir);
 }
 
+Status DiskConfigFiles::IniReadable(std::string_view file)
+{
+    return larkspan::IniReadable(file, m_appDir);
+}
+
 Status DiskConfigFiles::ReadFile(std::string_view file, std::string& content, bool& missing)
 {
     return ReadWholeFile(NativePath(file), content, missing);

@@ -19,10 +19,14 @@ public:
     /// The directory of the running program, without a trailing separator.
     virtual const std::string& AppDir() const = 0;
 
-    /// The key's value, or `defaultValue` when the file, section or key is missing.
+    /// The key's value, or `defaultValue` when the file, section or key is missing or the file
+    /// cannot be read (IniReadable tells why).
     virtual std::string IniRead(
         std::string_view section, std::string_view key, std::string_view defaultValue, std::string_view file)
         = 0;
+    /// Ok when IniRead can read `file` or the file is missing; otherwise the path and the reason
+    /// why every read of it gives the default.
+    virtual Status IniReadable(std::string_view file) = 0;
     /// Reads a whole file as bytes; fails with the path and the reason, `missing` telling whether
     /// the reason is that no file exists.
     virtual Status ReadFile(std::string_view file, std::string& content, bool& missing) = 0;
@@ -47,6 +51,7 @@ public:
     const std::string& AppDir() const override { return m_appDir; }
     std::string IniRead(std::string_view section, std::string_view key, std::string_view defaultValue,
         std::string_view file) override;
+    Status IniReadable(std::string_view file) override;
     Status ReadFile(std::string_view file, std::string& content, bool& missing) override;
     Status ReplaceFile(std::string_view file, std::string_view bytes) override;
     Status RemoveFile(std::string_view file) override;

@@ -1,8 +1,10 @@
 #include "ini.h"
 
+#include "catalogue.h"
 #include "ini_engine.h"
 #include "native_path.h"
 #include "text_file.h"
+#include "text_lines.h"
 
 namespace larkspan {
 
@@ -29,6 +31,19 @@ std::string IniRead(std::string_view section, std::string_view key, std::string_
         return std::string(defaultValue);
     std::optional<std::string> value = IniLookup(content, section, key);
     return value ? std::move(*value) : std::string(defaultValue);
+}
+
+Status IniReadable(std::string_view file, std::string_view appDir)
+{
+    const std::string path = NativePath(ResolveIniPath(file, appDir));
+    std::string content;
+    bool missing = false;
+    if (Status read = ReadWholeFile(path, content, missing); !read.ok())
+        return missing ? Status::Ok() : read;
+    // Binary garbage reads as no keys at all; it is no settings file.
+    if (HoldsBinaryBytes(content))
+        return Status::Failure(path + ": " + std::string(catalogue::kNotText));
+    return Status::Ok();
 }
 
 Status IniWrite(std::string_view section, std::string_view key, std::string_view value, std::string_view file,

@@ -7,7 +7,9 @@
 
 namespace larkspan {
 
-/// Reads a whole file as bytes into `content`. Fails with the path and the OS reason.
+/// Reads a whole file as bytes into `content`. Only a regular file of at most 8 MB is read: a
+/// directory, FIFO or device is refused at once, never waited on. Fails with the path and the
+/// reason.
 Status ReadWholeFile(std::string_view path, std::string& content);
 /// As above; `missing` tells whether the failure was that no file exists at `path`.
 Status ReadWholeFile(std::string_view path, std::string& content, bool& missing);

@@ -3,11 +3,16 @@
 #include "catalogue.h"
 #include "text_file.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <cstdint>
+#include <dirent.h>
 #include <fcntl.h>
+#include <optional>
 #include <string>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
@@ -15,6 +20,10 @@
 namespace larkspan {
 
 namespace {
+
+// Far above any configuration file; a larger file is refused instead of filling memory and
+// freezing the window that asked for it.
+constexpr std::size_t kReadLimitBytes = 8u << 20;
 
 Status Failure(std::string_view path, int error)
 {
@@ -52,6 +61,17 @@ int FollowSymlinks(const std::string& path, std::string& target)
     return ELOOP;
 }
 
+// Only regular files are read or replaced: a directory by its own reason, anything else (a FIFO
+// would hang the reader, a device would never end) with ours.
+std::optional<Status> RefuseUnlessRegular(std::string_view path, const struct stat& status)
+{
+    if (S_ISDIR(status.st_mode))
+        return Failure(path, EISDIR);
+    if (!S_ISREG(status.st_mode))
+        return Status::Failure(std::string(path) + ": " + std::string(catalogue::kNotRegularFile));
+    return std::nullopt;
+}
+
 int WriteAll(int descriptor, std::string_view content)
 {
     while (!content.empty()) {
@@ -66,7 +86,16 @@ int WriteAll(int descriptor, std::string_view content)
     return 0;
 }
 
-// A name for the temporary file beside `target`, hidden and unlikely to collide.
+constexpr std::string_view kTemporaryMark = ".tmp";
+
+std::string BaseNameOf(const std::string& path)
+{
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// A name for the temporary file beside `target`, hidden and unlikely to collide:
+// "." name ".tmp" pid "-" number "-" number. IsTemporaryNameOf must match exactly this form.
 std::string TemporaryName(const std::string& target)
 {
     static std::atomic<unsigned> counter {0};
@@ -74,9 +103,101 @@ std::string TemporaryName(const std::string& target)
         = static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
     const std::size_t slash = target.rfind('/');
     const std::string directory = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
-    const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
-    return directory + "." + name + ".tmp" + std::to_string(::getpid()) + "-"
-        + std::to_string((now ^ (now >> 17)) % 1000000007ULL) + "-" + std::to_string(counter++);
+    return directory + "." + BaseNameOf(target) + std::string(kTemporaryMark) + std::to_string(::getpid())
+        + "-" + std::to_string((now ^ (now >> 17)) % 1000000007ULL) + "-" + std::to_string(counter++);
+}
+
+bool IsTemporaryNameOf(std::string_view entry, std::string_view name)
+{
+    if (!entry.starts_with('.') || entry.substr(1, name.size()) != name)
+        return false;
+    entry.remove_prefix(1 + name.size());
+    if (!entry.starts_with(kTemporaryMark))
+        return false;
+    entry.remove_prefix(kTemporaryMark.size());
+    for (int number = 0; number < 3; ++number) {
+        if (number > 0) {
+            if (!entry.starts_with('-'))
+                return false;
+            entry.remove_prefix(1);
+        }
+        const std::size_t digits = entry.find_first_not_of("0123456789");
+        if (digits == 0 || entry.empty())
+            return false;
+        entry.remove_prefix(digits == std::string_view::npos ? entry.size() : digits);
+    }
+    return entry.empty();
+}
+
+// A writer killed before its rename leaves its temporary file behind, as large as what it was
+// writing. The next write of the same file removes such leftovers, and nothing else: our exact
+// name for this target, a regular file of ours, and no writer holding its lock (every writer
+// holds it until its rename). Best effort: whatever cannot be checked stays.
+void RemoveLeftoverTemporaries(const std::string& target)
+{
+    DIR* listing = ::opendir(DirectoryOf(target).c_str());
+    if (listing == nullptr)
+        return;
+    const int directory = ::dirfd(listing);
+    const std::string name = BaseNameOf(target);
+    const auto sameFile = [](const struct stat& a, const struct stat& b) {
+        return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+    };
+    while (const dirent* entry = ::readdir(listing)) {
+        if (!IsTemporaryNameOf(entry->d_name, name))
+            continue;
+        struct stat named
+        {
+        };
+        if (::fstatat(directory, entry->d_name, &named, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(named.st_mode)
+            || named.st_uid != ::geteuid())
+            continue;
+        constexpr int kFlags = O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+        int fd = ::openat(directory, entry->d_name, O_RDONLY | kFlags);
+        if (fd < 0 && errno == EACCES)
+            fd = ::openat(directory, entry->d_name, O_WRONLY | kFlags);
+        if (fd < 0)
+            continue;
+        struct stat opened
+        {
+        };
+        if (::fstat(fd, &opened) == 0 && sameFile(opened, named) && ::flock(fd, LOCK_EX | LOCK_NB) == 0
+            && ::fstatat(directory, entry->d_name, &named, AT_SYMLINK_NOFOLLOW) == 0
+            && sameFile(opened, named))
+            ::unlinkat(directory, entry->d_name, 0);
+        ::close(fd);
+    }
+    ::closedir(listing);
+}
+
+// Creates the temporary file for `target` and locks it for the whole write. Returns the
+// descriptor, or -1 with errno set.
+int CreateLockedTemporary(const std::string& target, std::string& temporary)
+{
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        temporary = TemporaryName(target);
+        // 0666 so that a new file gets the permissions the umask allows, as a plain create would.
+        const int descriptor = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (descriptor < 0) {
+            if (errno != EEXIST)
+                return -1;
+            continue;
+        }
+        // Another write's clean-up may have taken the file in the instant before the lock: it
+        // then holds the lock or has already unlinked the file. A file system without locks
+        // cleans nothing up, so the write goes on unlocked there.
+        struct stat created
+        {
+        };
+        const bool taken = ::flock(descriptor, LOCK_EX | LOCK_NB) != 0
+            ? errno == EWOULDBLOCK
+            : ::fstat(descriptor, &created) != 0 || created.st_nlink == 0;
+        if (!taken)
+            return descriptor;
+        ::close(descriptor);
+    }
+    errno = EEXIST;
+    return -1;
 }
 
 } // namespace
@@ -85,35 +206,54 @@ Status ReadWholeFile(std::string_view path, std::string& content, bool& missing)
 {
     missing = false;
     const std::string name(path);
-    const int descriptor = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+    // Checked before opening: opening a FIFO waits for a writer, and opening a device can have
+    // effects of its own.
+    struct stat status
+    {
+    };
+    if (::stat(name.c_str(), &status) != 0) {
+        missing = errno == ENOENT;
+        return Failure(path, errno);
+    }
+    if (auto refused = RefuseUnlessRegular(path, status))
+        return *refused;
+    if (static_cast<std::uintmax_t>(status.st_size) > kReadLimitBytes)
+        return Status::Failure(name + ": " + std::string(catalogue::kTooLarge));
+
+    // The name may have been swapped for a FIFO since the check: O_NONBLOCK keeps the open from
+    // waiting, and the descriptor is checked again.
+    const int descriptor = ::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (descriptor < 0) {
         missing = errno == ENOENT;
         return Failure(path, errno);
     }
-    struct stat status
-    {
-    };
-    int error = ::fstat(descriptor, &status) != 0 ? errno : 0;
-    if (error == 0 && S_ISDIR(status.st_mode))
-        error = EISDIR;
+    std::optional<Status> failure;
+    if (::fstat(descriptor, &status) != 0)
+        failure = Failure(path, errno);
+    else
+        failure = RefuseUnlessRegular(path, status);
     std::string bytes;
-    if (error == 0 && status.st_size > 0)
-        bytes.reserve(static_cast<std::size_t>(status.st_size));
+    if (!failure && status.st_size > 0)
+        bytes.reserve(std::min(static_cast<std::size_t>(status.st_size), kReadLimitBytes));
     char buffer[65536];
-    while (error == 0) {
+    while (!failure) {
         const ssize_t count = ::read(descriptor, buffer, sizeof buffer);
         if (count == 0)
             break;
         if (count < 0) {
             if (errno != EINTR)
-                error = errno;
+                failure = Failure(path, errno);
             continue;
         }
-        bytes.append(buffer, static_cast<std::size_t>(count));
+        // A file that grows while it is read is bounded all the same.
+        if (bytes.size() + static_cast<std::size_t>(count) > kReadLimitBytes)
+            failure = Status::Failure(name + ": " + std::string(catalogue::kTooLarge));
+        else
+            bytes.append(buffer, static_cast<std::size_t>(count));
     }
     ::close(descriptor);
-    if (error != 0)
-        return Failure(path, error);
+    if (failure)
+        return *failure;
     content = std::move(bytes);
     return Status::Ok();
 }
@@ -137,10 +277,8 @@ Status WriteFileAtomically(std::string_view path, std::string_view content)
     if (!exists && errno != ENOENT)
         return Failure(path, errno);
     if (exists) {
-        if (S_ISDIR(original.st_mode))
-            return Failure(path, EISDIR);
-        if (!S_ISREG(original.st_mode))
-            return Status::Failure(std::string(path) + ": " + std::string(catalogue::kNotRegularFile));
+        if (auto refused = RefuseUnlessRegular(path, original))
+            return *refused;
         // A file without write permission is refused even where the directory would allow the
         // rename (and even for root): replacing it would defeat its owner's intent.
         if ((original.st_mode & 0222) == 0)
@@ -149,39 +287,39 @@ Status WriteFileAtomically(std::string_view path, std::string_view content)
             return Failure(path, errno);
     }
 
+    RemoveLeftoverTemporaries(target);
     std::string temporary;
-    int descriptor = -1;
-    for (int attempt = 0; attempt < 100 && descriptor < 0; ++attempt) {
-        temporary = TemporaryName(target);
-        // 0666 so that a new file gets the permissions the umask allows, as a plain create would.
-        descriptor = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (descriptor < 0 && errno != EEXIST)
-            return Failure(path, errno);
-    }
+    const int descriptor = CreateLockedTemporary(target, temporary);
     if (descriptor < 0)
-        return Failure(path, EEXIST);
+        return Failure(path, errno);
+    // Holds the lock past the close that reports write-back errors, until the rename is done.
+    const int lockHolder = ::fcntl(descriptor, F_DUPFD_CLOEXEC, 0);
 
-    int error = 0;
-    if (exists) {
-        if (original.st_uid != ::geteuid() || original.st_gid != ::getegid()) {
-            // Best effort: only root may give the file back to another owner.
-            [[maybe_unused]] const int ignored = ::fchown(descriptor, original.st_uid, original.st_gid);
-        }
-        if (::fchmod(descriptor, original.st_mode & 07777) != 0)
-            error = errno;
-    }
+    int error = lockHolder < 0 ? errno : 0;
+    if (error == 0 && exists && ::fchmod(descriptor, original.st_mode & 07777) != 0)
+        error = errno;
     if (error == 0)
         error = WriteAll(descriptor, content);
     if (error == 0 && ::fsync(descriptor) != 0)
         error = errno;
+    if (error == 0 && exists && (original.st_uid != ::geteuid() || original.st_gid != ::getegid())) {
+        // Best effort: only root may give the file back to another owner. Done last, so that the
+        // leftover of a killed write stays ours to clean up; the mode again, as chown drops the
+        // set-id bits.
+        if (::fchown(descriptor, original.st_uid, original.st_gid) == 0
+            && (::fchmod(descriptor, original.st_mode & 07777) != 0 || ::fsync(descriptor) != 0))
+            error = errno;
+    }
     if (::close(descriptor) != 0 && error == 0)
         error = errno;
     if (error == 0 && ::rename(temporary.c_str(), target.c_str()) != 0)
         error = errno;
-    if (error != 0) {
+    if (error != 0)
         ::unlink(temporary.c_str());
+    if (lockHolder >= 0)
+        ::close(lockHolder);
+    if (error != 0)
         return Failure(path, error);
-    }
 
     // Makes the rename itself durable. The new content is already in place, so a failure here
     // is not reported as a failed write.

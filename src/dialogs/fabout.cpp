@@ -3,6 +3,7 @@
 #include "form_layout.h"
 #include "maker_site.h"
 #include "program_icon.h"
+#include "version.h"
 
 #include <QEvent>
 #include <QLabel>
@@ -50,6 +51,7 @@ fabout::fabout(DesktopShortcuts& desktop, Launcher& launcher, MessageBoxes& mess
     Image1->setPixmap(ProgramIcon().pixmap(Image1->size()));
     Label2->setFont(NoticeFont());
     Label3->setFont(NoticeFont());
+    Label3->setText(Label3->text() + QString::fromUtf8("  版本 ") + ToQString(kVersion));
 
     Label1->setText(QString::fromUtf8("访问") + ToQString(MakerSiteDomain));
     QFont linkFont(QStringLiteral("Arial"));

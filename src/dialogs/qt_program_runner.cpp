@@ -7,10 +7,26 @@
 #include <memory>
 
 #ifdef Q_OS_UNIX
+#include <signal.h>
 #include <unistd.h>
 #endif
 
 namespace larkspan {
+
+namespace {
+
+// The program leads a session of its own (see Run), so its process group holds whatever it
+// started: a wrapper's child must not live on past the time limit.
+void KillWithItsGroup(QProcess& process)
+{
+#ifdef Q_OS_UNIX
+    if (const qint64 pid = process.processId(); pid > 0)
+        ::kill(-static_cast<pid_t>(pid), SIGKILL);
+#endif
+    process.kill();
+}
+
+} // namespace
 
 QtProgramRunner::QtProgramRunner(QObject* parent)
     : QObject(parent)
@@ -20,7 +36,7 @@ QtProgramRunner::~QtProgramRunner()
 {
     for (auto* process : findChildren<QProcess*>()) {
         process->disconnect();
-        process->kill();
+        KillWithItsGroup(*process);
         process->waitForFinished(1000);
     }
 }
@@ -58,7 +74,7 @@ void QtProgramRunner::Run(
 
     connect(timer, &QTimer::timeout, process, [process, timedOut] {
         *timedOut = true;
-        process->kill();
+        KillWithItsGroup(*process);
     });
     connect(
         process, &QProcess::errorOccurred, process, [process, command, finish](QProcess::ProcessError error) {

@@ -41,6 +41,26 @@ std::optional<std::string> ExecutableProblem(const std::string& path)
     return std::nullopt;
 }
 
+// The services log of hidden programs, or -1 to send their output nowhere. Only a regular file
+// will do: opening a FIFO for writing waits for a reader, which would freeze the window.
+int OpenServicesLog(const std::string& path)
+{
+    const int fd
+        = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return -1;
+    struct stat info
+    {
+    };
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return -1;
+    }
+    // The programs that inherit it expect ordinary blocking writes.
+    ::fcntl(fd, F_SETFL, O_APPEND);
+    return fd;
+}
+
 bool IsBareName(const std::string& program)
 {
     return program.find_first_of("/\\") == std::string::npos;
@@ -137,9 +157,8 @@ public:
 
         posix_spawn_file_actions_addopen(&setup.actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
         // Opened here rather than in the child so that a missing log folder never stops a server.
-        FileDescriptor log(style == WindowStyle::Hidden && !m_logFile.empty()
-                ? ::open(m_logFile.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644)
-                : -1);
+        FileDescriptor log(
+            style == WindowStyle::Hidden && !m_logFile.empty() ? OpenServicesLog(m_logFile) : -1);
         if (style == WindowStyle::Hidden) {
             if (log.get() >= 0) {
                 posix_spawn_file_actions_adddup2(&setup.actions, log.get(), STDOUT_FILENO);

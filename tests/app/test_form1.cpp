@@ -8,6 +8,7 @@
 #include "fake_process_list.h"
 #include "form1.h"
 #include "log_time.h"
+#include "qt_message_boxes.h"
 
 #include <QAction>
 #include <QApplication>
@@ -19,6 +20,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QTimer>
 #include <gtest/gtest.h>
 #include <memory>
@@ -92,9 +94,9 @@ TEST(Form1Layout, ControlsAsDesigned)
     // Twips divided by 15.
     const std::vector<Expected> rows {
         {"Frame1", "QGroupBox", "Form1", "运行状态", {16, 8, 129, 73}},
-        {"Label1", "QLabel", "Frame1", "Apache：", {16, 24, 49, 17}},
+        {"Label1", "QLabel", "Frame1", "Apache：", {16, 24, 50, 17}},
         {"la", "QLabel", "Frame1", "", {72, 24, 41, 17}},
-        {"Label2", "QLabel", "Frame1", "MySQL：", {16, 48, 49, 17}},
+        {"Label2", "QLabel", "Frame1", "MySQL：", {16, 48, 50, 17}},
         {"lm", "QLabel", "Frame1", "", {72, 48, 41, 17}},
         {"Apache", "QGroupBox", "Form1", "Apache", {152, 8, 161, 65}},
         {"starta", "QPushButton", "Apache", "启动", {8, 24, 41, 25}},
@@ -317,6 +319,18 @@ TEST(Form1StartUp, SecondInstanceIsRefusedWithoutAnyEffect)
     EXPECT_FALSE(f.child<QTimer>("Timer1")->isActive());
 }
 
+TEST(Form1StartUp, WithoutASafeLockTheProgramStartsAndSaysSo)
+{
+    Fixture f;
+    f.instance.problem = "/tmp/LarkspanAdmin-1000: 属于另一个用户（uid 1001）";
+    Form1& form = f.make();
+    EXPECT_TRUE(form.Form_Load());
+    EXPECT_EQ(f.messages.shown,
+        std::vector<std::string> {"无法建立单实例锁，不能确认本程序是否已经在运行：\n" + f.instance.problem});
+    EXPECT_TRUE(form.trayIcon().isVisible());
+    EXPECT_EQ(f.lines().size(), 2u);
+}
+
 TEST(Form1StartUp, WithoutNotificationAreaTheWindowStaysShown)
 {
     Fixture f;
@@ -416,6 +430,87 @@ TEST(Form1Visibility, CloseQueryHideShowAndQuit)
         EXPECT_EQ(form.isMinimized(), !trayAvailable);
         EXPECT_EQ(f.programEnds, 0);
     }
+}
+
+// The host of the notification area crashes or restarts while the window is hidden.
+TEST(Form1Visibility, AWindowHiddenInAVanishedNotificationAreaComesBack)
+{
+    Fixture f;
+    Form1& form = f.make();
+    ASSERT_TRUE(form.Form_Load());
+    ASSERT_FALSE(form.isVisible());
+
+    f.trayAvailable = false;
+    form.CheckNotificationArea();
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_TRUE(form.isMinimized());
+    EXPECT_FALSE(form.trayIcon().isVisible());
+    f.child<QAction>("hideme")->trigger();
+    EXPECT_TRUE(form.isVisible()) << "nothing hides the window while there is no way back";
+
+    // Found by the window's own check, once a second.
+    f.trayAvailable = true;
+    QElapsedTimer waited;
+    waited.start();
+    while (!form.trayIcon().isVisible() && waited.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    EXPECT_TRUE(form.trayIcon().isVisible());
+    EXPECT_TRUE(form.isMinimized()) << "the window stays where the user can see it";
+    f.child<QAction>("hideme")->trigger();
+    EXPECT_FALSE(form.isVisible());
+
+    // Once removed for good, the icon is not brought back.
+    form.showme_Click();
+    f.child<QAction>("quit")->trigger();
+    f.trayAvailable = false;
+    form.CheckNotificationArea();
+    f.trayAvailable = true;
+    form.CheckNotificationArea();
+    EXPECT_FALSE(form.trayIcon().isVisible());
+}
+
+// A shown window is left as it is when the area goes; without one at start-up nothing changes.
+TEST(Form1Visibility, AVanishingNotificationAreaLeavesAShownWindowAlone)
+{
+    Fixture f;
+    Form1& form = f.make();
+    ASSERT_TRUE(form.Form_Load());
+    form.showme_Click();
+    f.trayAvailable = false;
+    form.CheckNotificationArea();
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_FALSE(form.isMinimized());
+}
+
+// Over a hidden window a box would be centred on the window's unshown frame in the corner of the
+// screen: the second instance's message, above all.
+TEST(Form1Messages, BoxesAreCentredOnTheScreenOrOnTheShownWindow)
+{
+    // A program close in an earlier test left the application quitting, which ends every modal
+    // loop at once; a full run of the application's loop clears that.
+    QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+    QCoreApplication::exec();
+    Fixture f;
+    Form1& form = f.make();
+    QtMessageBoxes boxes(&form);
+    const auto boxCentre = [&] {
+        QPoint centre;
+        QTimer::singleShot(0, [&] {
+            if (QWidget* box = QApplication::activeModalWidget()) {
+                centre = box->frameGeometry().center();
+                box->close();
+            }
+        });
+        boxes.Inform("您已经运行这个应用程序了！");
+        return centre;
+    };
+    const QPoint screen = QGuiApplication::primaryScreen()->availableGeometry().center();
+    EXPECT_LE((boxCentre() - screen).manhattanLength(), 4) << "hidden window";
+    form.move(20, 30);
+    form.showNormal();
+    EXPECT_LE((boxCentre() - form.frameGeometry().center()).manhattanLength(), 4) << "shown window";
+    form.showMinimized();
+    EXPECT_LE((boxCentre() - screen).manhattanLength(), 4) << "minimised window";
 }
 
 TEST(Form1Visibility, ProgramCloseRemovesTheIconAndCloses)

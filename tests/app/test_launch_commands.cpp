@@ -194,6 +194,22 @@ TEST(LaunchCommands, LocalPagesOnPort80AndWithoutSettings)
     }
 }
 
+TEST(LaunchCommands, AnUnreadableSettingsFileStopsTheCommandsThatNeedIt)
+{
+    for (const Method method : {&LaunchCommands::homepage, &LaunchCommands::phpmyadmin,
+             &LaunchCommands::phpinfo, &LaunchCommands::wwwroot, &LaunchCommands::phpmyadmininc}) {
+        Panel panel;
+        panel.SetListen("81");
+        panel.SetDocumentRoot("E:\\site");
+        panel.files.unreadable[std::string(kSettingsFile)] = "Is a directory";
+        (panel.commands.*method)();
+        EXPECT_TRUE(panel.launcher.lines().empty());
+        EXPECT_TRUE(panel.files.calls.empty()) << "no phpinfo page at the top of the file system";
+        EXPECT_EQ(panel.messages.shown,
+            std::vector<std::string> {"无法读取设置文件：\nLarkspan.ini: Is a directory"});
+    }
+}
+
 TEST(LaunchCommands, SettingsAreReadAfreshByEveryCommand)
 {
     Panel panel;

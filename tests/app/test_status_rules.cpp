@@ -126,18 +126,50 @@ TEST(StatusMonitor, StartUpAndTicks)
     }
 }
 
+// The log follows what the ticks see: a restart between two ticks leaves no line although the
+// server came back as other processes, more of them than before. The same restart with a tick
+// while the server is down logs both changes, so the fake's change is visible to the monitor.
 TEST(StatusMonitor, StopAndStartBetweenTwoTicksLogsNothing)
 {
-    FakeProcessList processes;
-    processes.names = {"httpd.exe"};
-    Recorder recorder;
-    StatusMonitor monitor(processes, recorder.view());
-    monitor.Probe();
-    recorder.lines.clear();
-    processes.names = {};
-    processes.names = {"httpd.exe"}; // gone and back before the tick looks
-    monitor.Tick();
-    EXPECT_TRUE(recorder.lines.empty());
+    const std::vector<std::string> before {"httpd.exe", "httpd.exe", "mysqld-nt.exe"};
+    const std::vector<std::string> stopped {"mysqld-nt.exe"};
+    const std::vector<std::string> after {
+        "httpd.exe", "httpd.exe", "httpd.exe", "httpd.exe", "mysqld-nt.exe"};
+    struct Row
+    {
+        const char* name;
+        bool tickWhileStopped;
+        std::vector<std::string> lines;
+    };
+    const std::vector<Row> rows {
+        {"restart between two ticks", false, {}},
+        {"a tick while Apache is down", true, {kApacheDown, kApacheUp}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        FakeProcessList processes;
+        processes.names = before;
+        Recorder recorder;
+        StatusMonitor monitor(processes, recorder.view());
+        monitor.Probe();
+        monitor.Tick();
+        recorder.lines.clear();
+
+        processes.names = stopped;
+        if (row.tickWhileStopped)
+            monitor.Tick();
+        processes.names = after;
+        recorder.shown.clear();
+        const int snapshotsBefore = processes.snapshots;
+        monitor.Tick();
+
+        EXPECT_EQ(recorder.lines, row.lines);
+        EXPECT_EQ(processes.snapshots - snapshotsBefore, 2) << "the tick looked at the list again";
+        ASSERT_EQ(recorder.shown.size(), 2u);
+        EXPECT_EQ(recorder.shown[0], std::make_pair(ServiceKind::Apache, Running));
+        EXPECT_EQ(monitor.Announced(ServiceKind::Apache), Running);
+        EXPECT_EQ(monitor.Announced(ServiceKind::MySQL), Running);
+    }
 }
 
 TEST(TrayRules, MouseMessages)

@@ -171,5 +171,48 @@ TEST_F(IniFileTest, UnchangedValueLeavesTheFileAlone)
     EXPECT_TRUE(IniWrite("a", "k", "1", "ro.ini", m_dir.path()).ok());
 }
 
+// An unreadable settings file gives the defaults but says why; a write never replaces it. Run in a
+// child under an alarm so that a read waiting on a FIFO fails instead of hanging.
+TEST_F(IniFileTest, ASettingsFileThatCannotBeReadIsReportedNeverWaitedOn)
+{
+    struct Case
+    {
+        const char* name;
+        std::function<void(const std::string&)> make;
+        std::string reason; ///< empty: readable
+    };
+    const Case cases[] = {
+        {"missing", [](const std::string&) {}, ""},
+        {"FIFO", [](const std::string& path) { ::mkfifo(path.c_str(), 0600); },
+            "不是普通文件（是 FIFO、设备或套接字）"},
+        {"larger than any settings file",
+            [](const std::string& path) {
+                WriteBytes(path, "[Apache]\nListen=81\n");
+                std::filesystem::resize_file(path, 1ull << 32);
+            },
+            "文件超过 8 MB，太大，没有读取"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        const std::string path = dir / "Larkspan.ini";
+        c.make(path);
+        const auto outcome = test::RunInChild([&]() -> std::optional<std::string> {
+            ::alarm(10);
+            const Status readable = IniReadable("Larkspan.ini", dir.path());
+            const std::string value = IniRead("Apache", "Listen", "none", "Larkspan.ini", dir.path());
+            const Status written = IniWrite("Apache", "Listen", "82", "Larkspan.ini", dir.path());
+            return readable.message() + "|" + value + "|" + written.message();
+        });
+        ASSERT_TRUE(outcome.has_value()) << "a read did not return";
+        if (c.reason.empty()) {
+            EXPECT_EQ(*outcome, "|none|");
+            continue;
+        }
+        const std::string failure = path + ": " + c.reason;
+        EXPECT_EQ(*outcome, failure + "|none|" + failure);
+    }
+}
+
 } // namespace
 } // namespace larkspan

@@ -3,9 +3,16 @@
 #include "qt_program_runner.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QThread>
+#include <cstdio>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <iterator>
 #include <optional>
+#include <signal.h>
+#include <unistd.h>
 
 namespace larkspan {
 namespace {
@@ -75,6 +82,34 @@ TEST(QtProgramRunner, TheChildLeadsASessionOfItsOwn)
         = RunToEnd(Shell("set -- $(cat /proc/$$/stat); [ \"$6\" = \"$$\" ] && echo own >&2"));
     EXPECT_EQ(result.outcome, Outcome::Exited);
     EXPECT_EQ(result.output, "own\n");
+}
+
+// Whether the process has ended; it may linger as a zombie of whoever adopted it.
+bool Ended(pid_t pid)
+{
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    const auto close = text.rfind(')');
+    return close == std::string::npos || text.compare(close + 1, 3, " Z ") == 0;
+}
+
+// A wrapper script's own child (mysqladmin behind a wrapper) ends with it at the time limit.
+TEST(QtProgramRunner, TheTimeLimitEndsWhatTheProgramStarted)
+{
+    const std::string pidFile
+        = QDir::tempPath().toStdString() + "/larkspan-grandchild-" + std::to_string(::getpid());
+    const RunResult result = RunToEnd(Shell("sleep 30 & echo $! > " + pidFile + "; wait"), 500ms);
+    EXPECT_EQ(result.outcome, Outcome::TimedOut);
+    std::ifstream file(pidFile);
+    pid_t grandchild = 0;
+    ASSERT_TRUE(file >> grandchild);
+    std::remove(pidFile.c_str());
+    QElapsedTimer waited;
+    waited.start();
+    while (!Ended(grandchild) && waited.elapsed() < 3000)
+        QThread::msleep(20);
+    EXPECT_TRUE(Ended(grandchild)) << "the wrapper's child is still running";
+    ::kill(grandchild, SIGKILL);
 }
 
 } // namespace

@@ -14,7 +14,8 @@ namespace larkspan {
 
 /// Files in memory, read and edited with the real INI engine, recording every write in order.
 /// Paths are kept as written (a bare INI name is resolved against AppDir). Writes fail for the
-/// file `failOn` and at the positions in `failingWrites` (0 = the first write attempted).
+/// file `failOn` and at the positions in `failingWrites` (0 = the first write attempted); files
+/// in `unreadable` exist but cannot be read.
 class FakeConfigFiles final : public ConfigFiles
 {
 public:
@@ -35,15 +36,25 @@ public:
     std::string IniRead(std::string_view section, std::string_view key, std::string_view defaultValue,
         std::string_view file) override
     {
+        if (Unreadable(file))
+            return std::string(defaultValue);
         const auto it = texts.find(Ini(file));
         if (it == texts.end())
             return std::string(defaultValue);
         return IniLookup(it->second, section, key).value_or(std::string(defaultValue));
     }
 
+    Status IniReadable(std::string_view file) override
+    {
+        const std::string* reason = Unreadable(file);
+        return reason ? Status::Failure(std::string(file) + ": " + *reason) : Status::Ok();
+    }
+
     Status ReadFile(std::string_view file, std::string& content, bool& missing) override
     {
         missing = false;
+        if (const std::string* reason = Unreadable(file))
+            return Status::Failure(std::string(file) + ": " + *reason);
         if (std::find(directories.begin(), directories.end(), file) != directories.end())
             return Status::Failure(std::string(file) + ": Is a directory");
         const auto it = texts.find(std::string(file));
@@ -101,12 +112,21 @@ public:
     std::vector<Call> calls; ///< the writes that succeeded
     std::string failOn;
     std::set<int> failingWrites;
+    std::map<std::string, std::string> unreadable; ///< files that exist but cannot be read, and why
     int writesAttempted = 0;
 
 private:
     std::string Ini(std::string_view file) const
     {
         return file.find('\\') == std::string_view::npos ? ResolveIniPath(file, m_appDir) : std::string(file);
+    }
+    const std::string* Unreadable(std::string_view file) const
+    {
+        for (const auto& [name, reason] : unreadable) {
+            if (Ini(name) == Ini(file))
+                return &reason;
+        }
+        return nullptr;
     }
     template <typename Apply>
     Status Write(const char* what, std::string_view file, std::string_view content, Apply apply)

@@ -1,21 +1,18 @@
 // The panel's service control and launcher against a real demo bundle: Apache with mod_php and
 // MariaDB, on free ports, in a folder whose path holds blanks.
+#include "bundle_fixture.h"
 #include "fake_messages.h"
 #include "file_contents.h"
 #include "launcher.h"
 #include "process_list.h"
 #include "service_control.h"
 
-#include <arpa/inet.h>
 #include <chrono>
 #include <csignal>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <functional>
 #include <gtest/gtest.h>
+#include <memory>
 #include <netinet/in.h>
-#include <sstream>
 #include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
@@ -33,33 +30,10 @@ void ReapOrphans()
     while (::waitpid(-1, nullptr, WNOHANG) > 0) { }
 }
 
+// Polls while reaping: the servers' daemons come back to this process when they leave their parent.
 bool WaitFor(const std::function<bool()>& condition, int seconds = 60)
 {
-    const auto deadline = Clock::now() + std::chrono::seconds(seconds);
-    while (Clock::now() < deadline) {
-        ReapOrphans();
-        if (condition())
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    return condition();
-}
-
-/// A TCP port nobody listens on at the moment.
-int FreePort()
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address {};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_ANY);
-    socklen_t length = sizeof address;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0
-        || ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        ::close(fd);
-        return 0;
-    }
-    ::close(fd);
-    return ntohs(address.sin_port);
+    return test::WaitFor(condition, seconds, ReapOrphans);
 }
 
 /// Holds a port the way another server would.
@@ -88,78 +62,9 @@ private:
     bool m_ok = false;
 };
 
-/// The whole HTTP response (status line, headers, body), or empty when nothing answers.
-std::string HttpGet(int port, const std::string& path)
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address {};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(static_cast<uint16_t>(port));
-    timeval timeout {10, 0};
-    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
-    std::string response;
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
-        const std::string request = "GET " + path + " HTTP/1.0\r\nHost: localhost\r\n\r\n";
-        if (::write(fd, request.data(), request.size()) == static_cast<ssize_t>(request.size())) {
-            char buffer[4096];
-            ssize_t got = 0;
-            while ((got = ::read(fd, buffer, sizeof buffer)) > 0)
-                response.append(buffer, static_cast<std::size_t>(got));
-        }
-    }
-    ::close(fd);
-    return response;
-}
-
-/// Runs a program without a shell and returns its exit status and output (stdout and stderr).
-std::pair<int, std::string> RunProgram(std::vector<std::string> words)
-{
-    int pipeFds[2];
-    if (::pipe(pipeFds) != 0)
-        return {-1, "pipe failed"};
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::dup2(pipeFds[1], 1);
-        ::dup2(pipeFds[1], 2);
-        ::close(pipeFds[0]);
-        ::close(pipeFds[1]);
-        std::vector<char*> argv;
-        for (auto& word : words)
-            argv.push_back(word.data());
-        argv.push_back(nullptr);
-        ::execv(argv[0], argv.data());
-        ::_exit(127);
-    }
-    ::close(pipeFds[1]);
-    std::string output;
-    char buffer[4096];
-    ssize_t got = 0;
-    while ((got = ::read(pipeFds[0], buffer, sizeof buffer)) > 0)
-        output.append(buffer, static_cast<std::size_t>(got));
-    ::close(pipeFds[0]);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
-}
-
-/// Pids of running (not zombie) processes named `name` whose command line mentions `marker`.
-std::vector<pid_t> ProcessesOf(const std::string& name, const std::string& marker)
-{
-    std::vector<pid_t> pids;
-    for (const auto& entry : fs::directory_iterator("/proc")) {
-        const std::string pid = entry.path().filename();
-        if (pid.find_first_not_of("0123456789") != std::string::npos)
-            continue;
-        std::string comm = FileContents(entry.path() / "comm");
-        if (!comm.empty() && comm.back() == '\n')
-            comm.pop_back();
-        const std::string commandLine = FileContents(entry.path() / "cmdline");
-        if (comm == name && commandLine.find(marker) != std::string::npos)
-            pids.push_back(std::stoi(pid));
-    }
-    return pids;
-}
+using test::HttpGet;
+using test::ProcessesOf;
+using test::RunProgram;
 
 struct LogLine
 {
@@ -175,25 +80,17 @@ protected:
         // Daemons that leave their parent come back to this process, which reaps them; otherwise
         // a finished server could linger as a zombie under its old name.
         ::prctl(PR_SET_CHILD_SUBREAPER, 1);
-        std::string pattern = (fs::temp_directory_path() / "larkspan servers XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        s_root = pattern;
-        fs::permissions(s_root, fs::perms(0755));
-        s_bundle = s_root / "demo bundle";
-        s_apachePort = FreePort();
-        s_mysqlPort = FreePort();
-        while (s_mysqlPort == s_apachePort)
-            s_mysqlPort = FreePort();
-        const auto [status, output] = RunProgram({LARKSPAN_SOURCE_DIR "/bundle/make-bundle",
-            s_bundle.string(), "--apache-port", std::to_string(s_apachePort), "--mysql-port",
-            std::to_string(s_mysqlPort), "--executable", LARKSPAN_BUNDLE_EXECUTABLE});
-        ASSERT_EQ(status, 0) << output;
+        s_demo = std::make_unique<test::TemporaryBundle>("demo bundle", std::vector<std::string> {});
+        ASSERT_TRUE(s_demo->made()) << s_demo->makeOutput();
+        s_bundle = s_demo->path();
+        s_apachePort = s_demo->apachePort();
+        s_mysqlPort = s_demo->mysqlPort();
     }
 
     static void TearDownTestSuite()
     {
-        if (!s_root.empty())
-            fs::remove_all(s_root);
+        s_demo.reset();
+        ReapOrphans();
     }
 
     void SetUp() override
@@ -216,26 +113,11 @@ protected:
     // Whatever a test did, no server of the bundle outlives it.
     void TearDown() override
     {
-        RunProgram({(s_bundle / "bin/net").string(), "stop", "Apache2"});
-        RunProgram({(s_bundle / "bin/net").string(), "stop", "MySQL"});
-        for (const char* name : {"httpd.exe", "mysqld-nt.exe"}) {
-            for (const pid_t pid : ProcessesOf(name, s_bundle.string()))
-                ::kill(pid, SIGTERM);
-        }
-        const bool gone = WaitFor([] { return BundleProcesses().empty(); }, 60);
-        for (const pid_t pid : BundleProcesses())
-            ::kill(pid, SIGKILL);
-        EXPECT_TRUE(gone) << "servers of the bundle had to be killed";
+        EXPECT_TRUE(s_demo->StopServers(ReapOrphans)) << "servers of the bundle had to be killed";
         ReapOrphans();
     }
 
-    static std::vector<pid_t> BundleProcesses()
-    {
-        auto pids = ProcessesOf("httpd.exe", s_bundle.string());
-        const auto mysql = ProcessesOf("mysqld-nt.exe", s_bundle.string());
-        pids.insert(pids.end(), mysql.begin(), mysql.end());
-        return pids;
-    }
+    static std::vector<pid_t> BundleProcesses() { return s_demo->Servers(); }
     static fs::path Log() { return s_bundle / "Apache2/logs/services.log"; }
 
     static bool ApacheAnswers() { return HttpGet(s_apachePort, "/").find(" 200 ") != std::string::npos; }
@@ -243,7 +125,7 @@ protected:
     {
         return RunProgram(
                    {(s_bundle / "MySQL/bin/mysql.exe").string(), "-uroot", "-pqlwv", "-N", "-e", "SELECT 1"})
-                   .first
+                   .exitCode
             == 0;
     }
 
@@ -255,7 +137,7 @@ protected:
         return messages;
     }
 
-    static inline fs::path s_root;
+    static inline std::unique_ptr<test::TemporaryBundle> s_demo;
     static inline fs::path s_bundle;
     static inline int s_apachePort = 0;
     static inline int s_mysqlPort = 0;
@@ -369,9 +251,9 @@ TEST_F(BundleServersTest, MissingProgramsAreNamed)
 {
     // The stand-in itself: the panel names it and logs nothing.
     const fs::path net = s_bundle / "bin/net";
-    fs::rename(net, s_root / "net.away");
+    fs::rename(net, s_bundle.parent_path() / "net.away");
     m_control->Restart(ServiceKind::MySQL);
-    fs::rename(s_root / "net.away", net);
+    fs::rename(s_bundle.parent_path() / "net.away", net);
     EXPECT_EQ(m_messages.shown,
         std::vector<std::string> {"net: 在 " + s_bundle.string() + "/bin 中找不到这个程序"});
     EXPECT_TRUE(m_log.empty());
@@ -379,12 +261,12 @@ TEST_F(BundleServersTest, MissingProgramsAreNamed)
 
     // The server binary: the stand-in runs and the bundle's log names what is missing.
     const fs::path httpd = s_bundle / "Apache2/bin/httpd.exe";
-    fs::rename(httpd, s_root / "httpd.away");
+    fs::rename(httpd, s_bundle.parent_path() / "httpd.away");
     const std::size_t logSize = FileContents(Log()).size();
     m_control->Start(ServiceKind::Apache);
     const bool logged = WaitFor(
         [&] { return FileContents(Log()).find("httpd.exe is missing", logSize) != std::string::npos; }, 20);
-    fs::rename(s_root / "httpd.away", httpd);
+    fs::rename(s_bundle.parent_path() / "httpd.away", httpd);
     EXPECT_TRUE(logged) << FileContents(Log());
     EXPECT_TRUE(BundleProcesses().empty());
 }

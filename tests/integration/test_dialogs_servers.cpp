@@ -1,6 +1,7 @@
 // The settings dialogs' logic against a real demo bundle: what they write is what Apache, PHP and
 // MariaDB then use, and the password change talks to the real server.
 #include "apache_settings.h"
+#include "bundle_fixture.h"
 #include "config_files.h"
 #include "fake_launcher.h"
 #include "fake_messages.h"
@@ -14,78 +15,29 @@
 #include "virtual_hosts.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QProcess>
-#include <QThread>
-#include <arpa/inet.h>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#include <memory>
 
 namespace larkspan {
 namespace {
 
 namespace fs = std::filesystem;
+using test::FreePort;
+using test::ProgramOutput;
+using test::RunProgram;
 
-struct Output
-{
-    int exitCode = -1;
-    std::string text; // stdout and stderr together
-};
-
-Output RunProgram(const std::string& program, const QStringList& arguments, int seconds = 120)
-{
-    QProcess process;
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.setStandardInputFile(QProcess::nullDevice());
-    process.start(QString::fromStdString(program), arguments);
-    if (!process.waitForFinished(seconds * 1000)) {
-        process.kill();
-        process.waitForFinished();
-        return {-1, "timed out: " + program};
-    }
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-        process.readAll().toStdString()};
-}
-
-int FreePort()
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address {};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    int port = 0;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0
-        && ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0)
-        port = ntohs(address.sin_port);
-    ::close(fd);
-    return port;
-}
-
-std::string HttpGet(int port, const std::string& path)
-{
-    return RunProgram("curl",
-        {"-s", "--max-time", "5",
-            QString("http://127.0.0.1:%1%2").arg(port).arg(QString::fromStdString(path))},
-        10)
-        .text;
-}
-
+// The password change reports through the event loop, so it runs while the test waits.
 bool WaitFor(const std::function<bool()>& condition, int seconds = 60)
 {
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < seconds * 1000) {
-        if (condition())
-            return true;
-        QCoreApplication::processEvents();
-        QThread::msleep(100);
-    }
-    return condition();
+    return test::WaitFor(condition, seconds, [] { QCoreApplication::processEvents(); });
+}
+
+// The page's body, or empty when Apache does not answer.
+std::string HttpGet(int port, const std::string& path)
+{
+    return test::HttpBody(test::HttpGet(port, path));
 }
 
 void WriteFile(const fs::path& path, const std::string& text)
@@ -99,26 +51,15 @@ class DialogsOnBundle : public testing::Test
 protected:
     static void SetUpTestSuite()
     {
-        s_bundle = fs::temp_directory_path() / ("larkspan-dialogs-" + std::to_string(::getpid()));
-        fs::remove_all(s_bundle);
-        const Output made = RunProgram(LARKSPAN_SOURCE_DIR "/bundle/make-bundle",
-            {QString::fromStdString(s_bundle.string()), "--apache-port", QString::number(FreePort()),
-                "--mysql-port", QString::number(FreePort()), "--executable", LARKSPAN_BUNDLE_EXECUTABLE,
-                "--no-phpmyadmin"},
-            300);
-        s_ready = made.exitCode == 0;
-        if (!s_ready)
-            std::cerr << made.text;
+        s_demo
+            = std::make_unique<test::TemporaryBundle>("bundle", std::vector<std::string> {"--no-phpmyadmin"});
+        s_bundle = s_demo->path();
     }
-    static void TearDownTestSuite()
-    {
-        if (!s_bundle.empty())
-            fs::remove_all(s_bundle);
-    }
+    static void TearDownTestSuite() { s_demo.reset(); }
 
     void SetUp() override
     {
-        ASSERT_TRUE(s_ready) << "make-bundle failed";
+        ASSERT_TRUE(s_demo->made()) << s_demo->makeOutput();
         files = std::make_unique<DiskConfigFiles>(s_bundle.string());
         launcher = MakeSystemLauncher(s_bundle.string(), (s_bundle / "Apache2/logs/services.log").string());
         services = std::make_unique<ServiceControl>(*launcher, messages,
@@ -129,26 +70,18 @@ protected:
                 }});
     }
     // Every test leaves both servers stopped, whatever happened in it.
-    void TearDown() override
-    {
-        Net("stop", "Apache2");
-        Net("stop", "MySQL");
-    }
+    void TearDown() override { s_demo->StopServers(); }
 
-    static Output Net(const char* verb, const char* service)
-    {
-        return RunProgram((s_bundle / "bin/net").string(), {verb, service});
-    }
+    static ProgramOutput Net(const char* verb, const char* service) { return s_demo->Net(verb, service); }
     static std::string Path(const char* relative) { return (s_bundle / relative).string(); }
-    static Output Sql(const std::string& password, const std::string& query)
+    static ProgramOutput Sql(const std::string& password, const std::string& query)
     {
-        return RunProgram(Path("MySQL/bin/mysql.exe"),
-            {"--protocol=TCP", "-h", "127.0.0.1", "-uroot", QString::fromStdString("-p" + password), "-N",
-                "-B", "-e", QString::fromStdString(query)});
+        return RunProgram({Path("MySQL/bin/mysql.exe"), "--protocol=TCP", "-h", "127.0.0.1", "-uroot",
+            "-p" + password, "-N", "-B", "-e", query});
     }
 
+    static inline std::unique_ptr<test::TemporaryBundle> s_demo;
     static inline fs::path s_bundle;
-    static inline bool s_ready = false;
     std::unique_ptr<TextCodePage> codePage = MakeSystemTextCodePage();
     std::unique_ptr<DiskConfigFiles> files;
     std::unique_ptr<Launcher> launcher;
@@ -188,8 +121,8 @@ TEST_F(DialogsOnBundle, ApacheAndPhpSettingsReachTheRunningServer)
     EXPECT_EQ(messages.shown,
         (std::vector<std::string> {"设置成功，重起Apache生效。", "设置成功，重起Apache生效。"}));
 
-    const Output check = RunProgram(Path("Apache2/bin/httpd.exe"),
-        {"-d", QString::fromStdString(Path("Apache2")), "-f", "conf/httpd.conf", "-t"});
+    const ProgramOutput check
+        = RunProgram({Path("Apache2/bin/httpd.exe"), "-d", Path("Apache2"), "-f", "conf/httpd.conf", "-t"});
     EXPECT_EQ(check.exitCode, 0) << check.text;
 
     services->Restart(ServiceKind::Apache);
@@ -221,7 +154,7 @@ TEST_F(DialogsOnBundle, MySqlSettingsReachTheRunningServer)
     services->Restart(ServiceKind::MySQL);
     ASSERT_TRUE(WaitFor([&] { return Sql("qlwv", "select 1").exitCode == 0; }))
         << Sql("qlwv", "select 1").text;
-    const Output values
+    const ProgramOutput values
         = Sql("qlwv", "select @@port, @@max_connections, @@default_storage_engine, @@character_set_server");
     EXPECT_EQ(values.text, std::to_string(port) + "\t123\tMyISAM\tlatin1\n");
 }
@@ -273,8 +206,8 @@ TEST_F(DialogsOnBundle, SavedVirtualHostsAreWhatApacheReads)
     const std::string block = "<VirtualHost *:80>\r\n    ServerName vhost.dialogs.test\r\n    DocumentRoot \""
         + Path("www") + "\"\r\n</VirtualHost>\r\n";
     ASSERT_TRUE(hosts.Save(loaded + block));
-    const Output dump = RunProgram(Path("Apache2/bin/httpd.exe"),
-        {"-d", QString::fromStdString(Path("Apache2")), "-f", "conf/httpd.conf", "-t", "-D", "DUMP_VHOSTS"});
+    const ProgramOutput dump = RunProgram({Path("Apache2/bin/httpd.exe"), "-d", Path("Apache2"), "-f",
+        "conf/httpd.conf", "-t", "-D", "DUMP_VHOSTS"});
     EXPECT_EQ(dump.exitCode, 0) << dump.text;
     EXPECT_NE(dump.text.find("vhost.dialogs.test"), std::string::npos) << dump.text;
     EXPECT_EQ(hosts.Load(), loaded + block);

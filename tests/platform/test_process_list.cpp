@@ -2,6 +2,7 @@
 #include "process_list.h"
 #include "temp_dir.h"
 
+#include <cctype>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -56,11 +57,20 @@ protected:
     std::unique_ptr<ProcessList> m_list = MakeSystemProcessList();
 };
 
+// A server's own name would make every panel on the machine show that server running, so the
+// names here are unique to this test process.
 TEST_F(ProcessListTest, ExactCaseSensitiveNames)
 {
-    Start("httpd.exe");
-    EXPECT_GE(m_list->CountProcesses("httpd.exe"), 1);
-    for (const char* other : {"HTTPD.EXE", "xhttpd.exe", "httpd.ex", "httpd.exe ", "httpd", ""})
+    const std::string stem = Unique("lkd");
+    const std::string name = stem + ".exe";
+    std::string upper = name;
+    for (char& c : upper)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    ASSERT_LT(name.size(), 15u) << "the kernel's name limit is tested on its own";
+    Start(name);
+    EXPECT_EQ(m_list->CountProcesses(name), 1);
+    for (const std::string& other :
+        {upper, "x" + name, name.substr(0, name.size() - 1), name + " ", stem, std::string()})
         EXPECT_EQ(m_list->CountProcesses(other), 0) << '"' << other << '"';
 }
 
