@@ -212,6 +212,12 @@ TEST_F(IniFileTest, ASettingsFileThatCannotBeReadIsReportedNeverWaitedOn)
         const std::string failure = path + ": " + c.reason;
         EXPECT_EQ(*outcome, failure + "|none|" + failure);
     }
+
+    // Bytes that no text holds: whatever its keys would read as, this is no settings file.
+    TempDir dir;
+    WriteBytes(dir / "Larkspan.ini", std::string("[Apache]\0Listen=81\n", 19));
+    EXPECT_EQ(IniReadable("Larkspan.ini", dir.path()).message(),
+        (dir / "Larkspan.ini") + ": 不是文本格式的配置文件（含有NUL或其他控制字符）");
 }
 
 } // namespace
