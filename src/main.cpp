@@ -8,6 +8,7 @@
 #include "process_list.h"
 #include "program_options.h"
 #include "qt_message_boxes.h"
+#include "text_code_page.h"
 
 #include <QApplication>
 
@@ -29,7 +30,8 @@ int main(int argc, char** argv)
     const auto launcher = MakeSystemLauncher(appDir, appDir + "/Apache2/logs/services.log");
     const auto instance = MakeSystemInstanceGuard("LarkspanAdmin");
     QtMessageBoxes messages;
-    WidgetDialogHost dialogs(files, *launcher, messages);
+    const auto codePage = MakeSystemTextCodePage();
+    WidgetDialogHost dialogs(files, *launcher, messages, *codePage);
 
     Form1 form(Form1Deps {files, *processes, *launcher, messages, dialogs, *instance});
     messages.SetParent(&form);

@@ -1,5 +1,6 @@
 #include "form1.h"
 
+#include "catalogue.h"
 #include "form1_layout.h"
 #include "instance_guard.h"
 #include "log_time.h"
@@ -27,9 +28,6 @@
 namespace larkspan {
 
 namespace {
-
-constexpr const char* kAlreadyRunning = "您已经运行这个应用程序了！";
-constexpr const char* kNoInstanceLock = "无法建立单实例锁，不能确认本程序是否已经在运行：\n";
 
 std::size_t RowIndex(ServiceKind kind)
 {
@@ -265,13 +263,13 @@ bool Form1::Form_Load()
     if (claim.outcome == InstanceClaim::Outcome::HeldByAnother) {
         // A refused instance neither probes nor logs, not even while its message is open.
         m_timer->stop();
-        m_deps.messages.Inform(kAlreadyRunning);
+        m_deps.messages.Inform(std::string(catalogue::kAlreadyRunning));
         return false;
     }
     // Refusing would be as wrong as keeping quiet: start, and say that a second start will not
     // be noticed.
     if (claim.outcome == InstanceClaim::Outcome::Unavailable)
-        m_deps.messages.Inform(kNoInstanceLock + claim.problem);
+        m_deps.messages.Inform(catalogue::NoInstanceLock(claim.problem));
     m_iconWanted = true;
     m_trayIcon->show();
     m_notificationArea = NotificationAreaAvailable();

@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QWidget>
 #include <algorithm>
+#include <limits>
 #include <utility>
 #include <vector>
 
@@ -31,8 +32,12 @@ QWidget* CreateControl(const ControlRow& row, QWidget* parent)
     }
     case ControlKind::Picture:
         return new QLabel(parent);
-    case ControlKind::TextBox:
-        return new QLineEdit(caption, parent);
+    case ControlKind::TextBox: {
+        auto* text = new QLineEdit(caption, parent);
+        // Text boxes have no length limit: Qt's default of 32767 would cut longer values silently.
+        text->setMaxLength(std::numeric_limits<int>::max());
+        return text;
+    }
     case ControlKind::MultiLineText: {
         auto* text = new QPlainTextEdit(caption, parent);
         text->setTabChangesFocus(true);

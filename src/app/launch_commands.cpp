@@ -1,6 +1,8 @@
 #include "launch_commands.h"
 
+#include "catalogue.h"
 #include "maker_site.h"
+#include "native_path.h"
 #include "settings_keys.h"
 
 namespace larkspan {
@@ -42,7 +44,7 @@ std::optional<std::string> LaunchCommands::ReadSetting(const SettingsKey& key)
     // An unreadable file must not pass for empty values: a page at the top of the file system,
     // an address without a port.
     if (Status readable = m_files.IniReadable(kSettingsFile); !readable.ok()) {
-        m_messages.Inform(kSettingsUnreadable + readable.message());
+        m_messages.Inform(catalogue::SettingsFileUnreadable(readable.message()));
         return std::nullopt;
     }
     // Read afresh every time: a settings dialog may have changed the value since the last command.
@@ -143,8 +145,7 @@ void LaunchCommands::phpinfo()
     const std::string page = *documentRoot + "\\phpinfo.php";
     // Without a site directory the page would land in the root of the file system.
     if (documentRoot->empty()) {
-        m_messages.Inform(page + ": the site directory ([Apache] DocumentRoot in "
-            + std::string(kSettingsFile) + ") is not set");
+        m_messages.Inform(catalogue::SiteDirectoryNotSet(NativePath(page)));
         return;
     }
     const Status written = m_files.WriteTextFile(page, kPhpInfoPage);

@@ -18,7 +18,4 @@ public:
 
 inline constexpr const char* kApplicationTitle = "LarkspanAdmin";
 
-/// Precedes the path and the reason when Larkspan.ini exists but cannot be read.
-inline constexpr const char* kSettingsUnreadable = "无法读取设置文件：\n";
-
 } // namespace larkspan

@@ -1,11 +1,11 @@
 #include "config_files.h"
 
-#include "directive.h"
 #include "ini.h"
-#include "native_path.h"
 #include "text_file.h"
 
-#include <filesystem>
+#include <cerrno>
+#include <cstdio>
+#include <system_error>
 
 namespace larkspan {
 
@@ -24,21 +24,22 @@ Status DiskConfigFiles::IniReadable(std::string_view file)
     return larkspan::IniReadable(file, m_appDir);
 }
 
-Status DiskConfigFiles::IniWrite(
-    std::string_view section, std::string_view key, std::string_view value, std::string_view file)
+Status DiskConfigFiles::ReadFile(std::string_view file, std::string& content, bool& missing)
 {
-    return larkspan::IniWrite(section, key, value, file, m_appDir);
+    return ReadWholeFile(NativePath(file), content, missing);
 }
 
-Status DiskConfigFiles::RewriteDirective(
-    std::string_view file, std::string_view directive, std::string_view value)
+Status DiskConfigFiles::ReplaceFile(std::string_view file, std::string_view bytes)
 {
-    return larkspan::RewriteDirective(file, directive, value);
+    return WriteFileAtomically(NativePath(file), bytes);
 }
 
-Status DiskConfigFiles::ReadFile(std::string_view file, std::string& content)
+Status DiskConfigFiles::RemoveFile(std::string_view file)
 {
-    return ReadWholeFile(NativePath(file), content);
+    const std::string path = NativePath(file);
+    if (std::remove(path.c_str()) != 0)
+        return Status::Failure(path + ": " + std::generic_category().message(errno));
+    return Status::Ok();
 }
 
 Status DiskConfigFiles::WriteTextFile(std::string_view file, std::string_view text)
@@ -46,16 +47,9 @@ Status DiskConfigFiles::WriteTextFile(std::string_view file, std::string_view te
     return larkspan::WriteTextFile(NativePath(file), text);
 }
 
-bool DiskConfigFiles::Exists(std::string_view path)
+ServerDirectory DiskConfigFiles::CheckServerDirectory(std::string_view path, std::string_view serverRoot)
 {
-    std::error_code error;
-    return std::filesystem::exists(NativePath(path), error);
-}
-
-bool DiskConfigFiles::IsDirectory(std::string_view path)
-{
-    std::error_code error;
-    return std::filesystem::is_directory(NativePath(path), error);
+    return larkspan::CheckServerDirectory(path, serverRoot);
 }
 
 } // namespace larkspan

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "native_path.h"
 #include "status.h"
 
 #include <string>
@@ -8,8 +9,8 @@
 namespace larkspan {
 
 /// Everything the windows and dialogs do to files, behind one interface so their logic can be
-/// tested with a recording fake. Paths are written the Windows way (AppDir + "\MySQL\my.ini")
-/// or, for INI access, as a bare name resolved against AppDir.
+/// tested with a fake. Paths are written the Windows way (AppDir + "\MySQL\my.ini"); IniRead also
+/// takes a bare name, resolved against AppDir.
 class ConfigFiles
 {
 public:
@@ -26,20 +27,19 @@ public:
     /// Ok when IniRead can read `file` or the file is missing; otherwise the path and the reason
     /// why every read of it gives the default.
     virtual Status IniReadable(std::string_view file) = 0;
-    /// Sets one key; fails with the path and the reason.
-    virtual Status IniWrite(
-        std::string_view section, std::string_view key, std::string_view value, std::string_view file)
-        = 0;
-    /// Rewrites the directive's lines of an absolute file; fails with the path and the reason.
-    virtual Status RewriteDirective(std::string_view file, std::string_view directive, std::string_view value)
-        = 0;
-    /// Reads a whole file; fails with the path and the reason (a missing file included).
-    virtual Status ReadFile(std::string_view file, std::string& content) = 0;
-    /// Replaces a whole text file atomically; fails with the path and the reason.
+    /// Reads a whole file as bytes; fails with the path and the reason, `missing` telling whether
+    /// the reason is that no file exists.
+    virtual Status ReadFile(std::string_view file, std::string& content, bool& missing) = 0;
+    /// Replaces a file atomically with exactly `bytes`, creating it when missing; fails with the
+    /// path and the reason and then leaves the file as it was.
+    virtual Status ReplaceFile(std::string_view file, std::string_view bytes) = 0;
+    /// Removes a file; fails with the path and the reason.
+    virtual Status RemoveFile(std::string_view file) = 0;
+    /// Replaces a whole text file atomically, ending its last line; fails with the path and the
+    /// reason.
     virtual Status WriteTextFile(std::string_view file, std::string_view text) = 0;
-    /// Whether `path` names an existing file-system entry of any kind / an existing directory.
-    virtual bool Exists(std::string_view path) = 0;
-    virtual bool IsDirectory(std::string_view path) = 0;
+    /// See CheckServerDirectory in native_path.h.
+    virtual ServerDirectory CheckServerDirectory(std::string_view path, std::string_view serverRoot) = 0;
 };
 
 /// The real files on disk.
@@ -52,14 +52,11 @@ public:
     std::string IniRead(std::string_view section, std::string_view key, std::string_view defaultValue,
         std::string_view file) override;
     Status IniReadable(std::string_view file) override;
-    Status IniWrite(std::string_view section, std::string_view key, std::string_view value,
-        std::string_view file) override;
-    Status RewriteDirective(
-        std::string_view file, std::string_view directive, std::string_view value) override;
-    Status ReadFile(std::string_view file, std::string& content) override;
+    Status ReadFile(std::string_view file, std::string& content, bool& missing) override;
+    Status ReplaceFile(std::string_view file, std::string_view bytes) override;
+    Status RemoveFile(std::string_view file) override;
     Status WriteTextFile(std::string_view file, std::string_view text) override;
-    bool Exists(std::string_view path) override;
-    bool IsDirectory(std::string_view path) override;
+    ServerDirectory CheckServerDirectory(std::string_view path, std::string_view serverRoot) override;
 
 private:
     std::string m_appDir;

@@ -1,5 +1,6 @@
 #include "directive_engine.h"
 
+#include "catalogue.h"
 #include "text_lines.h"
 
 namespace larkspan {
@@ -19,11 +20,11 @@ std::optional<std::string> DirectiveProblem(std::string_view directive, std::str
 {
     // An empty name would match every line and wipe the file.
     if (directive.empty())
-        return std::string("the directive name is empty");
+        return std::string(catalogue::kDirectiveNameEmpty);
     if (directive.find_first_of(std::string_view(" \t\r\n\0", 5)) != std::string_view::npos)
-        return "the directive name \"" + std::string(directive) + "\" holds a blank, line break or NUL";
+        return catalogue::DirectiveNameHoldsBlank(directive);
     if (value.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos)
-        return "the value of " + std::string(directive) + " holds a line break or NUL";
+        return catalogue::ValueHoldsLineBreak(directive);
     return std::nullopt;
 }
 

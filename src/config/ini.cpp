@@ -1,8 +1,10 @@
 #include "ini.h"
 
+#include "catalogue.h"
 #include "ini_engine.h"
 #include "native_path.h"
 #include "text_file.h"
+#include "text_lines.h"
 
 namespace larkspan {
 
@@ -33,10 +35,15 @@ std::string IniRead(std::string_view section, std::string_view key, std::string_
 
 Status IniReadable(std::string_view file, std::string_view appDir)
 {
+    const std::string path = NativePath(ResolveIniPath(file, appDir));
     std::string content;
     bool missing = false;
-    Status read = ReadWholeFile(NativePath(ResolveIniPath(file, appDir)), content, missing);
-    return missing ? Status::Ok() : read;
+    if (Status read = ReadWholeFile(path, content, missing); !read.ok())
+        return missing ? Status::Ok() : read;
+    // Binary garbage reads as no keys at all; it is no settings file.
+    if (HoldsBinaryBytes(content))
+        return Status::Failure(path + ": " + std::string(catalogue::kNotText));
+    return Status::Ok();
 }
 
 Status IniWrite(std::string_view section, std::string_view key, std::string_view value, std::string_view file,

@@ -20,7 +20,7 @@ std::string IniRead(std::string_view section, std::string_view key, std::string_
 
 /// Whether IniRead can read `file`: Ok when it can or when the file is missing (every read then
 /// gives its default); otherwise the path and the reason (a directory, FIFO or device, a file too
-/// large, no permission).
+/// large, no permission, bytes no text file holds).
 Status IniReadable(std::string_view file, std::string_view appDir);
 
 /// Gives `key` in `section` of `file` the value `value`, creating the key, the section and the

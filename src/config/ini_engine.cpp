@@ -1,5 +1,6 @@
 #include "ini_engine.h"
 
+#include "catalogue.h"
 #include "text_lines.h"
 
 namespace larkspan {
@@ -145,23 +146,23 @@ std::optional<std::string> IniWriteProblem(
 {
     constexpr std::string_view kLineBreakOrNul("\r\n\0", 3);
     if (section.find_first_of(kLineBreakOrNul) != std::string_view::npos)
-        return "the section name [" + std::string(section) + "] holds a line break or NUL";
+        return catalogue::NameHoldsLineBreak("[" + std::string(section) + "]");
     if (key.find_first_of(kLineBreakOrNul) != std::string_view::npos)
-        return "the key name " + std::string(key) + " holds a line break or NUL";
+        return catalogue::NameHoldsLineBreak(key);
     if (value.find_first_of(kLineBreakOrNul) != std::string_view::npos)
-        return "the value of " + std::string(key) + " holds a line break or NUL";
+        return catalogue::ValueHoldsLineBreak(key);
     section = Trim(section);
     key = Trim(key);
     if (section.empty())
-        return std::string("the section name is empty");
+        return std::string(catalogue::kSectionNameEmpty);
     if (section.find(']') != std::string_view::npos)
-        return "the section name [" + std::string(section) + "] holds ']'";
+        return catalogue::SectionNameHoldsBracket(section);
     if (key.empty())
-        return std::string("the key name is empty");
+        return std::string(catalogue::kKeyNameEmpty);
     if (key.find('=') != std::string_view::npos)
-        return "the key name " + std::string(key) + " holds '='";
+        return catalogue::KeyNameHolds(key, '=');
     if (key.front() == ';' || key.front() == '[')
-        return "the key name " + std::string(key) + " begins with '" + key.front() + "'";
+        return catalogue::KeyNameHolds(key, key.front());
     return std::nullopt;
 }
 

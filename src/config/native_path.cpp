@@ -85,4 +85,16 @@ std::string NativePath(std::string_view path)
     return resolved;
 }
 
+ServerDirectory CheckServerDirectory(std::string_view path, std::string_view serverRoot)
+{
+    if (path.find('\\') != std::string_view::npos)
+        return ServerDirectory::ForeignSeparator;
+    if (path.empty() || path.find('\0') != std::string_view::npos)
+        return ServerDirectory::Missing;
+    const std::string full
+        = path.front() == '/' ? std::string(path) : NativePath(serverRoot) + "/" + std::string(path);
+    std::error_code error;
+    return fs::is_directory(full, error) ? ServerDirectory::Exists : ServerDirectory::Missing;
+}
+
 } // namespace larkspan

@@ -11,4 +11,14 @@ namespace larkspan {
 /// Never fails: components that match nothing are kept as written.
 std::string NativePath(std::string_view path);
 
+/// How a server sees a directory path given in its configuration.
+enum class ServerDirectory { Exists, Missing, ForeignSeparator };
+
+/// Whether `path` names an existing directory exactly as a server whose ServerRoot is
+/// `serverRoot` (a Windows-style path of the bundle) reads it: a relative path against the
+/// ServerRoot, with no letter-case or separator mapping. ForeignSeparator: `path` holds a
+/// backslash, which POSIX servers read as part of a name while the panel's other commands would
+/// take it for a separator.
+ServerDirectory CheckServerDirectory(std::string_view path, std::string_view serverRoot);
+
 } // namespace larkspan

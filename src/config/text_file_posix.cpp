@@ -1,5 +1,6 @@
 // Reading and atomic replacing of files with the POSIX API (fsync, permission bits, symlinks
 // need more than the standard library offers).
+#include "catalogue.h"
 #include "text_file.h"
 
 #include <algorithm>
@@ -23,9 +24,6 @@ namespace {
 // Far above any configuration file; a larger file is refused instead of filling memory and
 // freezing the window that asked for it.
 constexpr std::size_t kReadLimitBytes = 8u << 20;
-
-constexpr const char* kNotRegularFile = "不是普通文件（是 FIFO、设备或套接字）";
-constexpr const char* kTooLarge = "文件超过 8 MB，太大，没有读取";
 
 Status Failure(std::string_view path, int error)
 {
@@ -70,7 +68,7 @@ std::optional<Status> RefuseUnlessRegular(std::string_view path, const struct st
     if (S_ISDIR(status.st_mode))
         return Failure(path, EISDIR);
     if (!S_ISREG(status.st_mode))
-        return Status::Failure(std::string(path) + ": " + kNotRegularFile);
+        return Status::Failure(std::string(path) + ": " + std::string(catalogue::kNotRegularFile));
     return std::nullopt;
 }
 
@@ -220,7 +218,7 @@ Status ReadWholeFile(std::string_view path, std::string& content, bool& missing)
     if (auto refused = RefuseUnlessRegular(path, status))
         return *refused;
     if (static_cast<std::uintmax_t>(status.st_size) > kReadLimitBytes)
-        return Status::Failure(name + ": " + kTooLarge);
+        return Status::Failure(name + ": " + std::string(catalogue::kTooLarge));
 
     // The name may have been swapped for a FIFO since the check: O_NONBLOCK keeps the open from
     // waiting, and the descriptor is checked again.
@@ -249,7 +247,7 @@ Status ReadWholeFile(std::string_view path, std::string& content, bool& missing)
         }
         // A file that grows while it is read is bounded all the same.
         if (bytes.size() + static_cast<std::size_t>(count) > kReadLimitBytes)
-            failure = Status::Failure(name + ": " + kTooLarge);
+            failure = Status::Failure(name + ": " + std::string(catalogue::kTooLarge));
         else
             bytes.append(buffer, static_cast<std::size_t>(count));
     }

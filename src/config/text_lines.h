@@ -98,4 +98,16 @@ inline void TerminateLastLine(std::string& text)
         text += LineEndConvention(text);
 }
 
+/// Whether `text` holds bytes that no text in an 8-bit code page or UTF-8 does: NUL and the
+/// control characters other than tab, line and page breaks, escape and the old end-of-file mark.
+inline bool HoldsBinaryBytes(std::string_view text)
+{
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 && (byte < 0x09 || byte > 0x0D) && byte != 0x1A && byte != 0x1B)
+            return true;
+    }
+    return false;
+}
+
 } // namespace larkspan

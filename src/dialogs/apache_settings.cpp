@@ -1,5 +1,6 @@
 #include "apache_settings.h"
 
+#include "catalogue.h"
 #include "settings_keys.h"
 #include "settings_writer.h"
 
@@ -7,55 +8,83 @@ namespace larkspan {
 
 namespace {
 
-// Apache refuses a DocumentRoot that is not a directory, and a pattern is never one.
-bool IsSiteDirectory(ConfigFiles& files, const std::string& path)
-{
-    return !path.empty() && path.find_first_of("*?") == std::string::npos && files.IsDirectory(path);
-}
+constexpr std::string_view kSiteDirectoryField = "网站目录";
 
 } // namespace
 
-ApacheSettings::ApacheSettings(ConfigFiles& files, MessageBoxes& messages)
+std::optional<std::string> QuotedArgumentProblem(
+    std::string_view field, std::string_view directive, std::string_view value)
+{
+    // Inside quotes Apache ends the argument at the next quote and reads \" and \\ as escapes.
+    if (value.find('"') != std::string_view::npos || value.ends_with('\\')
+        || value.find("\\\\") != std::string_view::npos)
+        return catalogue::FieldHoldsQuote(field, directive);
+    return std::nullopt;
+}
+
+ApacheSettings::ApacheSettings(ConfigFiles& files, MessageBoxes& messages, const TextCodePage& codePage)
     : m_files(files)
     , m_messages(messages)
+    , m_codePage(codePage)
 { }
 
 ApacheFields ApacheSettings::Load()
 {
     m_configPath = m_files.AppDir() + "\\Apache2\\conf\\httpd.conf";
-    ReportUnreadableSettings(m_files, m_messages);
-    const auto read
-        = [this](const SettingsKey& key) { return m_files.IniRead(key.section, key.key, "", kSettingsFile); };
+    const std::string record = LoadSettingsRecord(m_files, m_messages);
+    const auto read = [&](const SettingsKey& key) { return RecordedValue(m_codePage, record, key); };
     m_loaded.admin = read(keys::ApacheServerAdmin);
     m_loaded.listen = read(keys::ApacheListen);
     m_loaded.sname = read(keys::ApacheServerName);
     m_loaded.root = read(keys::ApacheDocumentRoot);
     m_loaded.index = read(keys::ApacheDirectoryIndex);
-    return m_loaded;
+    return {m_loaded.listen.text, m_loaded.root.text, m_loaded.sname.text, m_loaded.admin.text,
+        m_loaded.index.text};
 }
 
 bool ApacheSettings::Save(const ApacheFields& fields)
 {
-    if (!IsSiteDirectory(m_files, fields.root)) {
-        m_messages.Inform("网站的目录不存在！");
+    // The directory Apache will use: the bytes it will read, relative to its ServerRoot, exactly as
+    // written. A pattern is never a directory to Apache.
+    const std::optional<std::string> root = BytesFor(m_codePage, m_loaded.root, fields.root);
+    if (!root) {
+        m_messages.Inform(catalogue::FieldNotInCodePage(kSiteDirectoryField));
         return false;
     }
-    if (!CheckWholeNumber(m_messages, fields.listen, "Apache端口请填数字！", "Apache端口请填正整数！"))
+    const ServerDirectory directory = root->find_first_of("*?") != std::string::npos
+        ? ServerDirectory::Missing
+        : m_files.CheckServerDirectory(*root, m_files.AppDir() + "\\Apache2");
+    if (directory == ServerDirectory::ForeignSeparator) {
+        m_messages.Inform(catalogue::SiteDirectoryHoldsBackslash(fields.root));
+        return false;
+    }
+    if (directory != ServerDirectory::Exists) {
+        m_messages.Inform(std::string(catalogue::kSiteDirectoryMissing));
+        return false;
+    }
+    if (!CheckWholeNumber(
+            m_messages, fields.listen, catalogue::kApachePortNotANumber, catalogue::kApachePortNotWhole))
         return false;
 
     const auto directive = [this](std::string_view name, bool quoted) {
-        return [this, name, quoted](const std::string& value) {
-            return m_files.RewriteDirective(m_configPath, name, quoted ? "\"" + value + "\"" : value);
+        return [this, name, quoted](FileBatch& batch, const std::string& value) {
+            return batch.RewriteDirective(m_configPath, name, quoted ? "\"" + value + "\"" : value);
         };
     };
     const std::vector<SettingRow> rows {
-        {keys::ApacheListen, m_loaded.listen, fields.listen, {directive("Listen", false)}},
-        {keys::ApacheServerAdmin, m_loaded.admin, fields.admin, {directive("ServerAdmin", false)}},
-        {keys::ApacheServerName, m_loaded.sname, fields.sname, {directive("ServerName", false)}},
-        {keys::ApacheDocumentRoot, m_loaded.root, fields.root, {directive("DocumentRoot", true)}},
-        {keys::ApacheDirectoryIndex, m_loaded.index, fields.index, {directive("DirectoryIndex", false)}},
+        {"端口", keys::ApacheListen, m_loaded.listen, fields.listen, {directive("Listen", false)}},
+        {"站长信箱", keys::ApacheServerAdmin, m_loaded.admin, fields.admin,
+            {directive("ServerAdmin", false)}},
+        {"网站名称", keys::ApacheServerName, m_loaded.sname, fields.sname, {directive("ServerName", false)}},
+        {kSiteDirectoryField, keys::ApacheDocumentRoot, m_loaded.root, fields.root,
+            {directive("DocumentRoot", true)},
+            [](std::string_view value) {
+                return QuotedArgumentProblem(kSiteDirectoryField, "DocumentRoot", value);
+            }},
+        {"默认首页", keys::ApacheDirectoryIndex, m_loaded.index, fields.index,
+            {directive("DirectoryIndex", false)}},
     };
-    return ReportSave(m_messages, SaveChangedSettings(m_files, rows), "设置成功，重起Apache生效。");
+    return SaveSettings(m_files, m_messages, m_codePage, rows, catalogue::kApacheSaved);
 }
 
 } // namespace larkspan

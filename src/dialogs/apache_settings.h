@@ -2,8 +2,11 @@
 
 #include "config_files.h"
 #include "messages.h"
+#include "shown_text.h"
 
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace larkspan {
 
@@ -18,24 +21,35 @@ struct ApacheFields
     bool operator==(const ApacheFields&) const = default;
 };
 
+/// Why httpd.conf cannot hold `value` as the quoted argument of `directive` so that Apache reads
+/// it back unchanged, or nullopt.
+std::optional<std::string> QuotedArgumentProblem(
+    std::string_view field, std::string_view directive, std::string_view value);
+
 /// Loading and saving of the Apache settings: Larkspan.ini [Apache] is the record, httpd.conf
 /// only receives rewritten directive lines.
 class ApacheSettings final
 {
 public:
-    ApacheSettings(ConfigFiles& files, MessageBoxes& messages);
+    ApacheSettings(ConfigFiles& files, MessageBoxes& messages, const TextCodePage& codePage);
 
     /// Reads Larkspan.ini afresh; the result is also the reference for the next Save.
     ApacheFields Load();
-    /// Checks the entries, writes what changed and tells the user. Returns whether the dialog
-    /// may close (false after a failed check or a failed write).
+    /// Checks the entries, writes what changed and tells the user. Returns whether the dialog may
+    /// close (false after a failed check or a failed write).
     bool Save(const ApacheFields& fields);
 
 private:
+    struct Loaded
+    {
+        ShownText listen, root, sname, admin, index;
+    };
+
     ConfigFiles& m_files;
     MessageBoxes& m_messages;
+    const TextCodePage& m_codePage;
     std::string m_configPath;
-    ApacheFields m_loaded;
+    Loaded m_loaded;
 };
 
 } // namespace larkspan

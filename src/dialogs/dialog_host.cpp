@@ -10,10 +10,12 @@
 
 namespace larkspan {
 
-WidgetDialogHost::WidgetDialogHost(ConfigFiles& files, Launcher& launcher, MessageBoxes& messages)
+WidgetDialogHost::WidgetDialogHost(
+    ConfigFiles& files, Launcher& launcher, MessageBoxes& messages, const TextCodePage& codePage)
     : m_files(files)
     , m_launcher(launcher)
     , m_messages(messages)
+    , m_codePage(codePage)
 { }
 
 WidgetDialogHost::~WidgetDialogHost() = default;
@@ -22,7 +24,7 @@ WidgetDialogHost::~WidgetDialogHost() = default;
 void WidgetDialogHost::ShowApacheSettings()
 {
     if (!m_apache)
-        m_apache = std::make_unique<fapache>(m_files, m_messages);
+        m_apache = std::make_unique<fapache>(m_files, m_messages, m_codePage);
     m_apache->Form_Load();
     m_apache->exec();
 }
@@ -30,7 +32,7 @@ void WidgetDialogHost::ShowApacheSettings()
 void WidgetDialogHost::ShowPhpSettings()
 {
     if (!m_php)
-        m_php = std::make_unique<fphp>(m_files, m_messages);
+        m_php = std::make_unique<fphp>(m_files, m_messages, m_codePage);
     m_php->Form_Load();
     m_php->exec();
 }
@@ -39,7 +41,7 @@ void WidgetDialogHost::ShowMySqlSettings()
 {
     if (!m_mysql) {
         m_runner = std::make_unique<QtProgramRunner>();
-        m_mysql = std::make_unique<fmysql>(m_files, m_launcher, m_messages, *m_runner);
+        m_mysql = std::make_unique<fmysql>(m_files, m_launcher, m_messages, *m_runner, m_codePage);
     }
     m_mysql->Form_Load();
     m_mysql->exec();
@@ -48,7 +50,7 @@ void WidgetDialogHost::ShowMySqlSettings()
 void WidgetDialogHost::ShowSiteManagement()
 {
     if (!m_sites)
-        m_sites = std::make_unique<zhanform>(m_files, m_messages);
+        m_sites = std::make_unique<zhanform>(m_files, m_messages, m_codePage);
     m_sites->Form_Load();
     m_sites->exec();
 }

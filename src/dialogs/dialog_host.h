@@ -13,6 +13,7 @@ class DesktopShortcuts;
 class Launcher;
 class MessageBoxes;
 class QtProgramRunner;
+class TextCodePage;
 class fabout;
 class fapache;
 class fmysql;
@@ -24,7 +25,8 @@ class zhanform;
 class WidgetDialogHost final : public DialogHost
 {
 public:
-    WidgetDialogHost(ConfigFiles& files, Launcher& launcher, MessageBoxes& messages);
+    WidgetDialogHost(
+        ConfigFiles& files, Launcher& launcher, MessageBoxes& messages, const TextCodePage& codePage);
     ~WidgetDialogHost() override;
 
     void ShowApacheSettings() override;
@@ -37,6 +39,7 @@ private:
     ConfigFiles& m_files;
     Launcher& m_launcher;
     MessageBoxes& m_messages;
+    const TextCodePage& m_codePage;
     std::unique_ptr<QtProgramRunner> m_runner;
     std::unique_ptr<fapache> m_apache;
     std::unique_ptr<fphp> m_php;

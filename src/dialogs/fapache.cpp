@@ -1,5 +1,6 @@
 #include "fapache.h"
 
+#include "catalogue.h"
 #include "form_layout.h"
 
 #include <QDir>
@@ -39,9 +40,9 @@ QString SystemFolderPicker(QWidget* owner, const QString& prompt)
 
 } // namespace
 
-fapache::fapache(ConfigFiles& files, MessageBoxes& messages, QWidget* parent)
+fapache::fapache(ConfigFiles& files, MessageBoxes& messages, const TextCodePage& codePage, QWidget* parent)
     : QDialog(parent)
-    , m_settings(files, messages)
+    , m_settings(files, messages, codePage)
     , m_pickFolder(SystemFolderPicker)
 {
     const auto controls = BuildForm(this, "Apache设置", 5280, 3420, kLayout);
@@ -84,7 +85,7 @@ void fapache::Command2_Click()
 
 void fapache::Command3_Click()
 {
-    m_root->setText(m_pickFolder(this, QString::fromUtf8("请选择网站的目录")));
+    m_root->setText(m_pickFolder(this, ToQString(catalogue::kPickSiteDirectory)));
 }
 
 } // namespace larkspan

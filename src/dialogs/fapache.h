@@ -18,7 +18,8 @@ public:
     /// Shows a folder picker with a prompt; returns the chosen directory or the empty text.
     using FolderPicker = std::function<QString(QWidget* owner, const QString& prompt)>;
 
-    fapache(ConfigFiles& files, MessageBoxes& messages, QWidget* parent = nullptr);
+    fapache(
+        ConfigFiles& files, MessageBoxes& messages, const TextCodePage& codePage, QWidget* parent = nullptr);
 
     /// Replaces the system's folder picker (tests).
     void SetFolderPicker(FolderPicker picker) { m_pickFolder = std::move(picker); }

@@ -39,10 +39,10 @@ constexpr ControlRow kLayout[] = {
 
 } // namespace
 
-fmysql::fmysql(
-    ConfigFiles& files, Launcher& launcher, MessageBoxes& messages, ProgramRunner& runner, QWidget* parent)
+fmysql::fmysql(ConfigFiles& files, Launcher& launcher, MessageBoxes& messages, ProgramRunner& runner,
+    const TextCodePage& codePage, QWidget* parent)
     : QDialog(parent)
-    , m_settings(files, messages)
+    , m_settings(files, messages, codePage)
     , m_password(files, launcher, messages, runner)
 {
     const auto controls = BuildForm(this, "MySQL设置", 4680, 3795, kLayout);

@@ -17,7 +17,7 @@ class fmysql final : public QDialog
     Q_OBJECT
 public:
     fmysql(ConfigFiles& files, Launcher& launcher, MessageBoxes& messages, ProgramRunner& runner,
-        QWidget* parent = nullptr);
+        const TextCodePage& codePage, QWidget* parent = nullptr);
 
     void Form_Load();
     void Command1_Click();

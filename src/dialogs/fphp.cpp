@@ -43,9 +43,9 @@ void Select(QComboBox* list, const std::string& entry)
 
 } // namespace
 
-fphp::fphp(ConfigFiles& files, MessageBoxes& messages, QWidget* parent)
+fphp::fphp(ConfigFiles& files, MessageBoxes& messages, const TextCodePage& codePage, QWidget* parent)
     : QDialog(parent)
-    , m_settings(files, messages)
+    , m_settings(files, messages, codePage)
 {
     const auto controls = BuildForm(this, "PHP设置", 5880, 3645, kLayout);
     m_short = static_cast<QComboBox*>(controls.value("short"));

@@ -14,7 +14,7 @@ class fphp final : public QDialog
 {
     Q_OBJECT
 public:
-    fphp(ConfigFiles& files, MessageBoxes& messages, QWidget* parent = nullptr);
+    fphp(ConfigFiles& files, MessageBoxes& messages, const TextCodePage& codePage, QWidget* parent = nullptr);
 
     void Form_Load();
     void Command1_Click();

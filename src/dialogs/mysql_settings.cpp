@@ -1,5 +1,6 @@
 #include "mysql_settings.h"
 
+#include "catalogue.h"
 #include "settings_keys.h"
 #include "settings_writer.h"
 #include "text_lines.h"
@@ -52,67 +53,67 @@ std::optional<std::string> WithoutOptionLines(
     return result;
 }
 
-MySqlSettings::MySqlSettings(ConfigFiles& files, MessageBoxes& messages)
+MySqlSettings::MySqlSettings(ConfigFiles& files, MessageBoxes& messages, const TextCodePage& codePage)
     : m_files(files)
     , m_messages(messages)
+    , m_codePage(codePage)
 { }
 
 MySqlFields MySqlSettings::Load()
 {
     m_optionPath = m_files.AppDir() + "\\MySQL\\my.ini";
-    ReportUnreadableSettings(m_files, m_messages);
-    const auto read
-        = [this](const SettingsKey& key) { return m_files.IniRead(key.section, key.key, "", kSettingsFile); };
+    const std::string record = LoadSettingsRecord(m_files, m_messages);
+    const auto read = [&](const SettingsKey& key) { return RecordedValue(m_codePage, record, key); };
     m_loaded.port = read(keys::MySqlPort);
     m_loaded.character = read(keys::MySqlCharacterSet);
     m_loaded.engine = read(keys::MySqlStorageEngine);
     m_loaded.connections = read(keys::MySqlMaxConnections);
 
-    MySqlFields shown = m_loaded;
-    shown.engine = m_loaded.engine == kStorageEngines[0] ? kStorageEngines[0] : kStorageEngines[1];
+    const std::string& character = m_loaded.character.text;
     const bool listed
-        = std::find(kCharacterSets.begin(), kCharacterSets.end(), m_loaded.character) != kCharacterSets.end();
-    shown.character = listed ? m_loaded.character : std::string();
-    return shown;
+        = std::find(kCharacterSets.begin(), kCharacterSets.end(), character) != kCharacterSets.end();
+    return {m_loaded.port.text, m_loaded.connections.text,
+        std::string(m_loaded.engine.text == kStorageEngines[0] ? kStorageEngines[0] : kStorageEngines[1]),
+        listed ? character : std::string()};
 }
 
 bool MySqlSettings::Save(const MySqlFields& fields)
 {
-    if (!CheckWholeNumber(m_messages, fields.port, "MySQL端口请填数字！", "MySQL端口请填正整数！"))
-        return false;
     if (!CheckWholeNumber(
-            m_messages, fields.connections, "MySQL最大连接数请填数字！", "MySQL最大连接数请填正整数！"))
+            m_messages, fields.port, catalogue::kMySqlPortNotANumber, catalogue::kMySqlPortNotWhole))
+        return false;
+    if (!CheckWholeNumber(m_messages, fields.connections, catalogue::kConnectionsNotANumber,
+            catalogue::kConnectionsNotWhole))
         return false;
 
     const auto myIni = [this](std::string_view section, std::string_view key) {
-        return [this, section, key](
-                   const std::string& value) { return m_files.IniWrite(section, key, value, m_optionPath); };
+        return [this, section, key](FileBatch& batch, const std::string& value) {
+            return batch.SetIniKey(m_optionPath, section, key, value);
+        };
     };
     std::vector<SettingRow> rows {
-        {keys::MySqlPort, m_loaded.port, fields.port, {myIni("client", "port"), myIni("mysqld", "port")}},
-        {keys::MySqlMaxConnections, m_loaded.connections, fields.connections,
+        {"端口", keys::MySqlPort, m_loaded.port, fields.port,
+            {myIni("client", "port"), myIni("mysqld", "port")}},
+        {"最大连接数", keys::MySqlMaxConnections, m_loaded.connections, fields.connections,
             {myIni("mysqld", "max_connections")}},
-        {keys::MySqlStorageEngine, m_loaded.engine, fields.engine,
+        {"数据库引擎", keys::MySqlStorageEngine, m_loaded.engine, fields.engine,
             {myIni("mysqld", "default-storage-engine")}},
     };
     // The server's own name for the option is character-set-server: default-character-set in
     // [mysqld] stops current servers from starting, so an old line of it goes.
-    const auto dropStaleCharacterSet = [this](const std::string&) {
-        std::string content;
-        if (!m_files.Exists(m_optionPath))
-            return Status::Ok();
-        if (auto status = m_files.ReadFile(m_optionPath, content); !status.ok())
-            return status;
-        const auto cleaned = WithoutOptionLines(content, "mysqld", "default-character-set");
-        return cleaned ? m_files.WriteTextFile(m_optionPath, *cleaned) : Status::Ok();
+    const auto dropStaleCharacterSet = [this](FileBatch& batch, const std::string&) {
+        return batch.Edit(m_optionPath, [](std::string_view content) {
+            return WithoutOptionLines(content, "mysqld", "default-character-set")
+                .value_or(std::string(content));
+        });
     };
     // No selection (nothing stored, or a set the list does not offer) leaves the character-set
     // entries as they are rather than writing an empty value.
     if (!fields.character.empty())
-        rows.push_back({keys::MySqlCharacterSet, m_loaded.character, fields.character,
+        rows.push_back({"字符集", keys::MySqlCharacterSet, m_loaded.character, fields.character,
             {myIni("mysql", "default-character-set"), myIni("mysqld", "character-set-server"),
                 dropStaleCharacterSet}});
-    return ReportSave(m_messages, SaveChangedSettings(m_files, rows), "设置成功，重起MSQL生效。");
+    return SaveSettings(m_files, m_messages, m_codePage, rows, catalogue::kMySqlSaved);
 }
 
 } // namespace larkspan

@@ -2,6 +2,7 @@
 
 #include "config_files.h"
 #include "messages.h"
+#include "shown_text.h"
 
 #include <array>
 #include <optional>
@@ -34,7 +35,7 @@ std::optional<std::string> WithoutOptionLines(
 class MySqlSettings final
 {
 public:
-    MySqlSettings(ConfigFiles& files, MessageBoxes& messages);
+    MySqlSettings(ConfigFiles& files, MessageBoxes& messages, const TextCodePage& codePage);
 
     /// Reads Larkspan.ini afresh. The engine shows "INNODB" only for that exact text; a character
     /// set that is none of the list's entries shows as no selection (the empty text).
@@ -44,10 +45,16 @@ public:
     bool Save(const MySqlFields& fields);
 
 private:
+    struct Loaded
+    {
+        ShownText port, connections, engine, character;
+    };
+
     ConfigFiles& m_files;
     MessageBoxes& m_messages;
+    const TextCodePage& m_codePage;
     std::string m_optionPath;
-    MySqlFields m_loaded;
+    Loaded m_loaded;
 };
 
 } // namespace larkspan

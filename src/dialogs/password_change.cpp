@@ -1,13 +1,13 @@
 #include "password_change.h"
 
+#include "catalogue.h"
+#include "native_path.h"
+
 namespace larkspan {
 
 namespace {
 
-constexpr const char* kChanged = "MySQL密码已经修改！\r\n\r\n"
-                                 "接下来，请输入新密码，测试一下密码是否修改成功。\r\n\r\n"
-                                 "请修改phpMyAdmin配置文件,否则phpMyAdmin无法连接MySQL";
-constexpr const char* kNotChanged = "MySQL密码没有修改！\n\n";
+const std::string kNotChanged(catalogue::kPasswordNotChanged);
 
 // The client's own text for a message box: without the bell it rings and other control
 // characters, and without surrounding blank lines.
@@ -37,9 +37,15 @@ PasswordChange::PasswordChange(ConfigFiles& files, Launcher& launcher, MessageBo
 Command PasswordChange::PasswordCommand(
     const std::string& appDir, const std::string& oldPassword, const std::string& newPassword)
 {
-    return Command {appDir + "\\MySQL\\bin\\mysqladmin",
-        {Argument::literal("-uroot"), Argument::literal("-p" + oldPassword), Argument::literal("password"),
-            Argument::literal(newPassword)}};
+    Command command {appDir + "\\MySQL\\bin\\mysqladmin",
+        {Argument::literal("-uroot"), Argument::literal("-p" + oldPassword)}};
+    // The client reads every argument that begins with "-" as an option, wherever it stands
+    // ("--help" would even succeed without changing anything); "--" ends its options.
+    if (newPassword.starts_with('-'))
+        command.arguments.push_back(Argument::literal("--"));
+    command.arguments.push_back(Argument::literal("password"));
+    command.arguments.push_back(Argument::literal(newPassword));
+    return command;
 }
 
 Command PasswordChange::ConsoleCommand(const std::string& appDir)
@@ -51,7 +57,7 @@ Command PasswordChange::ConsoleCommand(const std::string& appDir)
 bool PasswordChange::Start(const std::string& oldPassword, const std::string& newPassword,
     std::function<void(bool clearFields)> finished)
 {
-    if (!m_messages.Confirm("你确定要修改密码？？"))
+    if (!m_messages.Confirm(std::string(catalogue::kConfirmPasswordChange)))
         return false;
     const Command command = PasswordCommand(m_files.AppDir(), oldPassword, newPassword);
     m_runner.Run(
@@ -64,31 +70,31 @@ bool PasswordChange::Start(const std::string& oldPassword, const std::string& ne
 bool PasswordChange::Finish(const Command& command, const RunResult& result)
 {
     const std::string output = Readable(result.output);
+    const std::string program = NativePath(command.program);
     switch (result.outcome) {
     case RunResult::Outcome::NotStarted:
         m_messages.Inform(kNotChanged + output);
         return false;
     case RunResult::Outcome::TimedOut:
-        m_messages.Inform(kNotChanged + command.program + ": 在 " + std::to_string(m_timeLimit.count() / 1000)
-            + " 秒内没有结束，已被终止。");
+        m_messages.Inform(kNotChanged + catalogue::ProgramTimedOut(program, m_timeLimit.count() / 1000));
         return false;
     case RunResult::Outcome::Crashed:
         m_messages.Inform(
-            kNotChanged + command.program + ": 异常退出。" + (output.empty() ? "" : "\n" + output));
+            kNotChanged + catalogue::ProgramCrashed(program) + (output.empty() ? "" : "\n" + output));
         return false;
     case RunResult::Outcome::Exited:
         break;
     }
     if (result.exitCode != 0) {
-        m_messages.Inform(kNotChanged
-            + (output.empty() ? command.program + ": 退出码 " + std::to_string(result.exitCode) : output));
+        m_messages.Inform(
+            kNotChanged + (output.empty() ? catalogue::ProgramExitCode(program, result.exitCode) : output));
         return false;
     }
 
-    m_messages.Inform(kChanged);
+    m_messages.Inform(std::string(catalogue::kPasswordChanged));
     if (auto status = m_launcher.LaunchProgram(ConsoleCommand(m_files.AppDir()), WindowStyle::NormalFocus);
         !status.ok()) {
-        m_messages.Inform("无法打开MySQL控制台：\n" + status.message());
+        m_messages.Inform(catalogue::ConsoleNotStarted(status.message()));
         return false;
     }
     return true;

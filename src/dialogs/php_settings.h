@@ -2,6 +2,7 @@
 
 #include "config_files.h"
 #include "messages.h"
+#include "shown_text.h"
 
 #include <string>
 
@@ -25,7 +26,7 @@ struct PhpFields
 class PhpSettings final
 {
 public:
-    PhpSettings(ConfigFiles& files, MessageBoxes& messages);
+    PhpSettings(ConfigFiles& files, MessageBoxes& messages, const TextCodePage& codePage);
 
     /// Reads Larkspan.ini afresh. A switch shows "On" only for the exact text "On".
     PhpFields Load();
@@ -34,10 +35,17 @@ public:
     bool Save(const PhpFields& fields);
 
 private:
+    struct Loaded
+    {
+        ShownText shortOpenTag, outputBuffering, safeMode, displayErrors, registerGlobals, maxTime,
+            uploadFile;
+    };
+
     ConfigFiles& m_files;
     MessageBoxes& m_messages;
+    const TextCodePage& m_codePage;
     std::string m_configPath;
-    PhpFields m_loaded;
+    Loaded m_loaded;
 };
 
 } // namespace larkspan

@@ -80,7 +80,7 @@ void QtProgramRunner::Run(
         process, &QProcess::errorOccurred, process, [process, command, finish](QProcess::ProcessError error) {
             if (error == QProcess::FailedToStart)
                 finish({RunResult::Outcome::NotStarted, -1,
-                    command.program + ": " + process->errorString().toStdString()});
+                    NativePath(command.program) + ": " + process->errorString().toStdString()});
         });
     connect(process, &QProcess::finished, process,
         [process, timedOut, finish](int exitCode, QProcess::ExitStatus status) {

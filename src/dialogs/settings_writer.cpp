@@ -1,68 +1,108 @@
 #include "settings_writer.h"
 
+#include "catalogue.h"
+#include "ini.h"
+#include "ini_engine.h"
 #include "number_check.h"
+#include "text_lines.h"
 
 namespace larkspan {
 
-SaveResult SaveChangedSettings(ConfigFiles& files, const std::vector<SettingRow>& rows)
+std::string LoadSettingsRecord(ConfigFiles& files, MessageBoxes& messages)
 {
-    SaveResult result;
-    for (const auto& row : rows) {
-        if (row.current == row.loaded)
-            continue;
-        if (auto status = files.IniWrite(row.key.section, row.key.key, row.current, kSettingsFile);
-            !status.ok())
-            return {SaveOutcome::Failed, status.message()};
-        result.outcome = SaveOutcome::Saved;
-        for (const auto& write : row.serverWrites) {
-            auto status = write(row.current);
-            if (status.ok())
-                continue;
-            std::string failure = status.message();
-            if (auto undo = files.IniWrite(row.key.section, row.key.key, row.loaded, kSettingsFile);
-                !undo.ok())
-                failure += "\n" + undo.message();
-            return {SaveOutcome::Failed, failure};
-        }
+    const std::string path = ResolveIniPath(kSettingsFile, files.AppDir());
+    std::string record;
+    bool missing = false;
+    if (Status read = files.ReadFile(path, record, missing); !read.ok()) {
+        if (!missing)
+            messages.Inform(catalogue::SettingsFileUnreadable(read.message()));
+        return {};
     }
-    return result;
+    if (HoldsBinaryBytes(record)) {
+        messages.Inform(
+            catalogue::SettingsFileUnreadable(NativePath(path) + ": " + std::string(catalogue::kNotText)));
+        return {};
+    }
+    return record;
 }
 
-void ReportUnreadableSettings(ConfigFiles& files, MessageBoxes& messages)
+ShownText RecordedValue(const TextCodePage& codePage, std::string_view record, const SettingsKey& key)
 {
-    if (Status readable = files.IniReadable(kSettingsFile); !readable.ok())
-        messages.Inform(kSettingsUnreadable + readable.message());
+    return ShowText(codePage, IniLookup(record, key.section, key.key).value_or(std::string()));
 }
 
-bool CheckWholeNumber(MessageBoxes& messages, const std::string& text, const std::string& notANumber,
-    const std::string& notWhole)
+bool SaveSettings(ConfigFiles& files, MessageBoxes& messages, const TextCodePage& codePage,
+    const std::vector<SettingRow>& rows, std::string_view successMessage)
+{
+    struct Change
+    {
+        const SettingRow* row;
+        std::string value;
+    };
+    std::vector<Change> changes;
+    for (const SettingRow& row : rows) {
+        if (row.current == row.loaded.text)
+            continue;
+        std::optional<std::string> value = BytesFor(codePage, row.loaded, row.current);
+        if (!value) {
+            messages.Inform(catalogue::FieldNotInCodePage(row.field));
+            return false;
+        }
+        if (value->find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos) {
+            messages.Inform(catalogue::FieldHoldsLineBreak(row.field));
+            return false;
+        }
+        if (row.valueProblem) {
+            if (std::optional<std::string> problem = row.valueProblem(*value)) {
+                messages.Inform(*problem);
+                return false;
+            }
+        }
+        changes.push_back({&row, std::move(*value)});
+    }
+    if (changes.empty())
+        return true;
+    for (const Change& change : changes) {
+        if (!change.row->loaded.exact
+            && !messages.Confirm(catalogue::ConfirmReplacingUndecodable(change.row->field)))
+            return false;
+    }
+
+    FileBatch batch(files);
+    Status status = Status::Ok();
+    for (const Change& change : changes) {
+        status = batch.SetIniKey(kSettingsFile, change.row->key.section, change.row->key.key, change.value);
+        for (const ServerWrite& write : change.row->serverWrites) {
+            if (status.ok())
+                status = write(batch, change.value);
+        }
+        if (!status.ok())
+            break;
+    }
+    if (status.ok())
+        status = batch.Commit();
+    if (!status.ok()) {
+        messages.Inform(catalogue::SaveFailed(status.message()));
+        return false;
+    }
+    messages.Inform(std::string(successMessage));
+    return true;
+}
+
+bool CheckWholeNumber(
+    MessageBoxes& messages, const std::string& text, std::string_view notANumber, std::string_view notWhole)
 {
     switch (WholeNumberCheck(text)) {
     case NumberCheck::NotANumber:
-        messages.Inform(notANumber);
+        messages.Inform(std::string(notANumber));
         return false;
     case NumberCheck::NotWhole:
-        messages.Inform(notWhole);
+        messages.Inform(std::string(notWhole));
         return false;
     case NumberCheck::Whole:
         break;
     }
     return true;
-}
-
-bool ReportSave(MessageBoxes& messages, const SaveResult& result, const std::string& successMessage)
-{
-    switch (result.outcome) {
-    case SaveOutcome::Unchanged:
-        return true;
-    case SaveOutcome::Saved:
-        messages.Inform(successMessage);
-        return true;
-    case SaveOutcome::Failed:
-        messages.Inform("设置保存失败：\n" + result.failure);
-        return false;
-    }
-    return false;
 }
 
 } // namespace larkspan

@@ -1,51 +1,54 @@
 #pragma once
 
 #include "config_files.h"
+#include "file_batch.h"
 #include "messages.h"
 #include "settings_keys.h"
+#include "shown_text.h"
 
 #include <functional>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace larkspan {
 
-/// One setting of a settings dialog: its Larkspan.ini key, the text loaded when the dialog
-/// opened, the text the user left in the field, and the writes that carry it into the server's
-/// file, in order.
+/// Puts a changed setting's value (its bytes) into the server's file of a batch.
+using ServerWrite = std::function<Status(FileBatch& batch, const std::string& value)>;
+
+/// One setting of a settings dialog: its field, its Larkspan.ini key, the value loaded when the
+/// dialog opened, the text the user left in the field, and the writes that carry it into the
+/// server's file.
 struct SettingRow
 {
+    std::string_view field; ///< the field's label, named in messages
     SettingsKey key;
-    std::string loaded;
+    ShownText loaded;
     std::string current;
-    std::vector<std::function<Status(const std::string& value)>> serverWrites;
+    std::vector<ServerWrite> serverWrites;
+    /// Why the server's file cannot hold the value beyond a line break or NUL, or nullopt.
+    std::function<std::optional<std::string>(std::string_view value)> valueProblem = {};
 };
 
-enum class SaveOutcome { Unchanged, Saved, Failed };
+/// Larkspan.ini as the settings dialogs load it. A missing file is empty; one that cannot be read
+/// or holds no settings text is reported and read as empty.
+std::string LoadSettingsRecord(ConfigFiles& files, MessageBoxes& messages);
 
-struct SaveResult
-{
-    SaveOutcome outcome = SaveOutcome::Unchanged;
-    std::string failure; ///< the file and the reason, when Failed
-};
+/// The value of `key` in the loaded record, shown through the code page.
+ShownText RecordedValue(const TextCodePage& codePage, std::string_view record, const SettingsKey& key);
 
-/// Writes every row whose text differs from the loaded one (exact, case-sensitive), first to
-/// Larkspan.ini, then to the server's file. Stops at the first failed write; when a server-file
-/// write failed, the row's Larkspan.ini key is put back to its loaded value so the two files
-/// keep agreeing.
-SaveResult SaveChangedSettings(ConfigFiles& files, const std::vector<SettingRow>& rows);
-
-/// Tells the user when Larkspan.ini exists but cannot be read, so that the empty fields shown
-/// instead are not taken for its content.
-void ReportUnreadableSettings(ConfigFiles& files, MessageBoxes& messages);
+/// Saves every row whose text differs from the loaded one (exact, case-sensitive): first refuses
+/// values the files cannot hold and asks before replacing bytes that could not be shown, then
+/// composes Larkspan.ini and the server's files in memory and replaces each once. Shows
+/// `successMessage` after a save, the failure after a failed one, nothing when nothing changed.
+/// Returns whether the dialog may close.
+bool SaveSettings(ConfigFiles& files, MessageBoxes& messages, const TextCodePage& codePage,
+    const std::vector<SettingRow>& rows, std::string_view successMessage);
 
 /// The number check of the dialogs' number fields: shows the message of the failing outcome and
 /// returns false, or returns true for a whole number.
-bool CheckWholeNumber(MessageBoxes& messages, const std::string& text, const std::string& notANumber,
-    const std::string& notWhole);
-
-/// Tells the user how a save went: `successMessage` after a write, the failure with its file and
-/// reason after a failed one, nothing when nothing changed. Returns whether the dialog may close.
-bool ReportSave(MessageBoxes& messages, const SaveResult& result, const std::string& successMessage);
+bool CheckWholeNumber(
+    MessageBoxes& messages, const std::string& text, std::string_view notANumber, std::string_view notWhole);
 
 } // namespace larkspan

@@ -1,12 +1,44 @@
 #include "virtual_hosts.h"
 
+#include "catalogue.h"
+#include "shown_text.h"
 #include "text_lines.h"
+
+#include <algorithm>
+#include <deque>
+#include <unordered_map>
 
 namespace larkspan {
 
-VirtualHosts::VirtualHosts(ConfigFiles& files, MessageBoxes& messages)
+namespace {
+
+constexpr std::string_view kBoxLineEnd = "\r\n";
+constexpr std::string_view kReplacement = "\xEF\xBF\xBD"; // U+FFFD
+
+// Characters a text editor widget turns into line breaks (U+2029, and the noncharacters U+FDD0 and
+// U+FDD1 that Qt's text document uses as frame marks): a line holding one could not come back from
+// the box as shown, so it is shown with U+FFFD there and kept as bytes like undecodable text.
+constexpr std::string_view kBreakingCharacters[] = {"\xE2\x80\xA9", "\xEF\xB7\x90", "\xEF\xB7\x91"};
+
+bool ReplaceBreakingCharacters(std::string& text)
+{
+    bool replaced = false;
+    for (const std::string_view breaking : kBreakingCharacters) {
+        for (auto found = text.find(breaking); found != std::string::npos;
+             found = text.find(breaking, found)) {
+            text.replace(found, breaking.size(), kReplacement);
+            replaced = true;
+        }
+    }
+    return replaced;
+}
+
+} // namespace
+
+VirtualHosts::VirtualHosts(ConfigFiles& files, MessageBoxes& messages, const TextCodePage& codePage)
     : m_files(files)
     , m_messages(messages)
+    , m_codePage(codePage)
 { }
 
 std::string VirtualHosts::ExampleBlock()
@@ -26,67 +58,119 @@ std::string VirtualHosts::Explanation()
            "多站点请重复示例内容";
 }
 
-std::string VirtualHosts::LinesWithCrLf(std::string_view content)
-{
-    std::string text;
-    text.reserve(content.size() + content.size() / 16);
-    std::size_t start = 0;
-    while (start < content.size()) {
-        const auto end = content.find_first_of("\r\n", start);
-        if (end == std::string_view::npos) {
-            text.append(content.substr(start)).append("\r\n");
-            break;
-        }
-        text.append(content.substr(start, end - start)).append("\r\n");
-        start = end + (content[end] == '\r' && end + 1 < content.size() && content[end + 1] == '\n' ? 2 : 1);
-    }
-    return text;
-}
-
 std::string VirtualHosts::Load()
 {
     m_path = m_files.AppDir() + "\\Apache2\\conf\\vhosts.conf";
-    std::string content;
+    m_lines.clear();
+    m_shown.clear();
+    m_original.clear();
     m_lineEnd = kPlatformLineEnd;
-    if (auto status = m_files.ReadFile(m_path, content); !status.ok()) {
+    std::string content;
+    if (Status status = m_files.ReadFile(m_path, content, m_missing); !status.ok()) {
         // A missing file is simply not written yet; anything else must not be replaced by an
         // empty box the user never saw the content of.
-        m_readable = !m_files.Exists(m_path);
+        m_readable = m_missing;
         if (!m_readable)
-            m_messages.Inform("无法读取站点配置文件：\n" + status.message());
+            m_messages.Inform(catalogue::HostsUnreadable(status.message()));
         return {};
     }
     m_readable = true;
     m_lineEnd = LineEndConvention(content);
-    return LinesWithCrLf(content);
+    ForEachLine(content, [&](const TextLine& line) {
+        ShownText shown = ShowText(m_codePage, content.substr(line.begin, line.textEnd - line.begin));
+        const bool broken = ReplaceBreakingCharacters(shown.text);
+        m_shown.append(shown.text).append(kBoxLineEnd);
+        m_lines.push_back({std::move(shown.bytes), content.substr(line.textEnd, line.end - line.textEnd),
+            std::move(shown.text), shown.exact && !broken});
+    });
+    m_original = std::move(content);
+    return m_shown;
+}
+
+bool VirtualHosts::Compose(const std::vector<std::string>& lines, bool lastTerminated, std::string& content)
+{
+    // Lines are matched with what was loaded: the unchanged run at the start and at the end, and
+    // in between each loaded line that could not be shown exactly, wherever its text still
+    // stands. Those keep their bytes; every other line is encoded from its text.
+    const std::size_t common = std::min(lines.size(), m_lines.size());
+    std::size_t head = 0;
+    while (head < common && lines[head] == m_lines[head].shown)
+        ++head;
+    std::size_t tail = 0;
+    while (tail < common - head && lines[lines.size() - 1 - tail] == m_lines[m_lines.size() - 1 - tail].shown)
+        ++tail;
+
+    std::vector<const Line*> source(lines.size(), nullptr);
+    for (std::size_t i = 0; i < head; ++i)
+        source[i] = &m_lines[i];
+    for (std::size_t i = 0; i < tail; ++i)
+        source[lines.size() - 1 - i] = &m_lines[m_lines.size() - 1 - i];
+    std::unordered_map<std::string_view, std::deque<std::size_t>> changedLines;
+    for (std::size_t i = head; i < lines.size() - tail; ++i)
+        changedLines[lines[i]].push_back(i);
+    bool lost = false;
+    for (std::size_t old = head; old < m_lines.size() - tail; ++old) {
+        if (m_lines[old].exact)
+            continue;
+        const auto found = changedLines.find(m_lines[old].shown);
+        if (found == changedLines.end() || found->second.empty()) {
+            lost = true;
+            continue;
+        }
+        source[found->second.front()] = &m_lines[old];
+        found->second.pop_front();
+    }
+
+    content.clear();
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        std::string_view lineEnd = m_lineEnd;
+        if (source[i]) {
+            content.append(source[i]->bytes);
+            if (!source[i]->lineEnd.empty())
+                lineEnd = source[i]->lineEnd;
+        } else {
+            const std::optional<std::string> bytes = m_codePage.Encode(lines[i]);
+            if (!bytes) {
+                m_messages.Inform(catalogue::HostsLineNotInCodePage(i + 1));
+                return false;
+            }
+            content.append(*bytes);
+        }
+        if (i + 1 < lines.size() || lastTerminated)
+            content.append(lineEnd);
+    }
+    return !lost || m_messages.Confirm(catalogue::ConfirmReplacingUndecodableLines(NativePath(m_path)));
 }
 
 bool VirtualHosts::Save(const std::string& text)
 {
     if (!m_readable) {
-        m_messages.Inform("站点配置文件没有读出，为免覆盖其内容，没有保存：\n" + m_path);
+        m_messages.Inform(catalogue::HostsNotSavedUnread(NativePath(m_path)));
         return false;
     }
+    if (text == m_shown && !m_missing)
+        return true;
+
     const auto first = text.find_first_not_of(' ');
     const std::string trimmed = first == std::string::npos
         ? std::string()
         : text.substr(first, text.find_last_not_of(' ') - first + 1);
-    // The box separates lines with CR LF; the file keeps its own convention.
-    std::string content;
-    content.reserve(trimmed.size());
-    for (std::size_t start = 0;;) {
-        const auto end = trimmed.find("\r\n", start);
-        content.append(trimmed, start, end == std::string::npos ? std::string::npos : end - start);
-        if (end == std::string::npos)
-            break;
-        content.append(m_lineEnd);
-        start = end + 2;
+    std::vector<std::string> lines;
+    for (std::size_t start = 0; start < trimmed.size();) {
+        const auto end = trimmed.find(kBoxLineEnd, start);
+        lines.push_back(trimmed.substr(start, end == std::string::npos ? std::string::npos : end - start));
+        start = end == std::string::npos ? trimmed.size() : end + kBoxLineEnd.size();
     }
-    if (auto status = m_files.WriteTextFile(m_path, content); !status.ok()) {
-        m_messages.Inform("站点信息没有保存：\n" + status.message());
+    std::string content;
+    if (!Compose(lines, trimmed.ends_with(kBoxLineEnd), content))
+        return false;
+    if (content == m_original && !m_missing)
+        return true;
+    if (Status status = m_files.WriteTextFile(m_path, content); !status.ok()) {
+        m_messages.Inform(catalogue::HostsNotSaved(status.message()));
         return false;
     }
-    m_messages.Inform("站点信息已保存，重起Apache生效。");
+    m_messages.Inform(std::string(catalogue::kHostsSaved));
     return true;
 }
 

@@ -7,6 +7,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTextCursor>
+#include <QTextDocument>
 
 namespace larkspan {
 
@@ -31,16 +32,22 @@ QString ForDisplay(const std::string& text)
 {
     return QString::fromStdString(text).replace(QLatin1String("\r\n"), QLatin1String("\n"));
 }
-std::string FromDisplay(const QString& text)
+
+// The box's text as it holds it: toPlainText would turn no-break spaces into blanks and line
+// separators (U+2028) into line breaks. Its paragraphs end with U+2029.
+std::string FromEditor(const QPlainTextEdit* editor)
 {
-    return QString(text).replace(QLatin1Char('\n'), QLatin1String("\r\n")).toStdString();
+    return editor->document()
+        ->toRawText()
+        .replace(QChar::ParagraphSeparator, QLatin1String("\r\n"))
+        .toStdString();
 }
 
 } // namespace
 
-zhanform::zhanform(ConfigFiles& files, MessageBoxes& messages, QWidget* parent)
+zhanform::zhanform(ConfigFiles& files, MessageBoxes& messages, const TextCodePage& codePage, QWidget* parent)
     : QDialog(parent)
-    , m_hosts(files, messages)
+    , m_hosts(files, messages, codePage)
 {
     const auto controls = BuildForm(this, "站点管理", 6675, 7080, kLayout);
     m_label3 = static_cast<QLabel*>(controls.value("Label3"));
@@ -66,7 +73,7 @@ void zhanform::Form_Load()
 
 void zhanform::Command1_Click()
 {
-    if (m_hosts.Save(FromDisplay(m_host->toPlainText())))
+    if (m_hosts.Save(FromEditor(m_host)))
         accept();
 }
 

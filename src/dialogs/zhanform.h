@@ -14,7 +14,8 @@ class zhanform final : public QDialog
 {
     Q_OBJECT
 public:
-    zhanform(ConfigFiles& files, MessageBoxes& messages, QWidget* parent = nullptr);
+    zhanform(
+        ConfigFiles& files, MessageBoxes& messages, const TextCodePage& codePage, QWidget* parent = nullptr);
 
     void Form_Load();
     void Command1_Click();

@@ -1,3 +1,4 @@
+#include "catalogue.h"
 #include "desktop.h"
 #include "text_file.h"
 
@@ -91,9 +92,9 @@ public:
         {
         };
         if (stat(found.c_str(), &info) != 0)
-            return Status::Failure("desktop folder " + found + ": " + std::strerror(errno));
+            return Status::Failure(catalogue::DesktopFolderProblem(found, std::strerror(errno)));
         if (!S_ISDIR(info.st_mode))
-            return Status::Failure("desktop folder " + found + ": " + std::strerror(ENOTDIR));
+            return Status::Failure(catalogue::DesktopFolderProblem(found, std::strerror(ENOTDIR)));
         folder = std::move(found);
         return Status::Ok();
     }

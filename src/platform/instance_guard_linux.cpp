@@ -1,3 +1,4 @@
+#include "catalogue.h"
 #include "instance_guard.h"
 
 #include <cerrno>
@@ -12,10 +13,10 @@ namespace larkspan {
 
 namespace {
 
-constexpr const char* kSymlink = "是符号链接，不是目录";
-constexpr const char* kNotADirectory = "不是目录";
-constexpr const char* kNotARegularFile = "不是普通文件";
-constexpr const char* kOwnedByAnother = "属于另一个用户";
+using catalogue::kFolderIsSymlink;
+using catalogue::kLockNotRegularFile;
+using catalogue::kNotADirectory;
+using catalogue::kOwnedByAnother;
 
 InstanceClaim Unavailable(std::string problem)
 {
@@ -65,9 +66,9 @@ int OpenPrivateDirectory(const std::string& folder, std::string& problem)
     if (::lstat(folder.c_str(), &named) != 0)
         return fail(std::strerror(errno));
     if (S_ISLNK(named.st_mode))
-        return fail(kSymlink);
+        return fail(std::string(kFolderIsSymlink));
     if (!S_ISDIR(named.st_mode))
-        return fail(kNotADirectory);
+        return fail(std::string(kNotADirectory));
     if (named.st_uid != ::geteuid())
         return fail(std::string(kOwnedByAnother) + "（uid " + std::to_string(named.st_uid) + "）");
 
@@ -135,7 +136,8 @@ public:
         };
         if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || status.st_uid != ::geteuid()) {
             ::close(fd);
-            return Unavailable(path + ": " + (S_ISREG(status.st_mode) ? kOwnedByAnother : kNotARegularFile));
+            return Unavailable(
+                path + ": " + std::string(S_ISREG(status.st_mode) ? kOwnedByAnother : kLockNotRegularFile));
         }
         int result = 0;
         do {

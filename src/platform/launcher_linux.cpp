@@ -1,3 +1,4 @@
+#include "catalogue.h"
 #include "launcher.h"
 #include "native_path.h"
 
@@ -34,7 +35,7 @@ std::optional<std::string> ExecutableProblem(const std::string& path)
     if (S_ISDIR(info.st_mode))
         return ErrorText(EISDIR);
     if (!S_ISREG(info.st_mode))
-        return std::string("not a regular file");
+        return std::string(catalogue::kNotRegularFile);
     if (::access(path.c_str(), X_OK) != 0)
         return ErrorText(errno);
     return std::nullopt;
@@ -116,7 +117,7 @@ public:
     Status LaunchProgram(const Command& command, WindowStyle style) override
     {
         if (command.program.empty())
-            return Status::Failure("(no program): " + ErrorText(ENOENT));
+            return Status::Failure(std::string(catalogue::kNoProgram) + ": " + ErrorText(ENOENT));
 
         std::string executable;
         if (IsBareName(command.program)) {
@@ -127,7 +128,7 @@ public:
             {
             };
             if (::stat(executable.c_str(), &info) != 0)
-                return Status::Failure(command.program + ": not found in " + m_appDir + "/bin");
+                return Status::Failure(catalogue::StandInMissing(command.program, m_appDir + "/bin"));
         } else {
             executable = NativePath(command.program);
         }

@@ -35,6 +35,7 @@ struct Fakes
     FakeInstanceGuard instance;
     FakeDesktopShortcuts desktop;
     FakeProgramRunner runner;
+    std::unique_ptr<TextCodePage> codePage = MakeTextCodePage("UTF-8");
 };
 
 template <typename Dialog> std::unique_ptr<QWidget> Loaded(std::unique_ptr<Dialog> dialog)
@@ -60,14 +61,17 @@ TEST(CaptionsFit, EveryWindow)
     const std::vector<std::pair<const char*, std::function<std::unique_ptr<QWidget>()>>> windows {
         {"Form1, servers running", [&] { return MainWindow(fakes, Running); }},
         {"Form1, servers stopped", [&] { return MainWindow(fakes, Stopped); }},
-        {"fapache", [&] { return Loaded(std::make_unique<fapache>(fakes.files, fakes.messages)); }},
-        {"fphp", [&] { return Loaded(std::make_unique<fphp>(fakes.files, fakes.messages)); }},
+        {"fapache",
+            [&] { return Loaded(std::make_unique<fapache>(fakes.files, fakes.messages, *fakes.codePage)); }},
+        {"fphp",
+            [&] { return Loaded(std::make_unique<fphp>(fakes.files, fakes.messages, *fakes.codePage)); }},
         {"fmysql",
             [&] {
-                return Loaded(
-                    std::make_unique<fmysql>(fakes.files, fakes.launcher, fakes.messages, fakes.runner));
+                return Loaded(std::make_unique<fmysql>(
+                    fakes.files, fakes.launcher, fakes.messages, fakes.runner, *fakes.codePage));
             }},
-        {"zhanform", [&] { return Loaded(std::make_unique<zhanform>(fakes.files, fakes.messages)); }},
+        {"zhanform",
+            [&] { return Loaded(std::make_unique<zhanform>(fakes.files, fakes.messages, *fakes.codePage)); }},
         {"fabout", [&] { return std::make_unique<fabout>(fakes.desktop, fakes.launcher, fakes.messages); }},
     };
     for (const auto& [name, open] : windows) {

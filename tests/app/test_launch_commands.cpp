@@ -254,7 +254,7 @@ TEST(LaunchCommands, PhpinfoWritesThePageBeforeOpeningIt)
     ASSERT_EQ(panel.files.calls.size(), 1u);
     EXPECT_EQ(panel.files.calls[0].what, "WriteTextFile");
     EXPECT_EQ(panel.files.calls[0].file, "E:\\site\\phpinfo.php");
-    EXPECT_EQ(panel.files.calls[0].value, "<?php   phpinfo();   ?>");
+    EXPECT_EQ(panel.files.calls[0].content, "<?php   phpinfo();   ?>");
     EXPECT_TRUE(writtenBeforeLaunch);
     EXPECT_EQ(
         panel.launcher.lines(), (std::vector<std::string> {"explorer.exe http://localhost/phpinfo.php"}));

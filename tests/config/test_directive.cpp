@@ -118,9 +118,8 @@ TEST_F(RewriteDirectiveFile, FailsWithoutChangingAnything)
         {m_dir / "missing.conf", "Listen", "81", m_dir / "missing.conf: No such file or directory"},
         {readOnly, "Listen", "81", readOnly + ": Permission denied"},
         {m_dir / "dir.conf", "Listen", "81", m_dir / "dir.conf: Is a directory"},
-        {readOnly, "", "81", readOnly + ": the directive name is empty"},
-        {readOnly, "Listen", "81\nLoadModule x",
-            readOnly + ": the value of Listen holds a line break or NUL"},
+        {readOnly, "", "81", readOnly + ": 指令的名称为空"},
+        {readOnly, "Listen", "81\nLoadModule x", readOnly + ": Listen 的值含有换行符或NUL字符"},
     };
     for (const Case& c : cases) {
         const Status status = RewriteDirective(c.file, c.directive, c.value);

@@ -65,6 +65,40 @@ TEST(NativePath, MapsWindowsPathsCaseInsensitively)
         EXPECT_EQ(NativePath(c.windows), c.native) << c.windows;
 }
 
+TEST(CheckServerDirectory, TakesThePathExactlyAsTheServerReadsIt)
+{
+    TempDir dir;
+    std::filesystem::create_directories(dir / "Apache2/htdocs");
+    std::filesystem::create_directories(dir / "www");
+    std::filesystem::create_symlink(dir / "www", dir / "link");
+    WriteBytes(dir / "file", "");
+    // A directory of that name where the panel runs must not count: Apache never looks there.
+    const std::string inWorkingDirectory = "larkspan-cwd-" + std::to_string(::getpid());
+    std::filesystem::create_directory(inWorkingDirectory);
+
+    const std::string serverRoot = dir.path() + "\\apache2";
+    const struct
+    {
+        std::string path;
+        ServerDirectory expected;
+    } rows[] = {
+        {dir / "www", ServerDirectory::Exists},
+        {dir / "www/", ServerDirectory::Exists},
+        {dir / "link", ServerDirectory::Exists},
+        {dir / "WWW", ServerDirectory::Missing},
+        {dir / "file", ServerDirectory::Missing},
+        {"", ServerDirectory::Missing},
+        {"htdocs", ServerDirectory::Exists},
+        {"../www", ServerDirectory::Exists},
+        {inWorkingDirectory, ServerDirectory::Missing},
+        {dir.path() + "\\www", ServerDirectory::ForeignSeparator},
+        {std::string(dir / "www") + std::string("\0x", 2), ServerDirectory::Missing},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(CheckServerDirectory(row.path, serverRoot), row.expected) << row.path;
+    std::filesystem::remove(inWorkingDirectory);
+}
+
 class IniFileTest : public ::testing::Test
 {
 protected:
@@ -104,7 +138,7 @@ TEST_F(IniFileTest, ReportsFailuresWithPathAndReason)
         {"nodir\\x.ini", "1", ini("nodir/x.ini") + ": No such file or directory"},
         {"dir.ini", "1", ini("dir.ini") + ": Is a directory"},
         {"ro.ini", "2", ini("ro.ini") + ": Permission denied"},
-        {"ok.ini", "1\n[b]", ini("ok.ini") + ": the value of k holds a line break or NUL"},
+        {"ok.ini", "1\n[b]", ini("ok.ini") + ": k 的值含有换行符或NUL字符"},
     };
     for (const Case& c : cases) {
         const Status status = IniWrite("a", "k", c.value, c.file, m_dir.path());
@@ -178,6 +212,12 @@ TEST_F(IniFileTest, ASettingsFileThatCannotBeReadIsReportedNeverWaitedOn)
         const std::string failure = path + ": " + c.reason;
         EXPECT_EQ(*outcome, failure + "|none|" + failure);
     }
+
+    // Bytes that no text holds: whatever its keys would read as, this is no settings file.
+    TempDir dir;
+    WriteBytes(dir / "Larkspan.ini", std::string("[Apache]\0Listen=81\n", 19));
+    EXPECT_EQ(IniReadable("Larkspan.ini", dir.path()).message(),
+        (dir / "Larkspan.ini") + ": 不是文本格式的配置文件（含有NUL或其他控制字符）");
 }
 
 } // namespace

@@ -20,8 +20,8 @@
 namespace larkspan {
 namespace {
 
-using Call = FakeConfigFiles::Call;
-const std::string kIni = "Larkspan.ini";
+const std::string kIni = "D:\\bundle\\Larkspan.ini";
+const std::string kHttpd = "D:\\bundle\\Apache2\\conf\\httpd.conf";
 
 template <typename T> T* Control(QWidget& form, const char* name)
 {
@@ -80,6 +80,7 @@ struct ApacheWindow : testing::Test
         files.Set(kIni, "Apache", "Listen", "80");
         files.Set(kIni, "Apache", "DocumentRoot", "D:\\www");
         files.Set(kIni, "Apache", "ServerName", "localhost");
+        files.texts[kHttpd] = "Listen 80\n";
         form.SetFolderPicker([this](QWidget*, const QString& prompt) {
             prompts.push_back(prompt.toStdString());
             return picked;
@@ -87,9 +88,10 @@ struct ApacheWindow : testing::Test
         form.Form_Load();
         form.show();
     }
+    std::unique_ptr<TextCodePage> codePage = MakeTextCodePage("UTF-8");
     FakeConfigFiles files;
     FakeMessages messages;
-    fapache form {files, messages};
+    fapache form {files, messages, *codePage};
     QString picked;
     std::vector<std::string> prompts;
 };
@@ -123,9 +125,9 @@ TEST_F(ApacheWindow, SavingWritesChangesShowsTheMessageAndCloses)
     form.show();
     Type(form, "listen", "81");
     Click(form, "Command1");
-    EXPECT_EQ(files.calls,
-        (std::vector<Call> {{"IniWrite", kIni, "Apache", "Listen", "81"},
-            {"RewriteDirective", "D:\\bundle\\Apache2\\conf\\httpd.conf", "Listen", "", "81"}}));
+    EXPECT_EQ(files.WrittenFiles(), (std::vector<std::string> {kIni, kHttpd}));
+    EXPECT_EQ(files.IniRead("Apache", "Listen", "", "Larkspan.ini"), "81");
+    EXPECT_EQ(files.Text(kHttpd), "Listen 81\n");
     EXPECT_EQ(messages.shown, std::vector<std::string> {"设置成功，重起Apache生效。"});
     EXPECT_EQ(form.result(), QDialog::Accepted);
     EXPECT_FALSE(form.isVisible());
@@ -183,9 +185,10 @@ struct PhpWindow : testing::Test
         form.Form_Load();
         form.show();
     }
+    std::unique_ptr<TextCodePage> codePage = MakeTextCodePage("UTF-8");
     FakeConfigFiles files;
     FakeMessages messages;
-    fphp form {files, messages};
+    fphp form {files, messages, *codePage};
 };
 
 TEST_F(PhpWindow, ShowsTheRecordWithFixedListsAndFocusOrder)
@@ -210,12 +213,10 @@ TEST_F(PhpWindow, SavingWritesTheChangedRowsInTableOrder)
     Type(form, "upload_file", "8");
     Click(form, "Command1");
     const std::string phpIni = "D:\\bundle\\PHP5\\php.ini";
-    EXPECT_EQ(files.calls,
-        (std::vector<Call> {{"IniWrite", kIni, "PHP", "register_globals", "Off"},
-            {"IniWrite", phpIni, "PHP", "register_globals", "Off"},
-            {"IniWrite", kIni, "PHP", "upload_max_filesize", "8"},
-            {"IniWrite", phpIni, "PHP", "upload_max_filesize", "8M"},
-            {"IniWrite", phpIni, "PHP", "post_max_size", "8M"}}));
+    EXPECT_EQ(files.WrittenFiles(), (std::vector<std::string> {kIni, phpIni}));
+    EXPECT_EQ(files.IniRead("PHP", "register_globals", "", "Larkspan.ini"), "Off");
+    EXPECT_EQ(files.IniRead("PHP", "upload_max_filesize", "", "Larkspan.ini"), "8");
+    EXPECT_EQ(files.Text(phpIni), "[PHP]\nregister_globals=Off\nupload_max_filesize=8M\npost_max_size=8M\n");
     EXPECT_EQ(messages.shown, std::vector<std::string> {"设置成功，重起Apache生效。"});
     EXPECT_FALSE(form.isVisible());
 }
@@ -243,11 +244,12 @@ struct MySqlWindow : testing::Test
         form.Form_Load();
         form.show();
     }
+    std::unique_ptr<TextCodePage> codePage = MakeTextCodePage("UTF-8");
     FakeConfigFiles files;
     FakeLauncher launcher;
     FakeMessages messages;
     FakeProgramRunner runner;
-    fmysql form {files, launcher, messages, runner};
+    fmysql form {files, launcher, messages, runner, *codePage};
 };
 
 TEST_F(MySqlWindow, ShowsTheRecordWithFixedListsAndFocusOrder)
@@ -274,10 +276,10 @@ TEST_F(MySqlWindow, SavingWritesTheCharacterSetUnderTheServersName)
     Pick(form, "character", "utf8");
     Click(form, "Command1");
     const std::string myIni = "D:\\bundle\\MySQL\\my.ini";
-    EXPECT_EQ(files.calls,
-        (std::vector<Call> {{"IniWrite", kIni, "MySQL", "default-character-set", "utf8"},
-            {"IniWrite", myIni, "mysql", "default-character-set", "utf8"},
-            {"IniWrite", myIni, "mysqld", "character-set-server", "utf8"}}));
+    EXPECT_EQ(files.WrittenFiles(), (std::vector<std::string> {kIni, myIni}));
+    EXPECT_EQ(files.IniRead("MySQL", "default-character-set", "", "Larkspan.ini"), "utf8");
+    EXPECT_EQ(
+        files.Text(myIni), "[mysql]\ndefault-character-set=utf8\n[mysqld]\ncharacter-set-server=utf8\n");
     EXPECT_EQ(messages.shown, std::vector<std::string> {"设置成功，重起MSQL生效。"});
     EXPECT_FALSE(form.isVisible());
 }
@@ -325,9 +327,10 @@ TEST_F(MySqlWindow, ThePasswordButtonWaitsForTheClientAndEmptiesTheFieldsOnlyAft
 struct SitesWindow : testing::Test
 {
     const std::string path = "D:\\bundle\\Apache2\\conf\\vhosts.conf";
+    std::unique_ptr<TextCodePage> codePage = MakeTextCodePage("UTF-8");
     FakeConfigFiles files;
     FakeMessages messages;
-    zhanform form {files, messages};
+    zhanform form {files, messages, *codePage};
 };
 
 TEST_F(SitesWindow, ShowsTheFileTheExampleAndTheExplanation)

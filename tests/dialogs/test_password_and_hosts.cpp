@@ -3,6 +3,7 @@
 #include "fake_launcher.h"
 #include "fake_messages.h"
 #include "fake_program_runner.h"
+#include "native_path.h"
 #include "password_change.h"
 #include "virtual_hosts.h"
 
@@ -42,20 +43,31 @@ TEST_F(PasswordFixture, DecliningRunsNothing)
 
 TEST_F(PasswordFixture, PasswordsTravelAsSeparateArgumentsExactlyAsTyped)
 {
-    const std::pair<std::string, std::string> rows[] = {
-        {"qlwv", "new"},
-        {"", ""},
-        {"a b", "it's \"q\""},
-        {"$HOME;rm -rf /", "back\\slash `x`"},
+    const struct
+    {
+        std::string oldPassword;
+        std::string newPassword;
+        bool endOfOptions; // a new password that looks like an option follows "--"
+    } rows[] = {
+        {"qlwv", "new", false},
+        {"", "", false},
+        {"a b", "it's \"q\"", false},
+        {"$HOME;rm -rf /", "back\\slash `x`", false},
+        {"-old", "-x", true},
+        {"qlwv", "--help", true},
+        {"qlwv", "a-b", false},
     };
-    for (const auto& [oldPassword, newPassword] : rows) {
+    for (const auto& row : rows) {
         runner.runs.clear();
-        ASSERT_TRUE(Start(oldPassword, newPassword));
+        ASSERT_TRUE(Start(row.oldPassword, row.newPassword));
         ASSERT_EQ(runner.runs.size(), 1u);
-        EXPECT_EQ(runner.runs[0].command,
-            (Command {"D:\\bundle\\MySQL\\bin\\mysqladmin",
-                {Argument::literal("-uroot"), Argument::literal("-p" + oldPassword),
-                    Argument::literal("password"), Argument::literal(newPassword)}}));
+        std::vector<Argument> arguments {
+            Argument::literal("-uroot"), Argument::literal("-p" + row.oldPassword)};
+        if (row.endOfOptions)
+            arguments.push_back(Argument::literal("--"));
+        arguments.push_back(Argument::literal("password"));
+        arguments.push_back(Argument::literal(row.newPassword));
+        EXPECT_EQ(runner.runs[0].command, (Command {"D:\\bundle\\MySQL\\bin\\mysqladmin", arguments}));
         EXPECT_EQ(runner.runs[0].timeLimit, std::chrono::seconds(7));
     }
 }
@@ -125,7 +137,22 @@ TEST_F(PasswordFixture, AConsoleThatCannotStartIsReportedAndTheFieldsStay)
     EXPECT_EQ(finished, std::vector<bool> {false});
 }
 
-TEST(VirtualHostsText, EveryLineEndsInCrLfInTheBox)
+TEST(VirtualHostsText, TheExampleIsFixed)
+{
+    EXPECT_EQ(VirtualHosts::ExampleBlock().substr(0, 20), "<VirtualHost *:80>\r\n");
+    EXPECT_EQ(VirtualHosts::ExampleBlock().back(), '>');
+}
+
+struct HostsFixture : testing::Test
+{
+    const std::string path = "D:\\bundle\\Apache2\\conf\\vhosts.conf";
+    std::unique_ptr<TextCodePage> utf8 = MakeTextCodePage("UTF-8");
+    FakeConfigFiles files {"D:\\bundle"};
+    FakeMessages messages;
+    VirtualHosts hosts {files, messages, *utf8};
+};
+
+TEST_F(HostsFixture, EveryLineEndsInCrLfInTheBox)
 {
     const std::pair<std::string, std::string> rows[] = {
         {"A\r\nB\r\n", "A\r\nB\r\n"},
@@ -137,19 +164,11 @@ TEST(VirtualHostsText, EveryLineEndsInCrLfInTheBox)
         {"A\n\nB", "A\r\n\r\nB\r\n"},
         {"A\n\r\nB", "A\r\n\r\nB\r\n"},
     };
-    for (const auto& [file, box] : rows)
-        EXPECT_EQ(VirtualHosts::LinesWithCrLf(file), box);
-    EXPECT_EQ(VirtualHosts::ExampleBlock().substr(0, 20), "<VirtualHost *:80>\r\n");
-    EXPECT_EQ(VirtualHosts::ExampleBlock().back(), '>');
+    for (const auto& [file, box] : rows) {
+        files.texts[path] = file;
+        EXPECT_EQ(hosts.Load(), box);
+    }
 }
-
-struct HostsFixture : testing::Test
-{
-    const std::string path = "D:\\bundle\\Apache2\\conf\\vhosts.conf";
-    FakeConfigFiles files {"D:\\bundle"};
-    FakeMessages messages;
-    VirtualHosts hosts {files, messages};
-};
 
 TEST_F(HostsFixture, SavingTrimsBlanksOnlyAndKeepsTheFilesLineEnds)
 {
@@ -157,24 +176,85 @@ TEST_F(HostsFixture, SavingTrimsBlanksOnlyAndKeepsTheFilesLineEnds)
     {
         const char* file;
         const char* box;
-        const char* written;
+        const char* written; // nullptr: nothing is written and nothing is shown
     } rows[] = {
-        {"A\r\nB\r\n", "A\r\nB\r\n", "A\r\nB\r\n"},
-        {"A\nB\n", "A\r\nB\r\n", "A\nB\n"},
+        {"A\r\nB\r\n", "A\r\nB\r\n", nullptr},
+        {"A\nB", "A\r\nB\r\n", nullptr},
+        {"A\nB\n", "A\r\nC\r\n", "A\nC\n"},
+        {"A\r\nB\nC\rD", "A\r\nX\r\nC\r\nD\r\n", "A\r\nX\r\nC\rD\r\n"},
         {"A\n", "  A \r\n  ", "A \n"},
         {"A\n", "\tA  ", "\tA"},
         {"A\n", "", ""},
         {"A\n", "   ", ""},
+        {"A\n", "A\r\n  ", nullptr},
     };
     for (const auto& row : rows) {
+        SCOPED_TRACE(row.box);
         files.texts[path] = row.file;
         files.calls.clear();
         messages.shown.clear();
         hosts.Load();
         EXPECT_TRUE(hosts.Save(row.box));
+        if (!row.written) {
+            EXPECT_TRUE(files.calls.empty());
+            EXPECT_TRUE(messages.shown.empty());
+            continue;
+        }
         ASSERT_EQ(files.calls.size(), 1u);
-        EXPECT_EQ(files.calls[0].value, row.written) << row.box;
+        EXPECT_EQ(files.calls[0].content, row.written);
         EXPECT_EQ(messages.shown, std::vector<std::string> {"站点信息已保存，重起Apache生效。"});
+    }
+}
+
+// Lines the code page cannot show (GBK under UTF-8, a lone Latin-1 byte) or the editor cannot hold
+// in one line (U+2029) keep their bytes while other lines change; replacing them is asked first.
+TEST_F(HostsFixture, LinesThatCannotBeShownKeepTheirBytesUnlessTheUserChangesThem)
+{
+    const std::string gbk = "# \xD6\xD0\xCE\xC4";
+    const std::string latin1 = "ServerName caf\xE9";
+    const std::string paragraph = "# a\xE2\x80\xA9"
+                                  "b";
+    const std::string file = gbk + "\r\n" + latin1 + "\r\nListen 80\r\n" + paragraph + "\r\nEnd\r\n";
+    files.texts[path] = file;
+    const std::string box = hosts.Load();
+    EXPECT_EQ(
+        box, "# \uFFFD\uFFFD\uFFFD\uFFFD\r\nServerName caf\uFFFD\r\nListen 80\r\n# a\uFFFDb\r\nEnd\r\n");
+
+    const struct
+    {
+        const char* name;
+        std::string box;
+        std::string written;
+        bool asked;
+    } rows[] = {
+        {"a line between them changed",
+            "# \uFFFD\uFFFD\uFFFD\uFFFD\r\nServerName caf\uFFFD\r\nListen 81\r\n# a\uFFFDb\r\nEnd\r\n",
+            gbk + "\r\n" + latin1 + "\r\nListen 81\r\n" + paragraph + "\r\nEnd\r\n", false},
+        {"lines inserted at both ends", "New\r\n" + box + "Last\r\n", "New\r\n" + file + "Last\r\n", false},
+        {"lines moved past each other",
+            "ServerName caf\uFFFD\r\n# \uFFFD\uFFFD\uFFFD\uFFFD\r\nListen 80\r\n# a\uFFFDb\r\nX\r\n",
+            latin1 + "\r\n" + gbk + "\r\nListen 80\r\n" + paragraph + "\r\nX\r\n", false},
+        {"the GBK line itself changed", "# x\r\nServerName caf\uFFFD\r\nListen 80\r\n# a\uFFFDb\r\nEnd\r\n",
+            "# x\r\n" + latin1 + "\r\nListen 80\r\n" + paragraph + "\r\nEnd\r\n", true},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        for (const bool answer : {false, true}) {
+            files.texts[path] = file;
+            files.calls.clear();
+            messages.asked.clear();
+            messages.answers = {answer};
+            hosts.Load();
+            const bool closes = hosts.Save(row.box);
+            EXPECT_EQ(messages.asked.size(), row.asked ? 1u : 0u);
+            if (row.asked && !answer) {
+                EXPECT_FALSE(closes);
+                EXPECT_TRUE(files.calls.empty());
+                continue;
+            }
+            EXPECT_TRUE(closes);
+            EXPECT_EQ(files.texts[path], row.written);
+        }
     }
 }
 
@@ -195,7 +275,8 @@ TEST_F(HostsFixture, AnUnreadableFileIsReportedAndNeverOverwritten)
     EXPECT_FALSE(hosts.Save(""));
     EXPECT_FALSE(hosts.Save("typed"));
     EXPECT_TRUE(files.calls.empty());
-    EXPECT_EQ(messages.shown.size(), 3u);
+    ASSERT_EQ(messages.shown.size(), 3u);
+    EXPECT_NE(messages.shown[2].find(NativePath(path)), std::string::npos);
 }
 
 TEST_F(HostsFixture, AFailedWriteIsReportedInsteadOfSuccess)

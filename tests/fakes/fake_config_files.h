@@ -1,28 +1,29 @@
 #pragma once
 
 #include "config_files.h"
+#include "ini.h"
+#include "ini_engine.h"
 
 #include <algorithm>
-#include <cctype>
 #include <map>
+#include <set>
 #include <string>
-#include <tuple>
 #include <vector>
 
 namespace larkspan {
 
-/// In-memory files that record every write in order. INI names are matched case-insensitively
-/// as the real engine does; `failOn` makes writes to a chosen file fail.
+/// Files in memory, read and edited with the real INI engine, recording every write in order.
+/// Paths are kept as written (a bare INI name is resolved against AppDir). Writes fail for the
+/// file `failOn` and at the positions in `failingWrites` (0 = the first write attempted); files
+/// in `unreadable` exist but cannot be read.
 class FakeConfigFiles final : public ConfigFiles
 {
 public:
     struct Call
     {
-        std::string what; ///< "IniWrite", "RewriteDirective", "WriteTextFile"
+        std::string what; ///< "ReplaceFile", "RemoveFile", "WriteTextFile"
         std::string file;
-        std::string section; ///< the directive for RewriteDirective
-        std::string key;
-        std::string value; ///< the text for WriteTextFile
+        std::string content;
         bool operator==(const Call&) const = default;
     };
 
@@ -35,88 +36,108 @@ public:
     std::string IniRead(std::string_view section, std::string_view key, std::string_view defaultValue,
         std::string_view file) override
     {
-        if (unreadable.count(std::string(file)) != 0)
+        if (Unreadable(file))
             return std::string(defaultValue);
-        const auto it = ini.find({lower(file), lower(section), lower(key)});
-        return it == ini.end() ? std::string(defaultValue) : it->second;
+        const auto it = texts.find(Ini(file));
+        if (it == texts.end())
+            return std::string(defaultValue);
+        return IniLookup(it->second, section, key).value_or(std::string(defaultValue));
     }
 
     Status IniReadable(std::string_view file) override
     {
-        const auto it = unreadable.find(std::string(file));
-        return it == unreadable.end() ? Status::Ok() : Status::Failure(std::string(file) + ": " + it->second);
+        const std::string* reason = Unreadable(file);
+        return reason ? Status::Failure(std::string(file) + ": " + *reason) : Status::Ok();
     }
 
-    Status IniWrite(std::string_view section, std::string_view key, std::string_view value,
-        std::string_view file) override
+    Status ReadFile(std::string_view file, std::string& content, bool& missing) override
     {
-        if (fails(file))
-            return Status::Failure(std::string(file) + ": Permission denied");
-        calls.push_back(
-            {"IniWrite", std::string(file), std::string(section), std::string(key), std::string(value)});
-        ini[{lower(file), lower(section), lower(key)}] = std::string(value);
-        return Status::Ok();
-    }
-
-    Status RewriteDirective(
-        std::string_view file, std::string_view directive, std::string_view value) override
-    {
-        if (fails(file))
-            return Status::Failure(std::string(file) + ": Permission denied");
-        calls.push_back(
-            {"RewriteDirective", std::string(file), std::string(directive), "", std::string(value)});
-        return Status::Ok();
-    }
-
-    Status ReadFile(std::string_view file, std::string& content) override
-    {
+        missing = false;
+        if (const std::string* reason = Unreadable(file))
+            return Status::Failure(std::string(file) + ": " + *reason);
+        if (std::find(directories.begin(), directories.end(), file) != directories.end())
+            return Status::Failure(std::string(file) + ": Is a directory");
         const auto it = texts.find(std::string(file));
-        if (it == texts.end())
+        missing = it == texts.end();
+        if (missing)
             return Status::Failure(std::string(file) + ": No such file or directory");
         content = it->second;
         return Status::Ok();
     }
 
+    Status ReplaceFile(std::string_view file, std::string_view bytes) override
+    {
+        return Write("ReplaceFile", file, bytes, [&] { texts[std::string(file)] = std::string(bytes); });
+    }
+
+    Status RemoveFile(std::string_view file) override
+    {
+        return Write("RemoveFile", file, "", [&] { texts.erase(std::string(file)); });
+    }
+
     Status WriteTextFile(std::string_view file, std::string_view text) override
     {
-        if (fails(file))
-            return Status::Failure(std::string(file) + ": Permission denied");
-        calls.push_back({"WriteTextFile", std::string(file), "", "", std::string(text)});
-        texts[std::string(file)] = std::string(text);
-        return Status::Ok();
+        return Write("WriteTextFile", file, text, [&] { texts[std::string(file)] = std::string(text); });
     }
 
-    bool Exists(std::string_view path) override
+    ServerDirectory CheckServerDirectory(std::string_view path, std::string_view) override
     {
-        return IsDirectory(path) || texts.count(std::string(path)) != 0;
-    }
-    bool IsDirectory(std::string_view path) override
-    {
-        return std::find(directories.begin(), directories.end(), path) != directories.end();
+        return std::find(directories.begin(), directories.end(), path) != directories.end()
+            ? ServerDirectory::Exists
+            : ServerDirectory::Missing;
     }
 
-    /// Sets a value as if Larkspan.ini (or another file) held it, without recording a call.
+    /// Sets a key as if the file held it, without recording a write.
     void Set(std::string_view file, std::string_view section, std::string_view key, std::string_view value)
     {
-        ini[{lower(file), lower(section), lower(key)}] = std::string(value);
+        std::string& content = texts[Ini(file)];
+        content = IniUpdate(content, section, key, value);
+    }
+    /// The content of a file (empty when missing); a bare INI name is resolved against AppDir.
+    std::string Text(std::string_view file) const
+    {
+        const auto it = texts.find(Ini(file));
+        return it == texts.end() ? std::string() : it->second;
+    }
+    std::vector<std::string> WrittenFiles() const
+    {
+        std::vector<std::string> files;
+        for (const Call& call : calls)
+            files.push_back(call.file);
+        return files;
     }
 
-    std::map<std::tuple<std::string, std::string, std::string>, std::string> ini;
     std::map<std::string, std::string> texts;
     std::vector<std::string> directories;
-    std::vector<Call> calls;
-    std::string failOn; ///< writes to this file fail
-    std::map<std::string, std::string> unreadable; ///< INI files that exist but cannot be read, and why
+    std::vector<Call> calls; ///< the writes that succeeded
+    std::string failOn;
+    std::set<int> failingWrites;
+    std::map<std::string, std::string> unreadable; ///< files that exist but cannot be read, and why
+    int writesAttempted = 0;
 
 private:
-    static std::string lower(std::string_view text)
+    std::string Ini(std::string_view file) const
     {
-        std::string result(text);
-        std::transform(result.begin(), result.end(), result.begin(),
-            [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-        return result;
+        return file.find('\\') == std::string_view::npos ? ResolveIniPath(file, m_appDir) : std::string(file);
     }
-    bool fails(std::string_view file) const { return !failOn.empty() && file == failOn; }
+    const std::string* Unreadable(std::string_view file) const
+    {
+        for (const auto& [name, reason] : unreadable) {
+            if (Ini(name) == Ini(file))
+                return &reason;
+        }
+        return nullptr;
+    }
+    template <typename Apply>
+    Status Write(const char* what, std::string_view file, std::string_view content, Apply apply)
+    {
+        const int position = writesAttempted++;
+        if ((!failOn.empty() && file == failOn) || failingWrites.count(position) != 0)
+            return Status::Failure(std::string(file) + ": Permission denied");
+        calls.push_back({what, std::string(file), std::string(content)});
+        apply();
+        return Status::Ok();
+    }
 
     std::string m_appDir;
 };

@@ -254,7 +254,8 @@ TEST_F(BundleServersTest, MissingProgramsAreNamed)
     fs::rename(net, s_bundle.parent_path() / "net.away");
     m_control->Restart(ServiceKind::MySQL);
     fs::rename(s_bundle.parent_path() / "net.away", net);
-    EXPECT_EQ(m_messages.shown, std::vector<std::string> {"net: not found in " + s_bundle.string() + "/bin"});
+    EXPECT_EQ(m_messages.shown,
+        std::vector<std::string> {"net: 在 " + s_bundle.string() + "/bin 中找不到这个程序"});
     EXPECT_TRUE(m_log.empty());
     EXPECT_EQ(m_eventRounds, 0);
 

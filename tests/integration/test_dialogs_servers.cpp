@@ -5,6 +5,7 @@
 #include "config_files.h"
 #include "fake_launcher.h"
 #include "fake_messages.h"
+#include "ini.h"
 #include "launcher.h"
 #include "mysql_settings.h"
 #include "password_change.h"
@@ -81,6 +82,7 @@ protected:
 
     static inline std::unique_ptr<test::TemporaryBundle> s_demo;
     static inline fs::path s_bundle;
+    std::unique_ptr<TextCodePage> codePage = MakeSystemTextCodePage();
     std::unique_ptr<DiskConfigFiles> files;
     std::unique_ptr<Launcher> launcher;
     FakeMessages messages;
@@ -98,7 +100,7 @@ TEST_F(DialogsOnBundle, ApacheAndPhpSettingsReachTheRunningServer)
         "'display_errors', 'short_open_tag', 'output_buffering'] as $k) "
         "echo $k, '=', ini_get($k), \"\\n\";\n");
 
-    ApacheSettings apache(*files, messages);
+    ApacheSettings apache(*files, messages, *codePage);
     ApacheFields fields = apache.Load();
     EXPECT_EQ(fields.root, Path("www"));
     fields.listen = std::to_string(port);
@@ -108,7 +110,7 @@ TEST_F(DialogsOnBundle, ApacheAndPhpSettingsReachTheRunningServer)
     fields.index = "home.html index.html";
     ASSERT_TRUE(apache.Save(fields));
 
-    PhpSettings php(*files, messages);
+    PhpSettings php(*files, messages, *codePage);
     PhpFields phpFields = php.Load();
     phpFields.displayErrors = "Off";
     phpFields.shortOpenTag = "On";
@@ -135,10 +137,11 @@ TEST_F(DialogsOnBundle, ApacheAndPhpSettingsReachTheRunningServer)
 TEST_F(DialogsOnBundle, MySqlSettingsReachTheRunningServer)
 {
     // An option file from an older panel: the server refuses to start with this line.
-    ASSERT_TRUE(files->IniWrite("mysqld", "default-character-set", "utf8", Path("MySQL/my.ini")).ok());
+    ASSERT_TRUE(
+        IniWrite("mysqld", "default-character-set", "utf8", Path("MySQL/my.ini"), s_bundle.string()).ok());
 
     const int port = FreePort();
-    MySqlSettings mysql(*files, messages);
+    MySqlSettings mysql(*files, messages, *codePage);
     MySqlFields fields = mysql.Load();
     EXPECT_EQ(fields, (MySqlFields {fields.port, "100", "INNODB", "utf8"}));
     fields.port = std::to_string(port);
@@ -183,13 +186,21 @@ TEST_F(DialogsOnBundle, PasswordChangeReportsTheRealOutcome)
     EXPECT_NE(messages.shown[0].find("Access denied"), std::string::npos) << messages.shown[0];
     EXPECT_EQ(console.launches.size(), 1u);
 
+    // Passwords that the client would take for options: "--help" would even exit 0 unchanged.
+    for (const std::string dashed : {"-x y", "--help"}) {
+        ASSERT_TRUE(changeAndWait(awkward, dashed)) << (messages.shown.empty() ? "" : messages.shown.back());
+        EXPECT_EQ(Sql(dashed, "select 1").text, "1\n") << dashed;
+        EXPECT_NE(Sql(awkward, "select 1").exitCode, 0);
+        ASSERT_TRUE(changeAndWait(dashed, awkward));
+    }
+
     EXPECT_TRUE(changeAndWait(awkward, "qlwv"));
     EXPECT_EQ(Sql("qlwv", "select 1").text, "1\n");
 }
 
 TEST_F(DialogsOnBundle, SavedVirtualHostsAreWhatApacheReads)
 {
-    VirtualHosts hosts(*files, messages);
+    VirtualHosts hosts(*files, messages, *codePage);
     const std::string loaded = hosts.Load();
     EXPECT_EQ(loaded.substr(0, 2), "# ");
     const std::string block = "<VirtualHost *:80>\r\n    ServerName vhost.dialogs.test\r\n    DocumentRoot \""

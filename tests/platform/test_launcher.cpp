@@ -166,13 +166,13 @@ TEST_F(LauncherTest, StartFailuresNameTheProgramAndTheReason)
         std::string expected;
     };
     const Case cases[] = {
-        {"missing stand-in", "no-such-stand-in", "no-such-stand-in: not found in " + app + "/bin"},
-        {"system program is no stand-in", "sh", "sh: not found in " + app + "/bin"},
+        {"missing stand-in", "no-such-stand-in", "no-such-stand-in: 在 " + app + "/bin 中找不到这个程序"},
+        {"system program is no stand-in", "sh", "sh: 在 " + app + "/bin 中找不到这个程序"},
         {"missing path", app + "/MySQL/bin/mysql.exe",
             app + "/MySQL/bin/mysql.exe: No such file or directory"},
         {"not executable", "notexec", app + "/bin/notexec: Permission denied"},
         {"directory", "folder", app + "/bin/folder: Is a directory"},
-        {"empty", "", "(no program): No such file or directory"},
+        {"empty", "", "（没有指定程序）: No such file or directory"},
     };
     for (const Case& c : cases) {
         const Status status = m_launcher->LaunchProgram({c.program, {A::literal("x")}}, WindowStyle::Hidden);
