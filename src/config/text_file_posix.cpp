@@ -331,4 +331,11 @@ Status WriteFileAtomically(std::string_view path, std::string_view content)
     return Status::Ok();
 }
 
+Status RemoveWholeFile(std::string_view path)
+{
+    if (::unlink(std::string(path).c_str()) != 0)
+        return Failure(path, errno);
+    return Status::Ok();
+}
+
 } // namespace larkspan

@@ -1,0 +1,128 @@
+// What only Windows has: file attributes, files held open without sharing, wide names.
+#include "config_test_support.h"
+#include "text_file.h"
+#include "unique_handle_win.h"
+#include "wide_text.h"
+
+#include <gtest/gtest.h>
+
+namespace larkspan {
+namespace {
+
+using test::TempDir;
+using test::WriteBytes;
+
+std::wstring Wide(const std::string& utf8)
+{
+    return WideFromUtf8(utf8).value();
+}
+
+DWORD AttributesOf(const std::string& path)
+{
+    return ::GetFileAttributesW(Wide(path).c_str());
+}
+
+std::string ContentsOf(const std::string& path)
+{
+    return FileContents(std::filesystem::path(Wide(path)));
+}
+
+bool NamesAPathAndAReason(const Status& status, const std::string& path)
+{
+    return !status.ok() && status.message().starts_with(path + ": ")
+        && status.message().size() > path.size() + 2;
+}
+
+TEST(WindowsFiles, AReadOnlyFileIsRefusedAndKeepsItsAttribute)
+{
+    TempDir dir;
+    const std::string file = dir / "ro.ini";
+    WriteBytes(file, "keep");
+    ::SetFileAttributesW(Wide(file).c_str(), FILE_ATTRIBUTE_READONLY);
+
+    EXPECT_TRUE(NamesAPathAndAReason(WriteFileAtomically(file, "new"), file));
+    EXPECT_EQ(ContentsOf(file), "keep");
+    EXPECT_TRUE(AttributesOf(file) & FILE_ATTRIBUTE_READONLY);
+    EXPECT_EQ(test::EntryCount(dir.path()), 1u);
+}
+
+// Another program holding the file without sharing what a replace needs: the write fails, the
+// original stays whole and no temporary file is left. Reading shares everything, so only a holder
+// that shares nothing keeps a reader out.
+TEST(WindowsFiles, AFileHeldOpenWithoutSharingIsLeftWhole)
+{
+    struct Row
+    {
+        const char* name;
+        DWORD share;
+        bool readable;
+    };
+    const Row rows[] = {
+        {"shares nothing", 0, false},
+        {"shares reading only", FILE_SHARE_READ, true},
+        {"shares all but deletion", FILE_SHARE_READ | FILE_SHARE_WRITE, true},
+    };
+    for (const Row& row : rows) {
+        TempDir dir;
+        const std::string file = dir / "httpd.conf";
+        WriteBytes(file, "Listen 80\r\n");
+        UniqueHandle holder(::CreateFileW(
+            Wide(file).c_str(), GENERIC_READ | GENERIC_WRITE, row.share, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(holder.valid()) << row.name;
+
+        EXPECT_TRUE(NamesAPathAndAReason(WriteFileAtomically(file, "Listen 81\r\n"), file)) << row.name;
+        std::string content;
+        EXPECT_EQ(ReadWholeFile(file, content).ok(), row.readable) << row.name;
+        holder.close();
+        EXPECT_EQ(ContentsOf(file), "Listen 80\r\n") << row.name;
+        EXPECT_EQ(test::EntryCount(dir.path()), 1u) << row.name;
+    }
+}
+
+TEST(WindowsFiles, AReplacedFileKeepsItsAttributes)
+{
+    TempDir dir;
+    const std::string file = dir / "vhosts.conf";
+    WriteBytes(file, "old");
+    ::SetFileAttributesW(Wide(file).c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE);
+
+    ASSERT_TRUE(WriteFileAtomically(file, "new").ok());
+    EXPECT_EQ(ContentsOf(file), "new");
+    EXPECT_EQ(
+        AttributesOf(file) & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY), DWORD(FILE_ATTRIBUTE_HIDDEN));
+}
+
+// Names reach the file system as the user wrote them: UTF-8 in, UTF-16 to Windows, never the
+// ANSI code page; a name that is not UTF-8 is refused rather than turned into another file.
+TEST(WindowsFiles, NamesAreConvertedExactly)
+{
+    TempDir dir;
+    const std::string rows[] = {"设置.ini", "Größe ü.txt", "emoji \xF0\x9F\x98\x80.conf"};
+    for (const std::string& name : rows) {
+        const std::string file = dir / name;
+        ASSERT_TRUE(WriteFileAtomically(file, name).ok()) << name;
+        std::string content;
+        ASSERT_TRUE(ReadWholeFile(file, content).ok()) << name;
+        EXPECT_EQ(content, name);
+        EXPECT_NE(AttributesOf(file), INVALID_FILE_ATTRIBUTES) << name << " under another name";
+    }
+    EXPECT_EQ(test::EntryCount(dir.path()), std::size(rows));
+
+    const std::string invalid = dir / "bad\xff.ini";
+    EXPECT_TRUE(NamesAPathAndAReason(WriteFileAtomically(invalid, "x"), invalid));
+    std::string content;
+    EXPECT_TRUE(NamesAPathAndAReason(ReadWholeFile(invalid, content), invalid));
+    EXPECT_EQ(test::EntryCount(dir.path()), std::size(rows));
+}
+
+TEST(WindowsFiles, DevicesAreNotReadOrReplaced)
+{
+    for (const std::string device : {"NUL", "CON"}) {
+        std::string content;
+        EXPECT_TRUE(NamesAPathAndAReason(ReadWholeFile(device, content), device)) << device;
+        EXPECT_TRUE(NamesAPathAndAReason(WriteFileAtomically(device, "x"), device)) << device;
+    }
+}
+
+} // namespace
+} // namespace larkspan
