@@ -6,19 +6,29 @@
 
 namespace larkspan {
 
-std::optional<std::wstring> WideFromUtf8(std::string_view utf8)
+namespace {
+
+std::optional<std::wstring> WideFrom(unsigned codePage, std::string_view bytes)
 {
-    if (utf8.empty())
+    if (bytes.empty())
         return std::wstring();
-    if (utf8.size() > INT_MAX)
+    if (bytes.size() > INT_MAX)
         return std::nullopt;
-    const int length = static_cast<int>(utf8.size());
-    const int needed = ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), length, nullptr, 0);
+    const int length = static_cast<int>(bytes.size());
+    const int needed
+        = ::MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, bytes.data(), length, nullptr, 0);
     if (needed <= 0)
         return std::nullopt;
     std::wstring wide(static_cast<std::size_t>(needed), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), length, wide.data(), needed);
+    ::MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, bytes.data(), length, wide.data(), needed);
     return wide;
+}
+
+} // namespace
+
+std::optional<std::wstring> WideFromUtf8(std::string_view utf8)
+{
+    return WideFrom(CP_UTF8, utf8);
 }
 
 std::string Utf8FromWide(std::wstring_view wide)
@@ -32,6 +42,29 @@ std::string Utf8FromWide(std::wstring_view wide)
     std::string utf8(static_cast<std::size_t>(needed), '\0');
     ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, utf8.data(), needed, nullptr, nullptr);
     return utf8;
+}
+
+std::optional<std::wstring> WideFromAnsiCodePage(std::string_view bytes)
+{
+    return WideFrom(CP_ACP, bytes);
+}
+
+std::optional<std::string> AnsiCodePageFromWide(std::wstring_view wide)
+{
+    if (wide.empty())
+        return std::string();
+    if (wide.size() > INT_MAX)
+        return std::nullopt;
+    const int length = static_cast<int>(wide.size());
+    BOOL substituted = FALSE;
+    const int needed = ::WideCharToMultiByte(
+        CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), length, nullptr, 0, nullptr, &substituted);
+    if (needed <= 0 || substituted)
+        return std::nullopt;
+    std::string bytes(static_cast<std::size_t>(needed), '\0');
+    ::WideCharToMultiByte(
+        CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), length, bytes.data(), needed, nullptr, nullptr);
+    return bytes;
 }
 
 std::string SystemErrorText(unsigned long code)
