@@ -258,12 +258,6 @@ Status ReadWholeFile(std::string_view path, std::string& content, bool& missing)
     return Status::Ok();
 }
 
-Status ReadWholeFile(std::string_view path, std::string& content)
-{
-    bool missing = false;
-    return ReadWholeFile(path, content, missing);
-}
-
 Status WriteFileAtomically(std::string_view path, std::string_view content)
 {
     std::string target;

@@ -1,21 +1,11 @@
 // The log's time in the user's long time format as Windows keeps it, in UTF-8 whatever the code page.
 #include "log_time.h"
-#include "wide_text.h"
+#include "wine_locale_win.h"
 
-#include <windows.h>
-
-#include <cstdlib>
 #include <gtest/gtest.h>
 
 namespace larkspan {
 namespace {
-
-std::string UserLocale()
-{
-    wchar_t name[LOCALE_NAME_MAX_LENGTH] {};
-    const int length = ::GetUserDefaultLocaleName(name, LOCALE_NAME_MAX_LENGTH);
-    return length > 1 ? Utf8FromWide(std::wstring_view(name, static_cast<std::size_t>(length - 1))) : "";
-}
 
 std::tm TimeOfDay(int hour, int minute, int second)
 {
@@ -30,10 +20,7 @@ std::tm TimeOfDay(int hour, int minute, int second)
 
 TEST(LogTime, TheUsersLongTimeFormat)
 {
-    // Set where the test is registered for a given Wine locale, so a missing locale cannot pass unseen.
-    if (const char* expected = std::getenv("LARKSPAN_EXPECT_LOCALE")) {
-        ASSERT_EQ(UserLocale(), expected);
-    }
+    ASSERT_TRUE(test::RunsInTheExpectedLocale());
 
     struct Row
     {
@@ -47,7 +34,7 @@ TEST(LogTime, TheUsersLongTimeFormat)
         {"zh-TW", "下午2:05:09", "上午12:00:00"},
         {"zh-CN", "14:05:09", "0:00:00"},
     };
-    const std::string locale = UserLocale();
+    const std::string locale = test::UserLocale();
     for (const Row& row : rows) {
         if (locale != row.locale)
             continue;

@@ -1,26 +1,16 @@
 // File text and the ANSI code page: how 8-bit text from a Chinese Windows is read and written back.
-#include "wide_text.h"
+#include "wine_locale_win.h"
 
 #include <windows.h>
 
-#include <cstdlib>
 #include <gtest/gtest.h>
 
 namespace larkspan {
 namespace {
 
-std::string UserLocale()
-{
-    wchar_t name[LOCALE_NAME_MAX_LENGTH] {};
-    const int length = ::GetUserDefaultLocaleName(name, LOCALE_NAME_MAX_LENGTH);
-    return length > 1 ? Utf8FromWide(std::wstring_view(name, static_cast<std::size_t>(length - 1))) : "";
-}
-
 TEST(AnsiCodePage, TextRoundTripsAndWhatDoesNotFitIsSaid)
 {
-    if (const char* expected = std::getenv("LARKSPAN_EXPECT_LOCALE")) {
-        ASSERT_EQ(UserLocale(), expected);
-    }
+    ASSERT_TRUE(test::RunsInTheExpectedLocale());
 
     struct Row
     {
