@@ -1,10 +1,12 @@
 // Reading and atomic replacing of files with the wide Windows calls: names are converted from UTF-8
 // explicitly, since MinGW's narrow calls and std::filesystem paths read them in the ANSI code page.
+#include "catalogue.h"
+#include "file_layer_rules.h"
 #include "text_file.h"
 #include "unique_handle_win.h"
 #include "wide_text.h"
 
-#include <atomic>
+#include <vector>
 
 namespace larkspan {
 
@@ -15,9 +17,9 @@ Status Failure(std::string_view path, DWORD error)
     return Status::Failure(std::string(path) + ": " + SystemErrorText(error));
 }
 
-Status NotARegularFile(std::string_view path)
+Status Refused(std::string_view path, std::string_view reason)
 {
-    return Status::Failure(std::string(path) + ": not a regular file");
+    return Status::Failure(std::string(path) + ": " + std::string(reason));
 }
 
 // MinGW's headers lack it: "An operation is not supported on a directory."
@@ -27,24 +29,10 @@ constexpr DWORD kDirectoryNotSupported = 336;
 // probe, but readers never get in each other's way.
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
-std::wstring DirectoryPrefix(const std::wstring& path)
+std::size_t NameStart(const std::wstring& path)
 {
     const std::size_t separator = path.find_last_of(L"\\/");
-    return separator == std::wstring::npos ? std::wstring() : path.substr(0, separator + 1);
-}
-
-// A name for the temporary file beside `target`. Wine hands out the same process ids run after
-// run, so the time and a counter make the name, and CREATE_NEW settles any collision.
-std::wstring TemporaryName(const std::wstring& target)
-{
-    static std::atomic<unsigned> counter {0};
-    LARGE_INTEGER now {};
-    ::QueryPerformanceCounter(&now);
-    const auto ticks = static_cast<unsigned long long>(now.QuadPart);
-    const std::wstring directory = DirectoryPrefix(target);
-    return directory + L"." + target.substr(directory.size()) + L".tmp"
-        + std::to_wstring(::GetCurrentProcessId()) + L"-"
-        + std::to_wstring((ticks ^ (ticks >> 17)) % 1000000007ULL) + L"-" + std::to_wstring(counter++);
+    return separator == std::wstring::npos ? 0 : separator + 1;
 }
 
 // The file a symbolic link or junction finally names, so that the link survives the replace.
@@ -75,6 +63,29 @@ DWORD FinalPath(const std::wstring& path, std::wstring& final)
     return ERROR_SUCCESS;
 }
 
+// A writer killed before its rename leaves its temporary file behind, as large as what it was
+// writing. The next write of the same file removes such leftovers: our exact name for this target,
+// a plain file. A live writer holds its file without sharing, so deleting that one fails and it
+// stays. Best effort: whatever cannot be deleted stays.
+void RemoveLeftoverTemporaries(const std::wstring& target)
+{
+    const std::wstring directory = target.substr(0, NameStart(target));
+    const std::wstring name = target.substr(directory.size());
+    const std::string utf8Name = Utf8FromWide(name);
+    WIN32_FIND_DATAW entry {};
+    const std::wstring pattern = directory + L"." + name + L".tmp*";
+    const HANDLE search
+        = ::FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &entry, FindExSearchNameMatch, nullptr, 0);
+    if (search == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        const DWORD kinds = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_READONLY;
+        if (!(entry.dwFileAttributes & kinds) && IsTemporaryNameOf(Utf8FromWide(entry.cFileName), utf8Name))
+            ::DeleteFileW((directory + entry.cFileName).c_str());
+    } while (::FindNextFileW(search, &entry));
+    ::FindClose(search);
+}
+
 DWORD WriteAll(HANDLE file, std::string_view content)
 {
     while (!content.empty()) {
@@ -85,6 +96,29 @@ DWORD WriteAll(HANDLE file, std::string_view content)
         content.remove_prefix(written);
     }
     return ERROR_SUCCESS;
+}
+
+// Renames the open file over `target` in one step: a reader sees the old file or the new one, and
+// a crash leaves one of them. Through the handle, so the file stays ours, unshared, until it has
+// its new name. (ReplaceFileW keeps more metadata, but some of its failures leave no file under
+// the name.)
+DWORD RenameOver(HANDLE file, const std::wstring& target)
+{
+    std::vector<char> buffer(sizeof(FILE_RENAME_INFO) + target.size() * sizeof(wchar_t));
+    auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    rename->ReplaceIfExists = TRUE;
+    rename->RootDirectory = nullptr;
+    rename->FileNameLength = static_cast<DWORD>(target.size() * sizeof(wchar_t));
+    target.copy(rename->FileName, target.size());
+    if (!::SetFileInformationByHandle(file, FileRenameInfo, rename, static_cast<DWORD>(buffer.size())))
+        return ::GetLastError();
+    return ERROR_SUCCESS;
+}
+
+void DeleteOnClose(HANDLE file)
+{
+    FILE_DISPOSITION_INFO disposition {TRUE};
+    ::SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition);
 }
 
 } // namespace
@@ -105,15 +139,19 @@ Status ReadWholeFile(std::string_view path, std::string& content, bool& missing)
     }
     // A device (NUL, CON, a pipe) never ends or never answers.
     if (::GetFileType(file.get()) != FILE_TYPE_DISK)
-        return NotARegularFile(path);
+        return Refused(path, catalogue::kNotRegularFile);
     BY_HANDLE_FILE_INFORMATION information {};
     if (!::GetFileInformationByHandle(file.get(), &information))
         return Failure(path, ::GetLastError());
     if (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
         return Failure(path, kDirectoryNotSupported);
+    const unsigned long long size
+        = (static_cast<unsigned long long>(information.nFileSizeHigh) << 32) | information.nFileSizeLow;
+    if (size > kReadLimitBytes)
+        return Refused(path, catalogue::kTooLarge);
 
     std::string bytes;
-    bytes.reserve((static_cast<std::size_t>(information.nFileSizeHigh) << 32) | information.nFileSizeLow);
+    bytes.reserve(static_cast<std::size_t>(size));
     char buffer[65536];
     for (;;) {
         DWORD count = 0;
@@ -121,6 +159,9 @@ Status ReadWholeFile(std::string_view path, std::string& content, bool& missing)
             return Failure(path, ::GetLastError());
         if (count == 0)
             break;
+        // A file that grows while it is read is bounded all the same.
+        if (bytes.size() + count > kReadLimitBytes)
+            return Refused(path, catalogue::kTooLarge);
         bytes.append(buffer, count);
     }
     content = std::move(bytes);
@@ -160,7 +201,7 @@ Status WriteFileAtomically(std::string_view path, std::string_view content)
         if (!probe.valid())
             return Failure(path, ::GetLastError());
         if (::GetFileType(probe.get()) != FILE_TYPE_DISK)
-            return NotARegularFile(path);
+            return Refused(path, catalogue::kNotRegularFile);
         // The new file takes over the old one's attributes (archive, hidden, not indexed).
         attributes &= FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM
             | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
@@ -168,12 +209,16 @@ Status WriteFileAtomically(std::string_view path, std::string_view content)
             attributes = FILE_ATTRIBUTE_NORMAL;
     }
 
-    std::wstring temporary;
-    UniqueHandle file(INVALID_HANDLE_VALUE);
+    RemoveLeftoverTemporaries(target);
+    const std::wstring directory = target.substr(0, NameStart(target));
+    const std::string targetName = Utf8FromWide(std::wstring_view(target).substr(directory.size()));
+    UniqueHandle file;
+    // Wine hands out the same process ids run after run: CREATE_NEW settles any collision.
     for (int attempt = 0; attempt < 100 && !file.valid(); ++attempt) {
-        temporary = TemporaryName(target);
-        file.reset(
-            ::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, attributes, nullptr));
+        const std::wstring temporary
+            = directory + WideFromUtf8(TemporaryNameFor(targetName, ::GetCurrentProcessId())).value_or(L"");
+        file.reset(::CreateFileW(
+            temporary.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW, attributes, nullptr));
         if (!file.valid() && ::GetLastError() != ERROR_FILE_EXISTS
             && ::GetLastError() != ERROR_ALREADY_EXISTS)
             return Failure(path, ::GetLastError());
@@ -184,18 +229,15 @@ Status WriteFileAtomically(std::string_view path, std::string_view content)
     DWORD error = WriteAll(file.get(), content);
     if (error == ERROR_SUCCESS && !::FlushFileBuffers(file.get()))
         error = ::GetLastError();
-    if (!file.close() && error == ERROR_SUCCESS)
-        error = ::GetLastError();
-    // One rename: a reader sees the old file or the new one, and a crash leaves one of them.
-    // (ReplaceFileW keeps more metadata, but some of its failures leave no file under the name.)
-    if (error == ERROR_SUCCESS
-        && !::MoveFileExW(
-            temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        error = ::GetLastError();
+    if (error == ERROR_SUCCESS)
+        error = RenameOver(file.get(), target);
     if (error != ERROR_SUCCESS) {
-        ::DeleteFileW(temporary.c_str());
+        DeleteOnClose(file.get());
         return Failure(path, error);
     }
+    // Makes the rename itself durable. The new content is already in place, so a failure here is
+    // not reported as a failed write.
+    ::FlushFileBuffers(file.get());
     return Status::Ok();
 }
 

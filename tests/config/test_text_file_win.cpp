@@ -115,13 +115,59 @@ TEST(WindowsFiles, NamesAreConvertedExactly)
     EXPECT_EQ(test::EntryCount(dir.path()), std::size(rows));
 }
 
-TEST(WindowsFiles, DevicesAreNotReadOrReplaced)
+TEST(WindowsFiles, WhatIsNotARegularFileOfConfigurationSizeIsRefused)
 {
+    TempDir dir;
+    const std::string limit(8u << 20, 'x');
+    WriteBytes(dir / "at-limit", limit);
+    WriteBytes(dir / "over-limit", limit + "x");
     for (const std::string device : {"NUL", "CON"}) {
         std::string content;
         EXPECT_TRUE(NamesAPathAndAReason(ReadWholeFile(device, content), device)) << device;
         EXPECT_TRUE(NamesAPathAndAReason(WriteFileAtomically(device, "x"), device)) << device;
     }
+    std::string content = "untouched";
+    EXPECT_TRUE(NamesAPathAndAReason(ReadWholeFile(dir / "over-limit", content), dir / "over-limit"));
+    EXPECT_EQ(content, "untouched");
+    ASSERT_TRUE(ReadWholeFile(dir / "at-limit", content).ok());
+    EXPECT_EQ(content.size(), limit.size());
+}
+
+// A writer killed before its rename leaves its temporary file; the next write of that file removes
+// it, and only it: a writer still at work holds its file unshared, and look-alikes are not ours.
+TEST(WindowsFiles, TheNextWriteRemovesLeftoversOfKilledWritersOnly)
+{
+    TempDir dir;
+    const std::string target = dir / "httpd.conf";
+    WriteBytes(target, "old");
+    struct Entry
+    {
+        const char* name;
+        bool survives;
+    };
+    const Entry entries[] = {
+        {".httpd.conf.tmp1-2-3", false},
+        {".httpd.conf.tmp4-5-6", false},
+        {".other.conf.tmp1-2-3", true},
+        {".httpd.conf.tmpabc", true},
+        {".httpd.conf.tmp1-2", true},
+        {".httpd.conf.tmp1-2-3.bak", true},
+        {"httpd.conf.tmp1-2-3", true},
+    };
+    for (const Entry& entry : entries)
+        WriteBytes(dir / entry.name, "x");
+    std::filesystem::create_directory(dir / ".httpd.conf.tmp7-8-9");
+    WriteBytes(dir / ".httpd.conf.tmp10-8-9", "x");
+    UniqueHandle liveWriter(::CreateFileW(Wide(dir / ".httpd.conf.tmp10-8-9").c_str(), GENERIC_WRITE | DELETE,
+        0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(liveWriter.valid());
+
+    ASSERT_TRUE(WriteFileAtomically(target, "new").ok());
+    EXPECT_EQ(ContentsOf(target), "new");
+    for (const Entry& entry : entries)
+        EXPECT_EQ(AttributesOf(dir / entry.name) != INVALID_FILE_ATTRIBUTES, entry.survives) << entry.name;
+    EXPECT_NE(AttributesOf(dir / ".httpd.conf.tmp7-8-9"), INVALID_FILE_ATTRIBUTES);
+    EXPECT_NE(AttributesOf(dir / ".httpd.conf.tmp10-8-9"), INVALID_FILE_ATTRIBUTES);
 }
 
 } // namespace
