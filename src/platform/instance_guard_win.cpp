@@ -15,26 +15,31 @@ public:
         : m_name(std::move(name))
     { }
 
-    bool TryAcquire() override
+    InstanceClaim TryAcquire() override
     {
         if (m_mutex.valid())
-            return true;
+            return {};
         // Local\: one instance per logon session, as each user has a desktop of their own.
-        const std::wstring name = L"Local\\" + WideFromUtf8(m_name).value_or(L"LarkspanAdmin");
+        const std::string name = "Local\\" + m_name;
+        const std::optional<std::wstring> wideName = WideFromUtf8(name);
+        if (!wideName)
+            return {InstanceClaim::Outcome::Unavailable,
+                name + ": " + SystemErrorText(ERROR_NO_UNICODE_TRANSLATION)};
         // Not inheritable: the servers the panel starts must not keep the instance alive.
-        const HANDLE mutex = ::CreateMutexW(nullptr, FALSE, name.c_str());
+        const HANDLE mutex = ::CreateMutexW(nullptr, FALSE, wideName->c_str());
         const DWORD error = ::GetLastError();
         m_mutex.reset(mutex);
         if (!m_mutex.valid()) {
-            // Denied: the object exists, held by an instance running under other rights. Any other
-            // failure leaves nothing that could tell a second instance: starting beats refusing.
-            return error != ERROR_ACCESS_DENIED;
+            // Denied: the mutex exists, made by an instance running with higher rights (elevated).
+            if (error == ERROR_ACCESS_DENIED)
+                return {InstanceClaim::Outcome::HeldByAnother, {}};
+            return {InstanceClaim::Outcome::Unavailable, name + ": " + SystemErrorText(error)};
         }
         if (error == ERROR_ALREADY_EXISTS) {
             m_mutex.close();
-            return false;
+            return {InstanceClaim::Outcome::HeldByAnother, {}};
         }
-        return true;
+        return {};
     }
 
 private:

@@ -82,7 +82,7 @@ int main()
     }
     if (mode == "guard" && arguments.size() > 3) {
         const auto guard = larkspan::MakeSystemInstanceGuard(arguments[2]);
-        if (!guard->TryAcquire())
+        if (guard->TryAcquire().outcome != larkspan::InstanceClaim::Outcome::Acquired)
             return 3;
         WriteLine(STD_OUTPUT_HANDLE, "acquired");
         ::Sleep(static_cast<DWORD>(std::stoul(arguments[3])));

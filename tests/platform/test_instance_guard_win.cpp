@@ -7,6 +7,12 @@ namespace larkspan {
 namespace {
 
 using namespace std::chrono_literals;
+using Outcome = InstanceClaim::Outcome;
+
+Outcome Claim(InstanceGuard& guard)
+{
+    return guard.TryAcquire().outcome;
+}
 
 std::string UniqueName(const char* tag)
 {
@@ -18,12 +24,12 @@ TEST(MutexInstanceGuard, OneHolderPerNameWithinAProcess)
 {
     const std::string name = UniqueName("local");
     auto first = MakeSystemInstanceGuard(name);
-    ASSERT_TRUE(first->TryAcquire());
-    EXPECT_TRUE(first->TryAcquire()) << "a second claim by the holder";
-    EXPECT_FALSE(MakeSystemInstanceGuard(name)->TryAcquire());
-    EXPECT_TRUE(MakeSystemInstanceGuard(name + "-other")->TryAcquire());
+    ASSERT_EQ(Claim(*first), Outcome::Acquired);
+    EXPECT_EQ(Claim(*first), Outcome::Acquired) << "a second claim by the holder";
+    EXPECT_EQ(Claim(*MakeSystemInstanceGuard(name)), Outcome::HeldByAnother);
+    EXPECT_EQ(Claim(*MakeSystemInstanceGuard(name + "-other")), Outcome::Acquired);
     first.reset();
-    EXPECT_TRUE(MakeSystemInstanceGuard(name)->TryAcquire()) << "released with its holder";
+    EXPECT_EQ(Claim(*MakeSystemInstanceGuard(name)), Outcome::Acquired) << "released with its holder";
 }
 
 TEST(MutexInstanceGuard, ASecondProgramIsRefusedAndACrashLeavesNothingStale)
@@ -33,16 +39,17 @@ TEST(MutexInstanceGuard, ASecondProgramIsRefusedAndACrashLeavesNothingStale)
 
     {
         const auto guard = MakeSystemInstanceGuard(name);
-        ASSERT_TRUE(guard->TryAcquire());
+        ASSERT_EQ(Claim(*guard), Outcome::Acquired);
         test::ChildProcess second(helper + " 0");
         EXPECT_EQ(second.Wait(10s), 3u) << "a second instance must be refused";
     }
 
     test::ChildProcess holder(helper + " 60000", true);
     ASSERT_EQ(holder.ReadLine(), "acquired");
-    EXPECT_FALSE(MakeSystemInstanceGuard(name)->TryAcquire());
+    EXPECT_EQ(Claim(*MakeSystemInstanceGuard(name)), Outcome::HeldByAnother);
     holder.Kill();
-    EXPECT_TRUE(MakeSystemInstanceGuard(name)->TryAcquire()) << "the killed holder left its claim behind";
+    EXPECT_EQ(Claim(*MakeSystemInstanceGuard(name)), Outcome::Acquired)
+        << "the killed holder left its claim behind";
 }
 
 } // namespace
