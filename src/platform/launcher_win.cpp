@@ -33,7 +33,8 @@ public:
         m_log.reset(::CreateFileW(logFile.c_str(), FILE_APPEND_DATA | SYNCHRONIZE,
             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, &inheritable, OPEN_ALWAYS,
             FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!m_input.valid() || !m_log.valid())
+        // Only a file will do: a pipe or device in the log's place could block the program's output.
+        if (!m_input.valid() || !m_log.valid() || ::GetFileType(m_log.get()) != FILE_TYPE_DISK)
             return;
         SIZE_T size = 0;
         ::InitializeProcThreadAttributeList(nullptr, 1, 0, &size);

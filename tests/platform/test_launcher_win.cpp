@@ -92,5 +92,20 @@ TEST(WindowsLauncher, AHiddenProgramWritesIntoTheLog)
     EXPECT_EQ(written.size(), 2 * expected.size()) << written;
 }
 
+// A log that cannot take the output (a folder, a device) never stops the program from starting.
+TEST(WindowsLauncher, AProgramStartsWhateverStandsInTheLogsPlace)
+{
+    test::TempDir dir;
+    const std::string logs[] = {dir.path(), "NUL", dir / "missing" + "\\services.log"};
+    int run = 0;
+    for (const std::string& log : logs) {
+        const std::string report = dir / ("report-" + std::to_string(run++) + ".txt");
+        const Command probe {test::HelperProgram(), {Argument::literal("probe"), Argument::path(report)}};
+        ASSERT_TRUE(MakeSystemLauncher(dir.path(), log)->LaunchProgram(probe, WindowStyle::Hidden).ok())
+            << log;
+        EXPECT_EQ(AwaitReport(report), "0\n") << log;
+    }
+}
+
 } // namespace
 } // namespace larkspan
