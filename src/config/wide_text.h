@@ -13,13 +13,13 @@ std::optional<std::wstring> WideFromUtf8(std::string_view utf8);
 /// UTF-8 of a wide text from Windows; unpaired surrogates become U+FFFD.
 std::string Utf8FromWide(std::wstring_view wide);
 
-/// The ANSI code page's reading of `bytes`: how Windows shows 8-bit file text. Nothing when a byte
-/// sequence has no character there, so the caller can keep such bytes as they are.
-std::optional<std::wstring> WideFromAnsiCodePage(std::string_view bytes);
+/// The text of `bytes` in the Windows code page `codePage`, as UTF-16; nothing when a byte sequence
+/// has no character there.
+std::optional<std::wstring> WideFromCodePage(unsigned codePage, std::string_view bytes);
 
-/// `wide` in the ANSI code page; nothing when a character has no encoding there (never a best-fit
-/// look-alike or a '?' in its place).
-std::optional<std::string> AnsiCodePageFromWide(std::wstring_view wide);
+/// `wide` in the Windows code page `codePage`; nothing when a character has no form there (never a
+/// best-fit look-alike or a '?' in its place).
+std::optional<std::string> CodePageFromWide(unsigned codePage, std::wstring_view wide);
 
 /// The system's text for a Windows error code (or an HRESULT), in UTF-8, without the trailing line
 /// end; "Windows error N" when the system has no text for it.

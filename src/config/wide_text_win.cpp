@@ -44,26 +44,27 @@ std::string Utf8FromWide(std::wstring_view wide)
     return utf8;
 }
 
-std::optional<std::wstring> WideFromAnsiCodePage(std::string_view bytes)
+std::optional<std::wstring> WideFromCodePage(unsigned codePage, std::string_view bytes)
 {
-    return WideFrom(CP_ACP, bytes);
+    return WideFrom(codePage, bytes);
 }
 
-std::optional<std::string> AnsiCodePageFromWide(std::wstring_view wide)
+std::optional<std::string> CodePageFromWide(unsigned codePage, std::wstring_view wide)
 {
     if (wide.empty())
         return std::string();
     if (wide.size() > INT_MAX)
         return std::nullopt;
     const int length = static_cast<int>(wide.size());
-    BOOL substituted = FALSE;
-    const int needed = ::WideCharToMultiByte(
-        CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), length, nullptr, 0, nullptr, &substituted);
-    if (needed <= 0 || substituted)
+    const int needed = ::WideCharToMultiByte(codePage, 0, wide.data(), length, nullptr, 0, nullptr, nullptr);
+    if (needed <= 0)
         return std::nullopt;
     std::string bytes(static_cast<std::size_t>(needed), '\0');
-    ::WideCharToMultiByte(
-        CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), length, bytes.data(), needed, nullptr, nullptr);
+    ::WideCharToMultiByte(codePage, 0, wide.data(), length, bytes.data(), needed, nullptr, nullptr);
+    // Read back: a best-fit look-alike or the default character would not give the same text. This
+    // works for every code page, where WC_NO_BEST_FIT_CHARS is refused by some.
+    if (WideFrom(codePage, bytes) != wide)
+        return std::nullopt;
     return bytes;
 }
 

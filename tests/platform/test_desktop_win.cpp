@@ -1,7 +1,6 @@
 #include "app_dir.h"
 #include "desktop.h"
 #include "file_contents.h"
-#include "native_path.h"
 #include "temp_dir.h"
 #include "win_test_support.h"
 
@@ -52,7 +51,7 @@ TEST_F(WindowsDesktopTest, FindsTheUsersDesktopFolder)
 {
     std::string folder;
     ASSERT_TRUE(m_shortcuts->FindDesktopFolder(folder).ok());
-    EXPECT_TRUE(IsDirectoryPath(folder)) << folder;
+    EXPECT_TRUE(::GetFileAttributesW(test::WidePath(folder).c_str()) & FILE_ATTRIBUTE_DIRECTORY) << folder;
     EXPECT_NE(folder.back(), '\\') << folder;
 }
 
