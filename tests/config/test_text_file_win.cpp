@@ -1,5 +1,6 @@
 // What only Windows has: file attributes, files held open without sharing, wide names.
 #include "config_test_support.h"
+#include "native_path.h"
 #include "text_file.h"
 #include "unique_handle_win.h"
 #include "wide_text.h"
@@ -168,6 +169,35 @@ TEST(WindowsFiles, TheNextWriteRemovesLeftoversOfKilledWritersOnly)
         EXPECT_EQ(AttributesOf(dir / entry.name) != INVALID_FILE_ATTRIBUTES, entry.survives) << entry.name;
     EXPECT_NE(AttributesOf(dir / ".httpd.conf.tmp7-8-9"), INVALID_FILE_ATTRIBUTES);
     EXPECT_NE(AttributesOf(dir / ".httpd.conf.tmp10-8-9"), INVALID_FILE_ATTRIBUTES);
+}
+
+// Apache on Windows reads either separator, ignores letter case as the file system does, and
+// takes a relative path below its ServerRoot.
+TEST(WindowsPaths, ADirectoryIsCheckedAsTheServerReadsIt)
+{
+    TempDir dir;
+    std::filesystem::create_directories(dir / "Apache2\\htdocs");
+    std::filesystem::create_directory(std::filesystem::path(Wide(dir / "网站")));
+    WriteBytes(dir / "file", "");
+    const std::string serverRoot = dir / "Apache2";
+    const struct
+    {
+        std::string path;
+        ServerDirectory expected;
+    } rows[] = {
+        {dir / "网站", ServerDirectory::Exists},
+        {dir / "网站\\", ServerDirectory::Exists},
+        {dir.path() + "/网站", ServerDirectory::Exists},
+        {dir / "APACHE2", ServerDirectory::Exists},
+        {"htdocs", ServerDirectory::Exists},
+        {"..\\网站", ServerDirectory::Exists},
+        {dir / "file", ServerDirectory::Missing},
+        {dir / "missing", ServerDirectory::Missing},
+        {dir / "*", ServerDirectory::Missing},
+        {"", ServerDirectory::Missing},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(CheckServerDirectory(row.path, serverRoot), row.expected) << row.path;
 }
 
 } // namespace
