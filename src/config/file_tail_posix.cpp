@@ -1,0 +1,86 @@
+// Reads of the servers' growing log files: only what was appended, never the whole file, and never
+// a blocking open of a FIFO someone put in a log's place.
+#include "file_tail.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <system_error>
+#include <unistd.h>
+
+namespace larkspan {
+
+namespace {
+
+Status Failure(std::string_view path, int error)
+{
+    return Status::Failure(std::string(path) + ": " + std::system_category().message(error));
+}
+
+} // namespace
+
+std::optional<std::uint64_t> RegularFileSize(std::string_view path)
+{
+    struct stat status
+    {
+    };
+    if (::stat(std::string(path).c_str(), &status) != 0 || !S_ISREG(status.st_mode))
+        return std::nullopt;
+    return static_cast<std::uint64_t>(status.st_size);
+}
+
+Status ReadFileTail(
+    std::string_view path, std::uint64_t offset, std::size_t limit, FileTail& tail, bool& missing)
+{
+    missing = false;
+    // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer.
+    const int descriptor = ::open(std::string(path).c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (descriptor < 0) {
+        missing = errno == ENOENT;
+        return Failure(path, errno);
+    }
+    struct stat status
+    {
+    };
+    if (::fstat(descriptor, &status) != 0) {
+        const int error = errno;
+        ::close(descriptor);
+        return Failure(path, error);
+    }
+    if (!S_ISREG(status.st_mode)) {
+        ::close(descriptor);
+        return S_ISDIR(status.st_mode) ? Failure(path, EISDIR)
+                                       : Status::Failure(std::string(path) + ": not a regular file");
+    }
+
+    const auto size = static_cast<std::uint64_t>(status.st_size);
+    const std::uint64_t start = offset <= size ? offset : 0;
+    const std::uint64_t available = size - start;
+    const std::size_t wanted = available < limit ? static_cast<std::size_t>(available) : limit;
+    std::string bytes(wanted, '\0');
+    std::size_t got = 0;
+    int error = 0;
+    while (got < wanted) {
+        const ssize_t count
+            = ::pread(descriptor, bytes.data() + got, wanted - got, static_cast<off_t>(start + got));
+        if (count == 0)
+            break;
+        if (count < 0) {
+            if (errno == EINTR)
+                continue;
+            error = errno;
+            break;
+        }
+        got += static_cast<std::size_t>(count);
+    }
+    ::close(descriptor);
+    if (error != 0)
+        return Failure(path, error);
+    bytes.resize(got);
+    tail.bytes = std::move(bytes);
+    tail.end = size;
+    tail.cut = available > limit;
+    return Status::Ok();
+}
+
+} // namespace larkspan
