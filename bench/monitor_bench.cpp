@@ -7,6 +7,7 @@
 #include "server_diagnostics.h"
 #include "status_rules.h"
 #include "tcp_listeners.h"
+#include "text_code_page.h"
 
 #include <algorithm>
 #include <arpa/inet.h>
@@ -182,8 +183,9 @@ void MeasureDiagnostics(larkspan::ProcessList& list)
     StandInNames names(list);
     DiskConfigFiles files(bundle.folder);
     const auto listeners = MakeSystemTcpListeners();
+    const auto codePage = MakeSystemTextCodePage();
     ServerDiagnostics diagnostics(
-        files, *listeners, {[](std::string_view, std::string_view) {}, [] { return 0.0; }});
+        files, *listeners, *codePage, {[](std::string_view, std::string_view) {}, [] { return 0.0; }});
     StatusMonitor today(names, {[](ServiceKind, ServiceState) {}, [](std::string_view) {}});
     StatusMonitor withDiagnostics(names,
         {[](ServiceKind, ServiceState) {}, [](std::string_view) {},

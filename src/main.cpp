@@ -35,7 +35,7 @@ int main(int argc, char** argv)
     const auto codePage = MakeSystemTextCodePage();
     WidgetDialogHost dialogs(files, *launcher, messages, *codePage);
 
-    Form1 form(Form1Deps {files, *processes, *launcher, messages, dialogs, *instance, *listeners});
+    Form1 form(Form1Deps {files, *processes, *launcher, messages, dialogs, *instance, *listeners, *codePage});
     messages.SetParent(&form);
     if (!form.Form_Load())
         return 0;

@@ -147,7 +147,7 @@ Form1::Form1(Form1Deps deps, Form1Hooks hooks, QWidget* parent)
     : QWidget(parent)
     , m_deps(deps)
     , m_hooks(WithDefaults(std::move(hooks)))
-    , m_diagnostics(deps.files, deps.listeners,
+    , m_diagnostics(deps.files, deps.listeners, deps.codePage,
           {[this](std::string_view message, std::string_view source) { AppendLongLogLine(message, source); },
               [this] { return m_hooks.now(); }})
     , m_monitor(deps.processes,

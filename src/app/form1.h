@@ -27,6 +27,7 @@ class Launcher;
 class MessageBoxes;
 class ProcessList;
 class TcpListeners;
+class TextCodePage;
 
 /// What the main window needs from outside; main.cpp passes the real ones, tests pass fakes.
 struct Form1Deps
@@ -38,6 +39,7 @@ struct Form1Deps
     DialogHost& dialogs;
     InstanceGuard& instance;
     TcpListeners& listeners;
+    const TextCodePage& codePage;
 };
 
 /// The window's ties to the desktop and the clock. Empty members take the real behaviour.

@@ -6,6 +6,7 @@
 #include "native_path.h"
 #include "settings_keys.h"
 #include "tcp_listeners.h"
+#include "text_code_page.h"
 #include "text_lines.h"
 
 #include <algorithm>
@@ -140,7 +141,7 @@ bool StartsWithBracket(std::string_view text, std::string_view word)
     return text.size() > word.size() + 1 && text.front() == '[' && text.substr(1, word.size()) == word;
 }
 
-// Only control characters go; a tab becomes a blank. Bytes above 0x7F are kept as they are.
+// Only control characters go; a tab becomes a blank.
 std::string Printable(std::string_view text)
 {
     std::string kept;
@@ -280,9 +281,11 @@ std::string CondensedErrorLine(std::string_view line)
     return condensed;
 }
 
-ServerDiagnostics::ServerDiagnostics(ConfigFiles& files, TcpListeners& listeners, View view)
+ServerDiagnostics::ServerDiagnostics(
+    ConfigFiles& files, TcpListeners& listeners, const TextCodePage& codePage, View view)
     : m_files(files)
     , m_listeners(listeners)
+    , m_codePage(codePage)
     , m_view(std::move(view))
 {
     for (const ServiceKind kind : kAllServiceKinds)
@@ -435,7 +438,9 @@ void ServerDiagnostics::Explain(ServiceKind kind, std::string_view headline)
         source.offset = tail.end;
         const std::string_view bytes = tail.bytes;
         ForEachLine(bytes, [&](const TextLine& line) {
-            std::string text = CondensedErrorLine(bytes.substr(line.begin, line.textEnd - line.begin));
+            bool complete = true;
+            std::string text = CondensedErrorLine(
+                m_codePage.Decode(bytes.substr(line.begin, line.textEnd - line.begin), complete));
             const auto same = [&text](const Found& found) { return found.text == text; };
             // The services log repeats the tail of MariaDB's error file after a failed start.
             if (text.empty() || std::any_of(problems.begin(), problems.end(), same)

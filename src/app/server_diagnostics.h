@@ -15,13 +15,14 @@ namespace larkspan {
 
 class ConfigFiles;
 class TcpListeners;
+class TextCodePage;
 
 /// The port of a listen address as Apache's Listen or MariaDB's port gives it ("8080",
 /// "127.0.0.1:8080", "[::1]:8080"); nullopt for anything else.
 std::optional<std::uint16_t> ListenPort(std::string_view listen);
 
-/// One line of a server's error output as the event log shows it: without the server's own date,
-/// time and process or thread number, without control characters, and bounded in length.
+/// One line of a server's error output (UTF-8) as the event log shows it: without the server's own
+/// date, time and process or thread number, without control characters, and bounded in length.
 std::string CondensedErrorLine(std::string_view line);
 
 /// Explains in the event log what the status monitor only shows: before a start, which other
@@ -41,7 +42,8 @@ public:
         std::function<double()> now;
     };
 
-    ServerDiagnostics(ConfigFiles& files, TcpListeners& listeners, View view);
+    /// The servers write their error output in `codePage`.
+    ServerDiagnostics(ConfigFiles& files, TcpListeners& listeners, const TextCodePage& codePage, View view);
 
     void BeforeStart(ServiceKind kind) override;
     void StartLaunched(ServiceKind kind) override;
@@ -74,6 +76,7 @@ private:
 
     ConfigFiles& m_files;
     TcpListeners& m_listeners;
+    const TextCodePage& m_codePage;
     View m_view;
     std::array<Watch, 2> m_watches {};
 };

@@ -1,5 +1,6 @@
 // Reads of the servers' growing log files: only what was appended, never the whole file, and never
 // a blocking open of a FIFO someone put in a log's place.
+#include "catalogue.h"
 #include "file_tail.h"
 
 #include <cerrno>
@@ -49,8 +50,9 @@ Status ReadFileTail(
     }
     if (!S_ISREG(status.st_mode)) {
         ::close(descriptor);
-        return S_ISDIR(status.st_mode) ? Failure(path, EISDIR)
-                                       : Status::Failure(std::string(path) + ": not a regular file");
+        return S_ISDIR(status.st_mode)
+            ? Failure(path, EISDIR)
+            : Status::Failure(std::string(path) + ": " + std::string(catalogue::kNotRegularFile));
     }
 
     const auto size = static_cast<std::uint64_t>(status.st_size);

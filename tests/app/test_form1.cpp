@@ -10,6 +10,7 @@
 #include "form1.h"
 #include "log_time.h"
 #include "qt_message_boxes.h"
+#include "text_code_page.h"
 
 #include <QAction>
 #include <QApplication>
@@ -40,6 +41,7 @@ struct Fixture
     FakeDialogHost dialogs;
     FakeInstanceGuard instance;
     FakeTcpListeners listeners;
+    std::unique_ptr<TextCodePage> codePage = MakeTextCodePage("UTF-8");
     bool trayAvailable = true;
     int programEnds = 0;
     double clock = 1000.0;
@@ -53,7 +55,7 @@ struct Fixture
         // Each reading advances a second, so a restart's pause passes at once.
         hooks.now = [this] { return clock += 1.0; };
         form = std::make_unique<Form1>(
-            Form1Deps {files, processes, launcher, messages, dialogs, instance, listeners}, hooks);
+            Form1Deps {files, processes, launcher, messages, dialogs, instance, listeners, *codePage}, hooks);
         return *form;
     }
 

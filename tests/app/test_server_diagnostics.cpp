@@ -8,6 +8,7 @@
 #include "file_contents.h"
 #include "server_diagnostics.h"
 #include "temp_dir.h"
+#include "text_code_page.h"
 
 #include <chrono>
 #include <filesystem>
@@ -52,7 +53,7 @@ protected:
     // Creates the diagnostics once the bundle's files are in place, and the monitor's probe.
     void Make(ServiceState apache = Stopped, ServiceState mysql = Stopped)
     {
-        m_diagnostics = std::make_unique<ServerDiagnostics>(m_files, m_listeners,
+        m_diagnostics = std::make_unique<ServerDiagnostics>(m_files, m_listeners, *m_codePage,
             ServerDiagnostics::View {[this](std::string_view message, std::string_view source) {
                                          m_log.push_back(std::string(message));
                                          m_sources.push_back(std::string(source));
@@ -74,6 +75,7 @@ protected:
     test::TempDir m_dir;
     DiskConfigFiles m_files {m_dir.path()};
     FakeTcpListeners m_listeners;
+    std::unique_ptr<TextCodePage> m_codePage = MakeTextCodePage("UTF-8");
     FakeLauncher m_launcher;
     FakeMessages m_messages;
     double m_clock = 0;
@@ -285,7 +287,7 @@ TEST_F(ServerDiagnosticsTest, HostileErrorFilesNeitherBlockNorFloodNorStopTheOth
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(2));
     EXPECT_EQ(m_log,
         (std::vector<std::string> {"Apache意外停止：    ", "AH00060: seg fault    ",
-            "无法读取 " + m_dir / "Apache2/logs/error.log" + ": not a regular file    "}));
+            "无法读取 " + m_dir / "Apache2/logs/error.log" + ": 不是普通文件（是 FIFO、设备或套接字）    "}));
 
     // Read to the end: the next stop starts from there.
     m_log.clear();
@@ -294,6 +296,17 @@ TEST_F(ServerDiagnosticsTest, HostileErrorFilesNeitherBlockNorFloodNorStopTheOth
     ::unlink((m_dir / "Apache2/logs/error.log").c_str());
     Tick(4, ServiceKind::Apache, Stopped);
     EXPECT_EQ(m_log, (std::vector<std::string> {"Apache意外停止：    ", "next    "}));
+}
+
+TEST_F(ServerDiagnosticsTest, LinesAreShownInTheServersCodePage)
+{
+    // GBK: the second byte of a character may be ']', which must not pass for the bracket's end.
+    m_codePage = MakeTextCodePage("GBK");
+    ASSERT_NE(m_codePage, nullptr);
+    Make(Stopped, Running);
+    Append("MySQL/data/mysql.err", "2024-01-06  9:28:46 0 [\xb6\x5d] \xd6\xd0\xce\xc4 \xff\n");
+    Tick(1, ServiceKind::MySQL, Stopped);
+    EXPECT_EQ(m_log, (std::vector<std::string> {"MySQL意外停止：    ", "[禲] 中文 \xef\xbf\xbd    "}));
 }
 
 TEST(CondensedErrorLine, DropsTheServersOwnTimeAndProcessNumbers)
@@ -322,7 +335,7 @@ TEST(CondensedErrorLine, DropsTheServersOwnTimeAndProcessNumbers)
         {"numbers that are no time kept", "2024 12345 [x]", "2024 12345 [x]"},
         {"a bracket without a time kept", "[client 1.2.3.4] denied", "[client 1.2.3.4] denied"},
         {"control characters go, tabs become blanks", "a\tb\x1b[31mc\x07\x7f  ", "a b[31mc"},
-        {"GBK bytes kept", "\xb6\xcb\xbf\xda", "\xb6\xcb\xbf\xda"},
+        {"other characters kept", "端口 (errno: 98)", "端口 (errno: 98)"},
         {"a long line cut before a whole character", std::string(999, 'x') + "端口",
             std::string(999, 'x') + "…"},
     };

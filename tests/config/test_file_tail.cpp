@@ -53,7 +53,7 @@ TEST(ReadFileTail, RefusesWhatIsNotARegularFileWithoutBlocking)
         bool missing;
     };
     const Case cases[] = {
-        {dir / "fifo", dir / "fifo: not a regular file", false},
+        {dir / "fifo", dir / "fifo: 不是普通文件（是 FIFO、设备或套接字）", false},
         {dir / "folder", dir / "folder: Is a directory", false},
         {dir / "missing.log", dir / "missing.log: No such file or directory", true},
     };

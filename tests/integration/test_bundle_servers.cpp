@@ -10,6 +10,7 @@
 #include "service_control.h"
 #include "status_rules.h"
 #include "tcp_listeners.h"
+#include "text_code_page.h"
 
 #include <chrono>
 #include <csignal>
@@ -144,7 +145,7 @@ protected:
     struct Panel
     {
         explicit Panel(BundleServersTest& test)
-            : diagnostics(files, *listeners,
+            : diagnostics(files, *listeners, *codePage,
                 {[&test](std::string_view message, std::string_view) { test.Log(message); },
                     [this] { return Now(); }})
             , monitor(*processes,
@@ -165,6 +166,7 @@ protected:
         DiskConfigFiles files {s_bundle.string()};
         std::unique_ptr<ProcessList> processes = MakeSystemProcessList();
         std::unique_ptr<TcpListeners> listeners = MakeSystemTcpListeners();
+        std::unique_ptr<TextCodePage> codePage = MakeSystemTextCodePage();
         double skipped = 0;
         ServerDiagnostics diagnostics;
         StatusMonitor monitor;
