@@ -31,14 +31,18 @@ constexpr std::size_t kMaxNamedOwners = 3;
 constexpr std::string_view kSeparator = "    ";
 constexpr std::string_view kNothingNew = "错误输出中没有新的内容";
 
+// A server may still come up after its bound, so the headline says what was seen, not "failed".
 struct Diagnosis
 {
     double startBoundSeconds;
-    std::string_view failedStart;
+    std::string_view notStartedInTime;
+    std::string_view goneAfterStart;
     std::string_view unexpectedStop;
 };
-constexpr Diagnosis kApacheDiagnosis {10.0, "Apache启动失败：", "Apache意外停止："};
-constexpr Diagnosis kMySqlDiagnosis {30.0, "MySQL启动失败：", "MySQL意外停止："};
+constexpr Diagnosis kApacheDiagnosis {
+    10.0, "Apache在10秒内没有启动：", "Apache启动后又停止：", "Apache意外停止："};
+constexpr Diagnosis kMySqlDiagnosis {
+    30.0, "MySQL在30秒内没有启动：", "MySQL启动后又停止：", "MySQL意外停止："};
 
 const Diagnosis& DiagnosisOf(ServiceKind kind)
 {
@@ -409,7 +413,8 @@ void ServerDiagnostics::Observed(ServiceKind kind, ServiceState state)
     }
     if (watch.seenSinceStart || now >= *watch.startDeadline) {
         watch.startDeadline.reset();
-        Explain(kind, DiagnosisOf(kind).failedStart);
+        const Diagnosis& diagnosis = DiagnosisOf(kind);
+        Explain(kind, watch.seenSinceStart ? diagnosis.goneAfterStart : diagnosis.notStartedInTime);
     }
 }
 

@@ -18,6 +18,16 @@ Status Failure(std::string_view path, int error)
     return Status::Failure(std::string(path) + ": " + std::system_category().message(error));
 }
 
+// A directory is refused with its own reason, anything else but a regular file with ours.
+std::optional<Status> RefuseUnlessRegular(std::string_view path, mode_t mode)
+{
+    if (S_ISDIR(mode))
+        return Failure(path, EISDIR);
+    if (!S_ISREG(mode))
+        return Status::Failure(std::string(path) + ": " + std::string(catalogue::kNotRegularFile));
+    return std::nullopt;
+}
+
 } // namespace
 
 std::optional<std::uint64_t> RegularFileSize(std::string_view path)
@@ -34,7 +44,17 @@ Status ReadFileTail(
     std::string_view path, std::uint64_t offset, std::size_t limit, FileTail& tail, bool& missing)
 {
     missing = false;
-    // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer.
+    // A device is not even opened (opening some has effects); O_NONBLOCK covers a FIFO put in the
+    // file's place between the two looks, whose open would otherwise wait for a writer.
+    struct stat before
+    {
+    };
+    if (::stat(std::string(path).c_str(), &before) != 0) {
+        missing = errno == ENOENT;
+        return Failure(path, errno);
+    }
+    if (auto refusal = RefuseUnlessRegular(path, before.st_mode))
+        return std::move(*refusal);
     const int descriptor = ::open(std::string(path).c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (descriptor < 0) {
         missing = errno == ENOENT;
@@ -48,11 +68,9 @@ Status ReadFileTail(
         ::close(descriptor);
         return Failure(path, error);
     }
-    if (!S_ISREG(status.st_mode)) {
+    if (auto refusal = RefuseUnlessRegular(path, status.st_mode)) {
         ::close(descriptor);
-        return S_ISDIR(status.st_mode)
-            ? Failure(path, EISDIR)
-            : Status::Failure(std::string(path) + ": " + std::string(catalogue::kNotRegularFile));
+        return std::move(*refusal);
     }
 
     const auto size = static_cast<std::uint64_t>(status.st_size);

@@ -154,10 +154,10 @@ TEST_F(ServerDiagnosticsTest, AStartThatBringsNothingUpIsExplainedAfterItsBound)
     };
     const Case cases[] = {
         {ServiceKind::Apache, 10, "Apache2/logs/error.log",
-            {"Apache启动失败：    ", "[core:emerg] AH00526: Syntax error    ",
+            {"Apache在10秒内没有启动：    ", "[core:emerg] AH00526: Syntax error    ",
                 "net: Apache2 did not start.    "}},
         {ServiceKind::MySQL, 30, "MySQL/data/mysql.err",
-            {"MySQL启动失败：    ", "[core:emerg] AH00526: Syntax error    ",
+            {"MySQL在30秒内没有启动：    ", "[core:emerg] AH00526: Syntax error    ",
                 "net: Apache2 did not start.    "}},
     };
     for (const Case& c : cases) {
@@ -191,7 +191,7 @@ TEST_F(ServerDiagnosticsTest, AServerThatComesAndGoesAfterAStartIsExplainedAtOnc
     Append("MySQL/data/mysql.err", "2024-01-06  9:28:46 0 [ERROR] Aborting\n");
     m_log.clear();
     Tick(2, ServiceKind::MySQL, Stopped);
-    EXPECT_EQ(m_log, (std::vector<std::string> {"MySQL启动失败：    ", "[ERROR] Aborting    "}));
+    EXPECT_EQ(m_log, (std::vector<std::string> {"MySQL启动后又停止：    ", "[ERROR] Aborting    "}));
 
     // One that stays up past its bound was a good start; its later stop is an unexpected one.
     m_control->Start(ServiceKind::Apache);

@@ -55,6 +55,7 @@ TEST(ReadFileTail, RefusesWhatIsNotARegularFileWithoutBlocking)
     const Case cases[] = {
         {dir / "fifo", dir / "fifo: 不是普通文件（是 FIFO、设备或套接字）", false},
         {dir / "folder", dir / "folder: Is a directory", false},
+        {"/dev/zero", "/dev/zero: 不是普通文件（是 FIFO、设备或套接字）", false},
         {dir / "missing.log", dir / "missing.log: No such file or directory", true},
     };
     for (const Case& c : cases) {

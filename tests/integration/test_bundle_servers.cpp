@@ -362,11 +362,11 @@ TEST_F(BundleServersTest, DiagnosticsNameThePortsOwnerAndThenApachesOwnReason)
         return FileContents(Log()).find("Apache2 did not start", logSize) != std::string::npos;
     })) << FileContents(Log());
     panel.monitor.Tick();
-    EXPECT_FALSE(Logged("Apache启动失败")) << "before the bound";
+    EXPECT_FALSE(Logged("Apache在10秒内没有启动")) << "before the bound";
     panel.skipped += 10;
     panel.monitor.Tick();
     const auto messages = Messages();
-    const auto headline = std::find(messages.begin(), messages.end(), "Apache启动失败：    ");
+    const auto headline = std::find(messages.begin(), messages.end(), "Apache在10秒内没有启动：    ");
     ASSERT_NE(headline, messages.end()) << FileContents(Log());
     EXPECT_TRUE(std::any_of(headline, messages.end(), [](const std::string& line) {
         return line.find("Address already in use") != std::string::npos;
@@ -387,7 +387,7 @@ TEST_F(BundleServersTest, DiagnosticsGiveMariaDbsOwnReasonForAFailedStart)
     panel.monitor.Tick();
     panel.skipped += 30;
     panel.monitor.Tick();
-    EXPECT_TRUE(Logged("MySQL启动失败：")) << FileContents(Log());
+    EXPECT_TRUE(Logged("MySQL在30秒内没有启动：")) << FileContents(Log());
     // MariaDB's own words: it cannot even create its error file there, so they come through the
     // services log.
     EXPECT_TRUE(Logged(::geteuid() == 0 ? "Operation not permitted" : "Permission denied"))
