@@ -209,13 +209,18 @@ std::vector<std::string> MySqlErrorFiles(ConfigFiles& files)
             configured += ".err";
         return {NativePath(ResolveIniPath(configured, dataFolder))};
     }
+    // Paths as UTF-8 both ways: a narrow path would be read in the ANSI code page on Windows.
+    const std::string folder = NativePath(dataFolder);
+    const std::filesystem::path folderPath(std::u8string(folder.begin(), folder.end()));
     std::vector<std::string> found;
     std::error_code error;
-    for (std::filesystem::directory_iterator it(NativePath(dataFolder), error), end; !error && it != end;
+    for (std::filesystem::directory_iterator it(folderPath, error), end; !error && it != end;
          it.increment(error)) {
         std::error_code typeError;
-        if (it->path().extension() == ".err" && it->is_regular_file(typeError))
-            found.push_back(it->path().string());
+        if (it->path().extension() == ".err" && it->is_regular_file(typeError)) {
+            const std::u8string path = it->path().u8string();
+            found.emplace_back(path.begin(), path.end());
+        }
     }
     std::sort(found.begin(), found.end());
     if (found.size() > kMaxErrorFiles)

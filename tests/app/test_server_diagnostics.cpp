@@ -298,6 +298,35 @@ TEST_F(ServerDiagnosticsTest, HostileErrorFilesNeitherBlockNorFloodNorStopTheOth
     EXPECT_EQ(m_log, (std::vector<std::string> {"Apache意外停止：    ", "next    "}));
 }
 
+TEST_F(ServerDiagnosticsTest, MariaDbsErrorFileIsFoundAsMariaDbFindsIt)
+{
+    struct Case
+    {
+        const char* name;
+        std::string mysqlSection;
+        std::string errorFile;
+    };
+    const Case cases[] = {
+        {"log-error relative to the data folder, .err added", "log-error = mysqld\n",
+            "MySQL/data/mysqld.err"},
+        {"log_error spelled with an underscore", "log_error=logs/server.log\n", "MySQL/data/logs/server.log"},
+        {"no log-error: the data folder's .err files", "port=3307\n", "MySQL/data/host.err"},
+    };
+    for (const Case& c : cases) {
+        fs::create_directories(m_dir / "MySQL/data/logs");
+        Write("MySQL/my.ini", "[mysqld]\n" + c.mysqlSection);
+        // The running server has its error file open.
+        Write(c.errorFile, "");
+        Make(Stopped, Running);
+        Append(c.errorFile, "2024-01-06  9:28:46 0 [ERROR] found\n");
+        Append("MySQL/data/other.log", "2024-01-06  9:28:46 0 [ERROR] not MariaDB's\n");
+        m_log.clear();
+        Tick(1, ServiceKind::MySQL, Stopped);
+        EXPECT_EQ(m_log, (std::vector<std::string> {"MySQL意外停止：    ", "[ERROR] found    "})) << c.name;
+        fs::remove(m_dir / c.errorFile);
+    }
+}
+
 TEST_F(ServerDiagnosticsTest, LinesAreShownInTheServersCodePage)
 {
     // GBK: the second byte of a character may be ']', which must not pass for the bracket's end.
