@@ -31,22 +31,29 @@ constexpr std::size_t kMaxNamedOwners = 3;
 constexpr std::string_view kSeparator = "    ";
 constexpr std::string_view kNothingNew = "错误输出中没有新的内容";
 
-// A server may still come up after its bound, so the headline says what was seen, not "failed".
-struct Diagnosis
+// How long a start may take before the panel explains it: MySQL recovers its tables first.
+int StartBoundSeconds(ServiceKind kind)
 {
-    double startBoundSeconds;
-    std::string_view notStartedInTime;
-    std::string_view goneAfterStart;
-    std::string_view unexpectedStop;
-};
-constexpr Diagnosis kApacheDiagnosis {
-    10.0, "Apache在10秒内没有启动：", "Apache启动后又停止：", "Apache意外停止："};
-constexpr Diagnosis kMySqlDiagnosis {
-    30.0, "MySQL在30秒内没有启动：", "MySQL启动后又停止：", "MySQL意外停止："};
+    return kind == ServiceKind::Apache ? 10 : 30;
+}
 
-const Diagnosis& DiagnosisOf(ServiceKind kind)
+std::string_view NameOf(ServiceKind kind)
 {
-    return kind == ServiceKind::Apache ? kApacheDiagnosis : kMySqlDiagnosis;
+    return kind == ServiceKind::Apache ? "Apache" : "MySQL";
+}
+
+// A server may still come up after its bound, so the headlines say what was seen, not "failed".
+std::string NotStartedInTime(ServiceKind kind)
+{
+    return std::string(NameOf(kind)) + "在" + std::to_string(StartBoundSeconds(kind)) + "秒内没有启动：";
+}
+std::string GoneAfterStart(ServiceKind kind)
+{
+    return std::string(NameOf(kind)) + "启动后又停止：";
+}
+std::string UnexpectedStop(ServiceKind kind)
+{
+    return std::string(NameOf(kind)) + "意外停止：";
 }
 
 // Where the servers write what went wrong. The launcher sends the service commands' output (the
@@ -370,7 +377,7 @@ void ServerDiagnostics::StartLaunched(ServiceKind kind)
     Watch& watch = m_watches[Index(kind)];
     if (!watch.portMessage.empty())
         m_view.appendLogLine(std::exchange(watch.portMessage, {}), {});
-    watch.startDeadline = m_view.now() + DiagnosisOf(kind).startBoundSeconds;
+    watch.startDeadline = m_view.now() + StartBoundSeconds(kind);
     watch.seenSinceStart = false;
 }
 
@@ -389,7 +396,7 @@ void ServerDiagnostics::Observed(ServiceKind kind, ServiceState state)
         if (state == Running)
             MarkEnds(watch);
         else if (before == Running)
-            Explain(kind, DiagnosisOf(kind).unexpectedStop);
+            Explain(kind, UnexpectedStop(kind));
         return;
     }
 
@@ -418,8 +425,7 @@ void ServerDiagnostics::Observed(ServiceKind kind, ServiceState state)
     }
     if (watch.seenSinceStart || now >= *watch.startDeadline) {
         watch.startDeadline.reset();
-        const Diagnosis& diagnosis = DiagnosisOf(kind);
-        Explain(kind, watch.seenSinceStart ? diagnosis.goneAfterStart : diagnosis.notStartedInTime);
+        Explain(kind, watch.seenSinceStart ? GoneAfterStart(kind) : NotStartedInTime(kind));
     }
 }
 
