@@ -74,15 +74,13 @@ Status ReadFileTail(
     }
 
     const auto size = static_cast<std::uint64_t>(status.st_size);
-    const std::uint64_t start = offset <= size ? offset : 0;
-    const std::uint64_t available = size - start;
-    const std::size_t wanted = available < limit ? static_cast<std::size_t>(available) : limit;
-    std::string bytes(wanted, '\0');
+    const TailSpan span = TailSpanOf(offset, size, limit);
+    std::string bytes(span.length, '\0');
     std::size_t got = 0;
     int error = 0;
-    while (got < wanted) {
-        const ssize_t count
-            = ::pread(descriptor, bytes.data() + got, wanted - got, static_cast<off_t>(start + got));
+    while (got < span.length) {
+        const ssize_t count = ::pread(
+            descriptor, bytes.data() + got, span.length - got, static_cast<off_t>(span.start + got));
         if (count == 0)
             break;
         if (count < 0) {
@@ -97,9 +95,7 @@ Status ReadFileTail(
     if (error != 0)
         return Failure(path, error);
     bytes.resize(got);
-    tail.bytes = std::move(bytes);
-    tail.end = size;
-    tail.cut = available > limit;
+    tail = {std::move(bytes), size, span.cut};
     return Status::Ok();
 }
 

@@ -55,27 +55,24 @@ Status ReadFileTail(
 
     const std::uint64_t size
         = (static_cast<std::uint64_t>(information.nFileSizeHigh) << 32) | information.nFileSizeLow;
-    const std::uint64_t start = offset <= size ? offset : 0;
-    const std::uint64_t available = size - start;
-    const std::size_t wanted = available < limit ? static_cast<std::size_t>(available) : limit;
+    const TailSpan span = TailSpanOf(offset, size, limit);
     LARGE_INTEGER position {};
-    position.QuadPart = static_cast<LONGLONG>(start);
+    position.QuadPart = static_cast<LONGLONG>(span.start);
     if (!::SetFilePointerEx(file.get(), position, nullptr, FILE_BEGIN))
         return Failure(path, ::GetLastError());
-    std::string bytes(wanted, '\0');
+    std::string bytes(span.length, '\0');
     std::size_t got = 0;
-    while (got < wanted) {
+    while (got < span.length) {
         DWORD count = 0;
-        if (!::ReadFile(file.get(), bytes.data() + got, static_cast<DWORD>(wanted - got), &count, nullptr))
+        if (!::ReadFile(
+                file.get(), bytes.data() + got, static_cast<DWORD>(span.length - got), &count, nullptr))
             return Failure(path, ::GetLastError());
         if (count == 0)
             break;
         got += count;
     }
     bytes.resize(got);
-    tail.bytes = std::move(bytes);
-    tail.end = size;
-    tail.cut = available > limit;
+    tail = {std::move(bytes), size, span.cut};
     return Status::Ok();
 }
 
