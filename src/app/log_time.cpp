@@ -12,7 +12,7 @@ std::string LongTimeText(const std::tm& time)
     return std::string(buffer.data(), length);
 }
 
-std::string LongTimeNow()
+std::tm LocalTimeNow()
 {
     const std::time_t now = std::time(nullptr);
     std::tm local {};
@@ -21,7 +21,12 @@ std::string LongTimeNow()
 #else
     localtime_r(&now, &local);
 #endif
-    return LongTimeText(local);
+    return local;
+}
+
+std::string LongTimeNow()
+{
+    return LongTimeText(LocalTimeNow());
 }
 
 } // namespace larkspan

@@ -1,4 +1,5 @@
 #include "folders.h"
+#include "write_all_posix.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -16,20 +17,6 @@ namespace {
 Status Failure(std::string_view path, int error)
 {
     return Status::Failure(std::string(path) + ": " + std::system_category().message(error));
-}
-
-int WriteAll(int descriptor, std::string_view bytes)
-{
-    while (!bytes.empty()) {
-        const ssize_t written = ::write(descriptor, bytes.data(), bytes.size());
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            return errno;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return 0;
 }
 
 // Removes what `name` in the open folder `parent` names, descending into folders; returns 0

@@ -1,5 +1,7 @@
 #include "capturing_runner.h"
+#include "catalogue.h"
 #include "native_path.h"
+#include "spawn_setup_linux.h"
 
 #include <array>
 #include <cerrno>
@@ -51,26 +53,6 @@ private:
         fd = -1;
     }
     std::array<int, 2> m_ends {-1, -1};
-};
-
-class SpawnSetup final
-{
-public:
-    SpawnSetup()
-    {
-        posix_spawnattr_init(&attributes);
-        posix_spawn_file_actions_init(&actions);
-    }
-    ~SpawnSetup()
-    {
-        posix_spawn_file_actions_destroy(&actions);
-        posix_spawnattr_destroy(&attributes);
-    }
-    SpawnSetup(const SpawnSetup&) = delete;
-    SpawnSetup& operator=(const SpawnSetup&) = delete;
-
-    posix_spawnattr_t attributes;
-    posix_spawn_file_actions_t actions;
 };
 
 CapturedRun NotStarted(const std::string& program, int error)
@@ -152,23 +134,20 @@ public:
         };
         if (::stat(program.c_str(), &info) != 0)
             return NotStarted(program, errno);
-        if (!S_ISREG(info.st_mode))
-            return NotStarted(program, S_ISDIR(info.st_mode) ? EISDIR : EACCES);
+        if (S_ISDIR(info.st_mode))
+            return NotStarted(program, EISDIR);
+        if (!S_ISREG(info.st_mode)) {
+            CapturedRun run;
+            run.standardError = program + ": " + std::string(catalogue::kNotRegularFile);
+            return run;
+        }
 
         Pipe output;
         Pipe error;
         if (!output.ok() || !error.ok())
             return NotStarted(program, errno);
-        SpawnSetup setup;
-        sigset_t noSignals;
-        sigemptyset(&noSignals);
-        sigset_t defaultSignals;
-        sigfillset(&defaultSignals);
-        posix_spawnattr_setsigmask(&setup.attributes, &noSignals);
-        posix_spawnattr_setsigdefault(&setup.attributes, &defaultSignals);
         // A session of its own: no terminal to prompt on, and one group to kill on the deadline.
-        posix_spawnattr_setflags(
-            &setup.attributes, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+        SpawnSetup setup;
         posix_spawn_file_actions_addopen(&setup.actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
         posix_spawn_file_actions_adddup2(&setup.actions, output.writeEnd(), STDOUT_FILENO);
         posix_spawn_file_actions_adddup2(&setup.actions, error.writeEnd(), STDERR_FILENO);
