@@ -6,7 +6,6 @@
 #include "text_lines.h"
 
 #include <algorithm>
-#include <array>
 #include <filesystem>
 #include <map>
 #include <optional>
@@ -18,26 +17,50 @@ namespace {
 constexpr std::size_t kShownLines = 6;
 constexpr std::string_view kBlanks = " \t";
 
-struct ServerFiles
+// Paths relative to AppDir.
+struct Checker
 {
     CheckedServer server;
     std::string_view name;
-    std::string_view checker; ///< relative to AppDir
-    std::array<std::string_view, 2> files; ///< relative to AppDir; the first is the main one
+    std::string_view program;
 };
-
-constexpr ServerFiles kServers[] = {
-    {CheckedServer::Apache, "Apache", "\\Apache2\\bin\\httpd.exe",
-        {"\\Apache2\\conf\\httpd.conf", "\\Apache2\\conf\\vhosts.conf"}},
-    {CheckedServer::Php, "PHP", "\\PHP5\\php.exe", {"\\PHP5\\php.ini", {}}},
-    {CheckedServer::MySql, "MySQL", "\\MySQL\\bin\\mysqld-nt.exe", {"\\MySQL\\my.ini", {}}},
+constexpr Checker kCheckers[] = {
+    {CheckedServer::Apache, "Apache", "\\Apache2\\bin\\httpd.exe"},
+    {CheckedServer::Php, "PHP", "\\PHP5\\php.exe"},
+    {CheckedServer::MySql, "MySQL", "\\MySQL\\bin\\mysqld-nt.exe"},
+};
+struct CheckedFile
+{
+    ServerFile file;
+    CheckedServer server;
+    std::string_view path;
+};
+constexpr CheckedFile kCheckedFiles[] = {
+    {ServerFile::HttpdConf, CheckedServer::Apache, "\\Apache2\\conf\\httpd.conf"},
+    {ServerFile::VhostsConf, CheckedServer::Apache, "\\Apache2\\conf\\vhosts.conf"},
+    {ServerFile::PhpIni, CheckedServer::Php, "\\PHP5\\php.ini"},
+    {ServerFile::MyIni, CheckedServer::MySql, "\\MySQL\\my.ini"},
 };
 constexpr std::string_view kApacheRoot = "\\Apache2";
 
-const ServerFiles& FilesOf(CheckedServer server)
+const Checker& CheckerOf(CheckedServer server)
 {
-    return *std::find_if(std::begin(kServers), std::end(kServers),
-        [server](const ServerFiles& files) { return files.server == server; });
+    return *std::find_if(std::begin(kCheckers), std::end(kCheckers),
+        [server](const Checker& checker) { return checker.server == server; });
+}
+
+CheckedServer ServerOf(ServerFile file)
+{
+    return std::find_if(std::begin(kCheckedFiles), std::end(kCheckedFiles),
+        [file](const CheckedFile& checked) { return checked.file == file; })
+        ->server;
+}
+
+const CandidateFile* Find(const CheckRequest& request, ServerFile file)
+{
+    const auto found = std::find_if(request.files.begin(), request.files.end(),
+        [file](const CandidateFile& candidate) { return candidate.file == file; });
+    return found == request.files.end() ? nullptr : &*found;
 }
 
 std::string_view Trim(std::string_view text, std::string_view blanks = kBlanks)
@@ -307,18 +330,16 @@ std::optional<ServerVerdict> WriteCandidate(
 std::optional<CheckedServer> ServerOfFile(std::string_view appDir, std::string_view path)
 {
     const std::string native = NativePath(path);
-    for (const ServerFiles& server : kServers) {
-        for (const std::string_view relative : server.files) {
-            if (!relative.empty() && native == NativePath(std::string(appDir) + std::string(relative)))
-                return server.server;
-        }
+    for (const CheckedFile& checked : kCheckedFiles) {
+        if (native == NativePath(std::string(appDir) + std::string(checked.path)))
+            return checked.server;
     }
     return std::nullopt;
 }
 
 std::string_view ServerName(CheckedServer server)
 {
-    return FilesOf(server).name;
+    return CheckerOf(server).name;
 }
 
 bool CheckReport::refused() const
@@ -333,7 +354,7 @@ std::string CheckReport::RefusalMessage() const
     for (const ServerVerdict& verdict : verdicts) {
         if (verdict.kind == ServerVerdict::Kind::Refused)
             message += (message.empty() ? "" : "\n\n")
-                + catalogue::CheckRefused(FilesOf(verdict.server).name, verdict.lines);
+                + catalogue::CheckRefused(ServerName(verdict.server), verdict.lines);
     }
     return message;
 }
@@ -343,7 +364,7 @@ std::string CheckReport::NotCheckedNote() const
     std::string note;
     for (const ServerVerdict& verdict : verdicts) {
         if (verdict.kind == ServerVerdict::Kind::NotChecked)
-            note += "\n\n" + catalogue::NotChecked(FilesOf(verdict.server).name, verdict.lines);
+            note += "\n\n" + catalogue::NotChecked(ServerName(verdict.server), verdict.lines);
     }
     return note;
 }
@@ -352,36 +373,28 @@ CheckRequest PrepareCheck(ConfigFiles& files, const FileBatch& batch)
 {
     CheckRequest request;
     request.appDir = files.AppDir();
-    const auto live
-        = [&](std::string_view relative) { return NativePath(request.appDir + std::string(relative)); };
+    request.apacheRoot = NativePath(request.appDir + std::string(kApacheRoot));
+    std::map<std::string, const CheckedFile*> checked;
+    for (const CheckedFile& file : kCheckedFiles)
+        checked[NativePath(request.appDir + std::string(file.path))] = &file;
     for (const FileBatch::Change& change : batch.Changes()) {
-        if (!change.after)
-            continue;
-        const std::string path = NativePath(change.path);
-        for (const ServerFiles& server : kServers) {
-            for (const std::string_view relative : server.files) {
-                if (!relative.empty() && path == live(relative))
-                    request.files.push_back(
-                        {path, std::string(*change.after), true, std::string(change.before)});
-            }
-        }
+        const auto found = checked.find(NativePath(change.path));
+        if (change.after && found != checked.end())
+            request.files.push_back({found->second->file, found->first, std::string(*change.after), true,
+                std::string(change.before)});
     }
     // Apache reads vhosts.conf only through httpd.conf: a changed one is checked with the live one.
-    const ServerFiles& apache = FilesOf(CheckedServer::Apache);
-    const auto holds = [&](std::string_view relative) {
-        return std::any_of(request.files.begin(), request.files.end(),
-            [&](const CandidateFile& file) { return file.livePath == live(relative); });
-    };
-    if (holds(apache.files[1]) && !holds(apache.files[0])) {
-        CandidateFile httpdConf {live(apache.files[0]), {}, false, {}};
+    if (Find(request, ServerFile::VhostsConf) && !Find(request, ServerFile::HttpdConf)) {
+        const std::string relative(kCheckedFiles[0].path);
+        CandidateFile httpdConf {ServerFile::HttpdConf, NativePath(request.appDir + relative), {}, false, {}};
         bool missing = false;
-        if (Status read
-            = files.ReadFile(request.appDir + std::string(apache.files[0]), httpdConf.bytes, missing);
-            read.ok())
+        if (Status read = files.ReadFile(request.appDir + relative, httpdConf.bytes, missing); read.ok()) {
+            httpdConf.before = httpdConf.bytes;
             request.files.push_back(std::move(httpdConf));
-        else
+        } else {
             request.unchecked.push_back(
                 {CheckedServer::Apache, ServerVerdict::Kind::NotChecked, read.message()});
+        }
     }
     return request;
 }
@@ -430,25 +443,14 @@ ServerChecker::ServerChecker(CapturingRunner& runner, std::chrono::milliseconds 
 CheckReport ServerChecker::Check(const CheckRequest& request)
 {
     CheckReport report {request.unchecked};
-    const auto filesOf = [&](CheckedServer server) {
-        std::vector<const CandidateFile*> found;
-        for (const std::string_view relative : FilesOf(server).files) {
-            for (const CandidateFile& file : request.files) {
-                if (!relative.empty() && file.livePath == NativePath(request.appDir + std::string(relative)))
-                    found.push_back(&file);
-            }
-        }
-        return found;
-    };
     std::vector<CheckedServer> servers;
-    for (const ServerFiles& server : kServers) {
-        const auto files = filesOf(server.server);
+    for (const Checker& checker : kCheckers) {
+        const bool changed = std::any_of(request.files.begin(), request.files.end(),
+            [&](const CandidateFile& file) { return file.changed && ServerOf(file.file) == checker.server; });
         const bool unchecked = std::any_of(request.unchecked.begin(), request.unchecked.end(),
-            [&](const ServerVerdict& verdict) { return verdict.server == server.server; });
-        if (!unchecked && std::any_of(files.begin(), files.end(), [](const CandidateFile* file) {
-                return file->changed;
-            }))
-            servers.push_back(server.server);
+            [&](const ServerVerdict& verdict) { return verdict.server == checker.server; });
+        if (changed && !unchecked)
+            servers.push_back(checker.server);
     }
     if (servers.empty())
         return report;
@@ -465,10 +467,10 @@ CheckReport ServerChecker::Check(const CheckRequest& request)
             report.verdicts.push_back(CheckApache(request, folder.path()));
             break;
         case CheckedServer::Php:
-            report.verdicts.push_back(CheckPhp(request, *filesOf(server).front(), folder.path()));
+            report.verdicts.push_back(CheckPhp(request, *Find(request, ServerFile::PhpIni), folder.path()));
             break;
         case CheckedServer::MySql:
-            report.verdicts.push_back(CheckMySql(request, *filesOf(server).front(), folder.path()));
+            report.verdicts.push_back(CheckMySql(request, *Find(request, ServerFile::MyIni), folder.path()));
             break;
         }
     }
@@ -479,7 +481,7 @@ ServerChecker::CheckerRun ServerChecker::RunChecker(CheckedServer server, const 
     const std::vector<std::string>& arguments,
     const std::vector<std::pair<std::string, std::string>>& candidates)
 {
-    const std::string checker = appDir + std::string(FilesOf(server).checker);
+    const std::string checker = appDir + std::string(CheckerOf(server).program);
     Command command {checker, {}};
     for (const std::string& argument : arguments)
         command.arguments.push_back(Argument::literal(argument));
@@ -495,46 +497,35 @@ ServerChecker::CheckerRun ServerChecker::RunChecker(CheckedServer server, const 
 ServerVerdict ServerChecker::CheckApache(const CheckRequest& request, const std::string& folder)
 {
     constexpr CheckedServer kServer = CheckedServer::Apache;
-    const ServerFiles& apache = FilesOf(kServer);
-    const std::string liveConf = NativePath(request.appDir + std::string(apache.files[0]));
-    const std::string liveHosts = NativePath(request.appDir + std::string(apache.files[1]));
-    const CandidateFile* conf = nullptr;
-    const CandidateFile* hosts = nullptr;
-    for (const CandidateFile& file : request.files) {
-        if (file.livePath == liveConf)
-            conf = &file;
-        else if (file.livePath == liveHosts)
-            hosts = &file;
-    }
-    if (conf == nullptr)
-        return Verdict(kServer, ServerVerdict::Kind::NotChecked, liveConf);
-
-    const std::string serverRoot = NativePath(request.appDir + std::string(kApacheRoot));
-    const std::string candidateConf = folder + "/" + BaseName(liveConf);
-    const std::string candidateHosts = folder + "/" + BaseName(liveHosts);
+    // PrepareCheck gives httpd.conf whenever vhosts.conf changed.
+    const CandidateFile& conf = *Find(request, ServerFile::HttpdConf);
+    const CandidateFile* hosts = Find(request, ServerFile::VhostsConf);
+    const std::string candidateConf = folder + "/" + BaseName(conf.livePath);
+    std::vector<std::pair<std::string, std::string>> candidates {{candidateConf, conf.livePath}};
     bool redirected = false;
-    std::string confBytes = conf->bytes;
+    std::string confBytes = conf.bytes;
     if (hosts != nullptr) {
-        if (auto unwritten = WriteCandidate(kServer, candidateHosts, hosts->bytes, liveHosts))
+        const std::string candidateHosts = folder + "/" + BaseName(hosts->livePath);
+        if (auto unwritten = WriteCandidate(kServer, candidateHosts, hosts->bytes, hosts->livePath))
             return *unwritten;
-        confBytes = RedirectInclude(conf->bytes, serverRoot, liveHosts, candidateHosts, redirected);
+        confBytes
+            = RedirectInclude(conf.bytes, request.apacheRoot, hosts->livePath, candidateHosts, redirected);
+        candidates.emplace_back(candidateHosts, hosts->livePath);
     }
-    if (auto unwritten = WriteCandidate(kServer, candidateConf, confBytes, liveConf))
+    if (auto unwritten = WriteCandidate(kServer, candidateConf, confBytes, conf.livePath))
         return *unwritten;
 
     const auto [program, run] = RunChecker(kServer, request.appDir,
-        {"-t", "-D", "DUMP_INCLUDES", "-d", serverRoot, "-f", candidateConf},
-        {{candidateConf, liveConf}, {candidateHosts, liveHosts}});
+        {"-t", "-D", "DUMP_INCLUDES", "-d", request.apacheRoot, "-f", candidateConf}, candidates);
     if (auto unfinished = UnfinishedRun(kServer, run, program, m_timeLimit))
         return *unfinished;
     if (run.exitCode != 0)
         return Refusal(kServer, run, program);
     // The candidate vhosts.conf must have been among the files Apache read; the listing names it
     // by its live path now.
-    if (hosts != nullptr && hosts->changed
-        && (!redirected || run.standardOutput.find(liveHosts) == std::string::npos))
-        return Verdict(
-            kServer, ServerVerdict::Kind::NotChecked, catalogue::HostsNotIncluded(liveConf, liveHosts));
+    if (hosts != nullptr && (!redirected || run.standardOutput.find(hosts->livePath) == std::string::npos))
+        return Verdict(kServer, ServerVerdict::Kind::NotChecked,
+            catalogue::HostsNotIncluded(conf.livePath, hosts->livePath));
     return Verdict(kServer, ServerVerdict::Kind::Accepted, {});
 }
 

@@ -17,6 +17,8 @@ namespace larkspan {
 
 /// The servers whose files a save can touch, each with the bundle's own checker.
 enum class CheckedServer { Apache, Php, MySql };
+/// The files those servers read.
+enum class ServerFile { HttpdConf, VhostsConf, PhpIni, MyIni };
 
 /// The server whose checker reads the file `path` of the bundle at `appDir`, or nullopt for
 /// another file (Larkspan.ini, the phpinfo page).
@@ -50,6 +52,7 @@ struct CheckReport
 /// A file as a checker is to read it.
 struct CandidateFile
 {
+    ServerFile file = ServerFile::HttpdConf;
     std::string livePath; ///< native
     std::string bytes;
     bool changed = true; ///< false: the live content, needed beside a changed file
@@ -60,6 +63,7 @@ struct CandidateFile
 struct CheckRequest
 {
     std::string appDir;
+    std::string apacheRoot; ///< native, Apache's ServerRoot
     std::vector<CandidateFile> files;
     std::vector<ServerVerdict> unchecked; ///< servers whose check cannot run, and why
 };
