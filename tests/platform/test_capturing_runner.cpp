@@ -3,6 +3,7 @@
 #include "file_contents.h"
 
 #include <gtest/gtest.h>
+#include <thread>
 
 namespace larkspan {
 namespace {
@@ -55,12 +56,17 @@ TEST(CapturingRunner, TheTimeLimitEndsTheProgramAndWhatItStarted)
     EXPECT_LT(std::chrono::steady_clock::now() - started, 10s);
     EXPECT_EQ(run.outcome, Outcome::TimedOut);
 
-    // The background sleep went with it: gone, or a zombie waiting for its new parent.
+    // The background sleep went with it: gone, or a zombie waiting for its new parent, once the
+    // signal has been delivered.
     const std::string pid = run.standardOutput.substr(0, run.standardOutput.find('\n'));
     ASSERT_FALSE(pid.empty());
-    const std::string stat = FileContents("/proc/" + pid + "/stat");
-    const std::size_t state = stat.rfind(')');
-    EXPECT_TRUE(stat.empty() || stat.compare(state, 3, ") Z") == 0) << stat;
+    const auto ended = [&] {
+        const std::string stat = FileContents("/proc/" + pid + "/stat");
+        return stat.empty() || stat.compare(stat.rfind(')'), 3, ") Z") == 0;
+    };
+    for (int wait = 0; wait < 100 && !ended(); ++wait)
+        std::this_thread::sleep_for(50ms);
+    EXPECT_TRUE(ended()) << FileContents("/proc/" + pid + "/stat");
 }
 
 } // namespace
