@@ -3,10 +3,6 @@
 #include "ini.h"
 #include "text_file.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <system_error>
-
 namespace larkspan {
 
 DiskConfigFiles::DiskConfigFiles(std::string appDir)
@@ -36,10 +32,7 @@ Status DiskConfigFiles::ReplaceFile(std::string_view file, std::string_view byte
 
 Status DiskConfigFiles::RemoveFile(std::string_view file)
 {
-    const std::string path = NativePath(file);
-    if (std::remove(path.c_str()) != 0)
-        return Status::Failure(path + ": " + std::generic_category().message(errno));
-    return Status::Ok();
+    return RemoveWholeFile(NativePath(file));
 }
 
 Status DiskConfigFiles::WriteTextFile(std::string_view file, std::string_view text)

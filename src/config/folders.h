@@ -30,6 +30,9 @@ Status RenameFolder(std::string_view from, std::string_view to);
 Status RemoveTree(std::string_view path);
 /// The names of the entries of folder `path` that are folders themselves (symlinks excluded).
 Status ListFolders(std::string_view path, std::vector<std::string>& names);
+/// Whether `first` and `second` both exist and are the same file (through links, another
+/// spelling of the name, another letter case where the file system ignores it).
+bool SameFile(std::string_view first, std::string_view second);
 /// The permission bits of the file `path` (a symlink followed), or nullopt when it has none to
 /// give (missing, unreadable).
 std::optional<unsigned> PermissionBits(std::string_view path);

@@ -159,6 +159,18 @@ Status ListFolders(std::string_view path, std::vector<std::string>& names)
     return Status::Ok();
 }
 
+bool SameFile(std::string_view first, std::string_view second)
+{
+    struct stat a
+    {
+    };
+    struct stat b
+    {
+    };
+    return ::stat(std::string(first).c_str(), &a) == 0 && ::stat(std::string(second).c_str(), &b) == 0
+        && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
 std::optional<unsigned> PermissionBits(std::string_view path)
 {
     struct stat status

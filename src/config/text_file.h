@@ -19,6 +19,9 @@ Status ReadWholeFile(std::string_view path, std::string& content, bool& missing)
 /// failure the temporary file is removed and the original is untouched.
 Status WriteFileAtomically(std::string_view path, std::string_view content);
 
+/// Removes the file at `path`. Fails with the path and the reason.
+Status RemoveWholeFile(std::string_view path);
+
 /// The whole-file text write shared by directive rewrites, the phpinfo page and vhosts.conf:
 /// atomic, with one rule for the end of the file (see text_file.cpp).
 Status WriteTextFile(std::string_view path, std::string_view text);

@@ -1,13 +1,12 @@
 // Reading and atomic replacing of files with the POSIX API (fsync, permission bits, symlinks
 // need more than the standard library offers).
 #include "catalogue.h"
+#include "file_layer_rules.h"
 #include "text_file.h"
 #include "write_all_posix.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
-#include <chrono>
 #include <cstdint>
 #include <dirent.h>
 #include <fcntl.h>
@@ -21,10 +20,6 @@
 namespace larkspan {
 
 namespace {
-
-// Far above any configuration file; a larger file is refused instead of filling memory and
-// freezing the window that asked for it.
-constexpr std::size_t kReadLimitBytes = 8u << 20;
 
 Status Failure(std::string_view path, int error)
 {
@@ -73,47 +68,17 @@ std::optional<Status> RefuseUnlessRegular(std::string_view path, const struct st
     return std::nullopt;
 }
 
-constexpr std::string_view kTemporaryMark = ".tmp";
-
 std::string BaseNameOf(const std::string& path)
 {
     const std::size_t slash = path.rfind('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// A name for the temporary file beside `target`, hidden and unlikely to collide:
-// "." name ".tmp" pid "-" number "-" number. IsTemporaryNameOf must match exactly this form.
 std::string TemporaryName(const std::string& target)
 {
-    static std::atomic<unsigned> counter {0};
-    const auto now
-        = static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
     const std::size_t slash = target.rfind('/');
     const std::string directory = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
-    return directory + "." + BaseNameOf(target) + std::string(kTemporaryMark) + std::to_string(::getpid())
-        + "-" + std::to_string((now ^ (now >> 17)) % 1000000007ULL) + "-" + std::to_string(counter++);
-}
-
-bool IsTemporaryNameOf(std::string_view entry, std::string_view name)
-{
-    if (!entry.starts_with('.') || entry.substr(1, name.size()) != name)
-        return false;
-    entry.remove_prefix(1 + name.size());
-    if (!entry.starts_with(kTemporaryMark))
-        return false;
-    entry.remove_prefix(kTemporaryMark.size());
-    for (int number = 0; number < 3; ++number) {
-        if (number > 0) {
-            if (!entry.starts_with('-'))
-                return false;
-            entry.remove_prefix(1);
-        }
-        const std::size_t digits = entry.find_first_not_of("0123456789");
-        if (digits == 0 || entry.empty())
-            return false;
-        entry.remove_prefix(digits == std::string_view::npos ? entry.size() : digits);
-    }
-    return entry.empty();
+    return directory + TemporaryNameFor(BaseNameOf(target), static_cast<unsigned long>(::getpid()));
 }
 
 // A writer killed before its rename leaves its temporary file behind, as large as what it was
@@ -245,12 +210,6 @@ Status ReadWholeFile(std::string_view path, std::string& content, bool& missing)
     return Status::Ok();
 }
 
-Status ReadWholeFile(std::string_view path, std::string& content)
-{
-    bool missing = false;
-    return ReadWholeFile(path, content, missing);
-}
-
 Status WriteFileAtomically(std::string_view path, std::string_view content)
 {
     std::string target;
@@ -315,6 +274,13 @@ Status WriteFileAtomically(std::string_view path, std::string_view content)
         ::fsync(directory);
         ::close(directory);
     }
+    return Status::Ok();
+}
+
+Status RemoveWholeFile(std::string_view path)
+{
+    if (::unlink(std::string(path).c_str()) != 0)
+        return Failure(path, errno);
     return Status::Ok();
 }
 

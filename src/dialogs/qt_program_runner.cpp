@@ -10,6 +10,9 @@
 #include <signal.h>
 #include <unistd.h>
 #endif
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
 
 namespace larkspan {
 
@@ -56,6 +59,12 @@ void QtProgramRunner::Run(
     // Without a controlling terminal: a client that wants a password (mariadb-admin's bare -p for
     // an empty old password) would otherwise prompt on the panel's terminal and sit out the limit.
     process->setChildProcessModifier([] { ::setsid(); });
+#endif
+#ifdef Q_OS_WIN
+    // No console window for the client, however the panel was started (QProcess adds this only
+    // when the panel has no console of its own); its output comes through pipes all the same.
+    process->setCreateProcessArgumentsModifier(
+        [](QProcess::CreateProcessArguments* arguments) { arguments->flags |= CREATE_NO_WINDOW; });
 #endif
 
     auto* timer = new QTimer(process);

@@ -1,4 +1,5 @@
 #include "text_code_page.h"
+#include "utf8_code_page.h"
 
 #include <cerrno>
 #include <iconv.h>
@@ -9,76 +10,6 @@
 namespace larkspan {
 
 namespace {
-
-constexpr std::string_view kReplacement = "\xEF\xBF\xBD"; // U+FFFD
-
-// The length of the well-formed UTF-8 sequence at `position`, or, when there is none, the
-// negated length of its longest well-formed beginning (at least 1), which U+FFFD replaces.
-long Utf8Sequence(std::string_view text, std::size_t position)
-{
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-    const unsigned char lead = byte(position);
-    if (lead < 0x80)
-        return 1;
-    std::size_t length = 0;
-    unsigned char low = 0x80;
-    unsigned char high = 0xBF;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        low = lead == 0xE0 ? 0xA0 : 0x80; // no overlong forms
-        high = lead == 0xED ? 0x9F : 0xBF; // no surrogates
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        low = lead == 0xF0 ? 0x90 : 0x80;
-        high = lead == 0xF4 ? 0x8F : 0xBF; // nothing above U+10FFFF
-    } else {
-        return -1;
-    }
-    for (std::size_t i = 1; i < length; ++i) {
-        if (position + i >= text.size())
-            return -static_cast<long>(i);
-        const unsigned char next = byte(position + i);
-        if (next < (i == 1 ? low : 0x80) || next > (i == 1 ? high : 0xBF))
-            return -static_cast<long>(i);
-    }
-    return static_cast<long>(length);
-}
-
-class Utf8CodePage final : public TextCodePage
-{
-public:
-    std::string Decode(std::string_view bytes, bool& complete) const override
-    {
-        complete = true;
-        std::string text;
-        text.reserve(bytes.size());
-        std::size_t copiedUpTo = 0;
-        for (std::size_t position = 0; position < bytes.size();) {
-            const long length = Utf8Sequence(bytes, position);
-            if (length > 0) {
-                position += static_cast<std::size_t>(length);
-                continue;
-            }
-            text.append(bytes.substr(copiedUpTo, position - copiedUpTo)).append(kReplacement);
-            position += static_cast<std::size_t>(-length);
-            copiedUpTo = position;
-            complete = false;
-        }
-        text.append(bytes.substr(copiedUpTo));
-        return text;
-    }
-
-    std::optional<std::string> Encode(std::string_view text) const override
-    {
-        bool valid = true;
-        Decode(text, valid);
-        if (!valid)
-            return std::nullopt;
-        return std::string(text);
-    }
-};
 
 class Converter final
 {
@@ -144,7 +75,7 @@ public:
         text.reserve(bytes.size() * 3 / 2);
         Converter converter("UTF-8", m_name);
         converter.Convert(bytes, text, [&](std::string& output) {
-            output.append(kReplacement);
+            output.append(kUtf8Replacement);
             complete = false;
             return true;
         });
@@ -192,7 +123,7 @@ std::string LocaleCodeset()
 std::unique_ptr<TextCodePage> MakeTextCodePage(std::string_view name)
 {
     if (IsUtf8Name(name))
-        return std::make_unique<Utf8CodePage>();
+        return MakeUtf8CodePage();
     const std::string codeset(name);
     if (codeset.empty() || !Converter("UTF-8", codeset).valid() || !Converter(codeset, "UTF-8").valid())
         return nullptr;
@@ -202,7 +133,7 @@ std::unique_ptr<TextCodePage> MakeTextCodePage(std::string_view name)
 std::unique_ptr<TextCodePage> MakeSystemTextCodePage()
 {
     auto codePage = MakeTextCodePage(LocaleCodeset());
-    return codePage ? std::move(codePage) : std::make_unique<Utf8CodePage>();
+    return codePage ? std::move(codePage) : MakeUtf8CodePage();
 }
 
 } // namespace larkspan

@@ -6,7 +6,6 @@
 #include "text_lines.h"
 
 #include <algorithm>
-#include <filesystem>
 #include <map>
 #include <optional>
 
@@ -142,13 +141,30 @@ std::optional<DirectiveLine> ParseDirective(std::string_view line)
     return parsed;
 }
 
-bool SameFile(const std::string& a, const std::string& b)
+// A path's components with "." and ".." resolved and either separator, as text.
+std::string LexicallyNormal(std::string_view path)
 {
-    namespace fs = std::filesystem;
-    if (fs::path(a).lexically_normal() == fs::path(b).lexically_normal())
-        return true;
-    std::error_code error;
-    return fs::equivalent(a, b, error) && !error;
+    std::vector<std::string_view> parts;
+    const bool rooted = !path.empty() && (path.front() == '/' || path.front() == '\\');
+    while (!path.empty()) {
+        const std::size_t end = std::min(path.find_first_of("/\\"), path.size());
+        const std::string_view part = path.substr(0, end);
+        if (part == ".." && !parts.empty() && parts.back() != "..")
+            parts.pop_back();
+        else if (!part.empty() && part != ".")
+            parts.push_back(part);
+        path.remove_prefix(std::min(end + 1, path.size()));
+    }
+    std::string normal = rooted ? "/" : "";
+    for (const std::string_view part : parts)
+        normal.append(normal.empty() || normal.back() == '/' ? "" : "/").append(part);
+    return normal;
+}
+
+bool IsAbsolute(std::string_view path)
+{
+    return path.starts_with('/') || path.starts_with('\\')
+        || (path.size() > 1 && path[1] == ':' && std::isalpha(static_cast<unsigned char>(path[0])));
 }
 
 /// A whole number as a server option file gives it: a sign, digits and an optional multiplier.
@@ -416,10 +432,10 @@ std::string RedirectInclude(std::string_view httpdConf, std::string_view serverR
         if (directive
             && (EqualNoCase(directive->name, "Include") || EqualNoCase(directive->name, "IncludeOptional"))
             && !directive->argument.empty()) {
-            const std::string named = directive->argument.front() == '/'
+            const std::string named = IsAbsolute(directive->argument)
                 ? std::string(directive->argument)
                 : root + "/" + std::string(directive->argument);
-            if (SameFile(named, target)) {
+            if (LexicallyNormal(named) == LexicallyNormal(target) || SameFile(named, target)) {
                 result.append(text.substr(0, directive->argumentBegin))
                     .append("\"")
                     .append(candidateVhosts)

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "file_contents.h"
-#include "run_in_child.h"
+#include "status.h"
 #include "temp_dir.h"
 
 #include <cerrno>
@@ -14,8 +14,12 @@
 #include <sstream>
 #include <string>
 #include <sys/stat.h>
+#ifndef _WIN32
+#include "run_in_child.h"
+
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 namespace larkspan::test {
 
@@ -32,13 +36,23 @@ inline std::string DataFile(std::string_view name)
     return std::string(LARKSPAN_TEST_DATA) + "/config/" + std::string(name);
 }
 
-inline unsigned PermissionBits(const std::string& path)
+/// A failure that names `path` and then the system's reason: exactly `posixReason` on POSIX; on
+/// Windows the reason is the system's text in the user's language, so only its presence counts.
+inline ::testing::AssertionResult FailsWithReason(
+    const Status& status, const std::string& path, std::string_view posixReason)
 {
-    struct stat status
-    {
-    };
-    ::stat(path.c_str(), &status);
-    return status.st_mode & 07777;
+    if (status.ok())
+        return ::testing::AssertionFailure() << "succeeded: " << path;
+    const std::string prefix = path + ": ";
+#ifdef _WIN32
+    if (status.message().starts_with(prefix) && status.message().size() > prefix.size())
+        return ::testing::AssertionSuccess();
+    static_cast<void>(posixReason);
+#else
+    if (status.message() == prefix + std::string(posixReason))
+        return ::testing::AssertionSuccess();
+#endif
+    return ::testing::AssertionFailure() << "message \"" << status.message() << "\" for " << path;
 }
 
 /// Entries of `directory`, for checking that no temporary file was left behind.
@@ -49,5 +63,16 @@ inline std::size_t EntryCount(const std::string& directory)
         ++count;
     return count;
 }
+
+#ifndef _WIN32
+inline unsigned PermissionBits(const std::string& path)
+{
+    struct stat status
+    {
+    };
+    ::stat(path.c_str(), &status);
+    return status.st_mode & 07777;
+}
+#endif
 
 } // namespace larkspan::test

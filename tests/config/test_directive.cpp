@@ -1,6 +1,7 @@
 #include "config_test_support.h"
 #include "directive.h"
 #include "directive_engine.h"
+#include "platform_line_end.h"
 #include "text_lines.h"
 
 #include <gtest/gtest.h>
@@ -44,7 +45,7 @@ TEST(RewriteDirectiveText, RewritesWholeWordDirectiveLines)
             "ListenBacklog 511\r\nServerNameX a\r\n"},
         {"tab after name matches", "Listen\t80\r\n", "Listen", "81", "Listen 81\r\n"},
         {"name alone matches", "Listen\r\n", "Listen", "81", "Listen 81\r\n"},
-        {"name alone at end of file", "Listen", "Listen", "81", "Listen 81\n"},
+        {"name alone at end of file", "Listen", "Listen", "81", test::WithPlatformLineEnds("Listen 81\n")},
         {"later occurrence ignored", "Port Listen 80\r\n", "Listen", "81", "Port Listen 80\r\n"},
         {"unterminated last line gets the file's line end", "A 1\r\nB 2", "Listen", "81", "A 1\r\nB 2\r\n"},
         {"no match, nothing changes", "A 1\r\nB 2\r\nC 3\r\n", "Listen", "81", "A 1\r\nB 2\r\nC 3\r\n"},
@@ -78,6 +79,7 @@ protected:
     TempDir m_dir;
 };
 
+#ifndef _WIN32
 TEST_F(RewriteDirectiveFile, RewritesAtomicallyKeepingModeAndLink)
 {
     const std::string conf = m_dir / "httpd.conf";
@@ -99,6 +101,7 @@ TEST_F(RewriteDirectiveFile, MapsWindowsPaths)
     ASSERT_TRUE(RewriteDirective(m_dir.path() + "\\apache2\\CONF\\httpd.conf", "Listen", "81").ok());
     EXPECT_EQ(FileContents(m_dir / "Apache2/conf/httpd.conf"), "Listen 81\r\n");
 }
+#endif
 
 TEST_F(RewriteDirectiveFile, FailsWithoutChangingAnything)
 {
@@ -112,20 +115,17 @@ TEST_F(RewriteDirectiveFile, FailsWithoutChangingAnything)
         std::string file;
         const char* directive;
         const char* value;
-        std::string expected;
+        const char* reason;
     };
     const Case cases[] = {
-        {m_dir / "missing.conf", "Listen", "81", m_dir / "missing.conf: No such file or directory"},
-        {readOnly, "Listen", "81", readOnly + ": Permission denied"},
-        {m_dir / "dir.conf", "Listen", "81", m_dir / "dir.conf: Is a directory"},
-        {readOnly, "", "81", readOnly + ": 指令的名称为空"},
-        {readOnly, "Listen", "81\nLoadModule x", readOnly + ": Listen 的值含有换行符或NUL字符"},
+        {m_dir / "missing.conf", "Listen", "81", "No such file or directory"},
+        {readOnly, "Listen", "81", "Permission denied"},
+        {m_dir / "dir.conf", "Listen", "81", "Is a directory"},
+        {readOnly, "", "81", "指令的名称为空"},
+        {readOnly, "Listen", "81\nLoadModule x", "Listen 的值含有换行符或NUL字符"},
     };
-    for (const Case& c : cases) {
-        const Status status = RewriteDirective(c.file, c.directive, c.value);
-        EXPECT_FALSE(status.ok()) << c.expected;
-        EXPECT_EQ(status.message(), c.expected);
-    }
+    for (const Case& c : cases)
+        EXPECT_TRUE(test::FailsWithReason(RewriteDirective(c.file, c.directive, c.value), c.file, c.reason));
     EXPECT_FALSE(std::filesystem::exists(m_dir / "missing.conf"));
     EXPECT_EQ(FileContents(readOnly), "Listen 80\n");
     EXPECT_EQ(test::EntryCount(m_dir.path()), 2u);

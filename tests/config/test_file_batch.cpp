@@ -2,6 +2,7 @@
 #include "fake_config_files.h"
 #include "file_batch.h"
 #include "native_path.h"
+#include "platform_line_end.h"
 
 #include <gtest/gtest.h>
 
@@ -45,7 +46,8 @@ TEST_F(FileBatchTest, ReplacesEachChangedFileOnceInTheOrderFirstEdited)
     ASSERT_TRUE(batch.Commit().ok());
     EXPECT_EQ(files.calls,
         (std::vector<Call> {{"ReplaceFile", kIni, "[Apache]\r\nListen=81\r\nServerName=n\r\n"},
-            {"ReplaceFile", kConf, "Listen 81\n"}, {"ReplaceFile", kNew, "[s]\nk=v\n"}}));
+            {"ReplaceFile", kConf, "Listen 81\n"},
+            {"ReplaceFile", kNew, test::WithPlatformLineEnds("[s]\nk=v\n")}}));
 
     FileBatch unchanged(files);
     ASSERT_TRUE(unchanged.SetIniKey("Larkspan.ini", "Apache", "Listen", "81").ok());
@@ -58,19 +60,21 @@ TEST_F(FileBatchTest, ReplacesEachChangedFileOnceInTheOrderFirstEdited)
 TEST_F(FileBatchTest, AFailedReplacePutsBackWhatWasReplacedOrNamesTheFilesThatDisagree)
 {
     const auto original = files.texts;
+    // Paths are shown in the platform's own form.
+    const std::string ini = NativePath(kIni);
+    const std::string conf = NativePath(kConf);
+    const std::string added = NativePath(kNew);
     const struct
     {
         std::set<int> failing;
         std::vector<std::string> written; // the writes that succeeded, in order
-        const char* disagreement; // nullptr: every file is as it was
+        std::string disagreement; // empty: every file is as it was
     } rows[] = {
-        {{0}, {}, nullptr},
-        {{1}, {kIni, kIni}, nullptr},
-        {{2}, {kIni, kConf, kConf, kIni}, nullptr},
-        {{2, 3}, {kIni, kConf, kIni},
-            "已是新的设置：D:/bundle/httpd.conf\n仍是原来的设置：D:/bundle/Larkspan.ini、D:/bundle/new.ini"},
-        {{2, 3, 4}, {kIni, kConf},
-            "已是新的设置：D:/bundle/httpd.conf、D:/bundle/Larkspan.ini\n仍是原来的设置：D:/bundle/new.ini"},
+        {{0}, {}, ""},
+        {{1}, {kIni, kIni}, ""},
+        {{2}, {kIni, kConf, kConf, kIni}, ""},
+        {{2, 3}, {kIni, kConf, kIni}, "已是新的设置：" + conf + "\n仍是原来的设置：" + ini + "、" + added},
+        {{2, 3, 4}, {kIni, kConf}, "已是新的设置：" + conf + "、" + ini + "\n仍是原来的设置：" + added},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(testing::PrintToString(row.failing));
@@ -83,7 +87,7 @@ TEST_F(FileBatchTest, AFailedReplacePutsBackWhatWasReplacedOrNamesTheFilesThatDi
         const Status status = failing.Commit();
         EXPECT_FALSE(status.ok());
         EXPECT_EQ(files.WrittenFiles(), row.written);
-        if (!row.disagreement) {
+        if (row.disagreement.empty()) {
             EXPECT_EQ(files.texts, original);
             EXPECT_EQ(status.message().find("不一致"), std::string::npos) << status.message();
         } else {

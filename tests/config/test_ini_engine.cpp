@@ -1,4 +1,5 @@
 #include "ini_engine.h"
+#include "platform_line_end.h"
 
 #include <gtest/gtest.h>
 #include <optional>
@@ -95,12 +96,14 @@ TEST(IniUpdate, ChangesOnlyWhatItMust)
         {"missing section appended", "[a]\nj=1\n", "b", "k", "v", "[a]\nj=1\n[b]\nk=v\n"},
         {"missing section after unterminated line", "[a]\rj=1", "b", "k", "v", "[a]\rj=1\r[b]\rk=v\r"},
         {"key before first section is not the section's", "k=1\n[a]\n", "a", "k", "2", "k=1\n[a]\nk=2\n"},
-        {"empty content gets the platform line end", "", "a", "k", "v", "[a]\nk=v\n"},
+        {"empty content gets the platform line end", "", "a", "k", "v",
+            test::WithPlatformLineEnds("[a]\nk=v\n")},
         {"byte-order mark kept", "\xEF\xBB\xBF[a]\nk=1\n", "a", "k", "2", "\xEF\xBB\xBF[a]\nk=2\n"},
-        {"byte-order mark only", "\xEF\xBB\xBF", "a", "k", "v", "\xEF\xBB\xBF[a]\nk=v\n"},
+        {"byte-order mark only", "\xEF\xBB\xBF", "a", "k", "v",
+            test::WithPlatformLineEnds("\xEF\xBB\xBF[a]\nk=v\n")},
         {"long value written whole", "[a]\nk=1\n", "a", "k", "0123456789012345678901234567890123456789",
             "[a]\nk=0123456789012345678901234567890123456789\n"},
-        {"arguments trimmed", "", " a ", "\tk ", "v", "[a]\nk=v\n"},
+        {"arguments trimmed", "", " a ", "\tk ", "v", test::WithPlatformLineEnds("[a]\nk=v\n")},
     };
     for (const UpdateCase& c : cases) {
         const std::string updated = IniUpdate(c.content, c.section, c.key, c.value);

@@ -5,6 +5,7 @@
 #include "fake_program_runner.h"
 #include "native_path.h"
 #include "password_change.h"
+#include "platform_line_end.h"
 #include "virtual_hosts.h"
 
 #include <gtest/gtest.h>
@@ -263,7 +264,7 @@ TEST_F(HostsFixture, AMissingFileOpensEmptyAndIsCreatedOnSave)
     EXPECT_EQ(hosts.Load(), "");
     EXPECT_TRUE(messages.shown.empty());
     EXPECT_TRUE(hosts.Save("<VirtualHost *:80>\r\n</VirtualHost>\r\n"));
-    EXPECT_EQ(files.texts[path], "<VirtualHost *:80>\n</VirtualHost>\n");
+    EXPECT_EQ(files.texts[path], test::WithPlatformLineEnds("<VirtualHost *:80>\n</VirtualHost>\n"));
 }
 
 TEST_F(HostsFixture, AnUnreadableFileIsReportedAndNeverOverwritten)

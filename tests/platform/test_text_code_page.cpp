@@ -49,6 +49,8 @@ TEST(TextCodePage, RefusesToEncodeWhatTheCodePageCannotHold)
     EXPECT_EQ(MakeTextCodePage("no-such-code-page"), nullptr);
 }
 
+#ifndef _WIN32
+// On Windows the system code page is the ANSI one: test_text_code_page_win.cpp.
 TEST(TextCodePage, TheSystemCodePageFollowsTheLocaleAndTakesPlainCForUtf8)
 {
     const char* saved = std::getenv("LC_ALL");
@@ -62,6 +64,7 @@ TEST(TextCodePage, TheSystemCodePageFollowsTheLocaleAndTakesPlainCForUtf8)
     else
         ::unsetenv("LC_ALL");
 }
+#endif
 
 } // namespace
 } // namespace larkspan

@@ -1,0 +1,38 @@
+#pragma once
+// Included by the Windows implementation files only.
+
+#include <windows.h>
+
+namespace larkspan {
+
+/// Owns a kernel handle (file, process, snapshot, mutex) and closes it once.
+class UniqueHandle final
+{
+public:
+    explicit UniqueHandle(HANDLE handle = INVALID_HANDLE_VALUE)
+        : m_handle(handle == nullptr ? INVALID_HANDLE_VALUE : handle)
+    { }
+    ~UniqueHandle() { close(); }
+    UniqueHandle(const UniqueHandle&) = delete;
+    UniqueHandle& operator=(const UniqueHandle&) = delete;
+
+    void reset(HANDLE handle)
+    {
+        close();
+        m_handle = handle == nullptr ? INVALID_HANDLE_VALUE : handle;
+    }
+    bool valid() const { return m_handle != INVALID_HANDLE_VALUE; }
+    HANDLE get() const { return m_handle; }
+    /// Closes the handle now; false when closing failed (a late write error surfaces there).
+    bool close()
+    {
+        const bool closed = !valid() || ::CloseHandle(m_handle);
+        m_handle = INVALID_HANDLE_VALUE;
+        return closed;
+    }
+
+private:
+    HANDLE m_handle;
+};
+
+} // namespace larkspan
