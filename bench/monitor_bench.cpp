@@ -1,18 +1,30 @@
 // One monitor tick (two process counts) against one bare /proc scan and against two pgrep runs,
-// at the machine's own process count and with 1,000 extra sleeping processes.
+// the same tick with the server diagnostics following two running servers, and the lookup of a
+// port's owners before a start; at the machine's own process count and with 1,000 extra sleeping
+// processes.
+#include "config_files.h"
 #include "process_list.h"
+#include "server_diagnostics.h"
+#include "status_rules.h"
+#include "tcp_listeners.h"
+#include "text_code_page.h"
 
 #include <algorithm>
+#include <arpa/inet.h>
 #include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <filesystem>
+#include <fstream>
 #include <functional>
+#include <netinet/in.h>
 #include <signal.h>
 #include <spawn.h>
 #include <string>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -97,6 +109,129 @@ void RunAndWait(std::vector<std::string> arguments)
     ::posix_spawn_file_actions_destroy(&actions);
 }
 
+// The pretend servers run under names of their own, so that no monitor of another panel on the
+// machine takes them for real ones; the tick counts them under the servers' names.
+constexpr const char* kApacheStandIn = "bench-httpd";
+constexpr const char* kMySqlStandIn = "bench-mysqld";
+
+class StandInNames final : public larkspan::ProcessList
+{
+public:
+    explicit StandInNames(larkspan::ProcessList& real)
+        : m_real(real)
+    { }
+    int CountProcesses(std::string_view imageName) override
+    {
+        if (imageName == "httpd.exe")
+            return m_real.CountProcesses(kApacheStandIn);
+        if (imageName == "mysqld-nt.exe")
+            return m_real.CountProcesses(kMySqlStandIn);
+        return m_real.CountProcesses(imageName);
+    }
+
+private:
+    larkspan::ProcessList& m_real;
+};
+
+pid_t SpawnSleeper(const char* program)
+{
+    char seconds[] = "600";
+    char* argv[] = {const_cast<char*>(program), seconds, nullptr};
+    pid_t pid = 0;
+    return ::posix_spawn(&pid, program, nullptr, nullptr, argv, environ) == 0 ? pid : 0;
+}
+
+// A bundle with the servers' error files, and both servers running under their stand-in names.
+struct PretendBundle
+{
+    PretendBundle()
+    {
+        char pattern[] = "/tmp/larkspan-bench-XXXXXX";
+        folder = ::mkdtemp(pattern);
+        namespace fs = std::filesystem;
+        fs::create_directories(folder + "/Apache2/logs");
+        fs::create_directories(folder + "/MySQL/data");
+        for (const char* file :
+            {"/Apache2/logs/error.log", "/Apache2/logs/services.log", "/MySQL/data/mysql.err"})
+            std::ofstream(folder + file) << std::string(100000, 'x') << '\n';
+        std::ofstream(folder + "/MySQL/my.ini") << "[mysqld]\nport=3307\nlog-error=mysql.err\n";
+        std::ofstream(folder + "/Larkspan.ini") << "[Apache]\nListen=8080\n";
+        for (const char* name : {kApacheStandIn, kMySqlStandIn}) {
+            fs::copy_file("/bin/sleep", folder + "/" + name);
+            servers.push_back(SpawnSleeper((folder + "/" + name).c_str()));
+        }
+    }
+    ~PretendBundle()
+    {
+        for (const pid_t pid : servers) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, nullptr, 0);
+        }
+        std::filesystem::remove_all(folder);
+    }
+
+    std::string folder;
+    std::vector<pid_t> servers;
+};
+
+// Today's tick against the same tick with the diagnostics following both running servers, each
+// measured in turns so that drift of the machine touches both alike.
+void MeasureDiagnostics(larkspan::ProcessList& list)
+{
+    using namespace larkspan;
+    const PretendBundle bundle;
+    StandInNames names(list);
+    DiskConfigFiles files(bundle.folder);
+    const auto listeners = MakeSystemTcpListeners();
+    const auto codePage = MakeSystemTextCodePage();
+    ServerDiagnostics diagnostics(
+        files, *listeners, *codePage, {[](std::string_view, std::string_view) {}, [] { return 0.0; }});
+    StatusMonitor today(names, {[](ServiceKind, ServiceState) {}, [](std::string_view) {}});
+    StatusMonitor withDiagnostics(names,
+        {[](ServiceKind, ServiceState) {}, [](std::string_view) {},
+            [&diagnostics](ServiceKind kind, ServiceState state) { diagnostics.Observed(kind, state); }});
+    today.Probe();
+    withDiagnostics.Probe();
+    if (withDiagnostics.Announced(ServiceKind::Apache) != Running
+        || withDiagnostics.Announced(ServiceKind::MySQL) != Running)
+        std::printf("  (the pretend servers were not seen running)\n");
+
+    std::vector<double> bare;
+    std::vector<double> diagnosed;
+    for (int i = 0; i < 101; ++i) {
+        bare.push_back(MedianMilliseconds([&today] { today.Tick(); }, 1));
+        diagnosed.push_back(MedianMilliseconds([&withDiagnostics] { withDiagnostics.Tick(); }, 1));
+    }
+    std::sort(bare.begin(), bare.end());
+    std::sort(diagnosed.begin(), diagnosed.end());
+    const double todayTick = bare[bare.size() / 2];
+    const double diagnosedTick = diagnosed[diagnosed.size() / 2];
+    std::printf("  idle tick today  %8.3f ms\n", todayTick);
+    std::printf("  with diagnostics %8.3f ms  = %.3fx today's tick (both servers running)\n", diagnosedTick,
+        diagnosedTick / todayTick);
+}
+
+// The port-owner lookup of a start: once with this program listening on the port (every
+// process's open files are looked at), once with nobody there (the socket tables only).
+void MeasurePortLookup()
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    ::listen(fd, 1);
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    const auto port = ntohs(address.sin_port);
+    const auto listeners = larkspan::MakeSystemTcpListeners();
+    const double taken = MedianMilliseconds([&] { listeners->ListenersOn(port); }, 21);
+    ::close(fd);
+    const double free = MedianMilliseconds([&] { listeners->ListenersOn(port); }, 21);
+    std::printf("  port owner       %8.3f ms  (port taken: sockets of every process looked at)\n", taken);
+    std::printf("  port free        %8.3f ms\n", free);
+}
+
 void Measure(const char* label, larkspan::ProcessList& list)
 {
     const int processes = ProcessCount();
@@ -118,6 +253,8 @@ void Measure(const char* label, larkspan::ProcessList& list)
     std::printf("  monitor tick     %8.3f ms  (%.2f us per process) = %.2fx one bare scan\n", tick,
         1000.0 * tick / processes, tick / bare);
     std::printf("  two pgrep runs   %8.3f ms  = tick is %.1fx faster\n", pgrep, pgrep / tick);
+    MeasureDiagnostics(list);
+    MeasurePortLookup();
 }
 
 } // namespace

@@ -10,6 +10,8 @@
 #include "messages.h"
 #include "process_list.h"
 #include "program_icon.h"
+#include "tcp_listeners.h"
+#include "text_code_page.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -84,9 +86,12 @@ struct RealWindow
     std::unique_ptr<Launcher> launcher = MakeSystemLauncher("/tmp", "");
     std::unique_ptr<InstanceGuard> instance
         = MakeSystemInstanceGuard("larkspan-bench-" + std::to_string(::getpid()));
+    std::unique_ptr<TcpListeners> listeners = MakeSystemTcpListeners();
+    std::unique_ptr<TextCodePage> codePage = MakeSystemTextCodePage();
     PrintedMessages messages;
     NoDialogs dialogs;
-    Form1 form {Form1Deps {files, *processes, *launcher, messages, dialogs, *instance}};
+    Form1 form {
+        Form1Deps {files, *processes, *launcher, messages, dialogs, *instance, *listeners, *codePage}};
 };
 
 void Ready()

@@ -8,6 +8,7 @@
 #include "process_list.h"
 #include "program_options.h"
 #include "qt_message_boxes.h"
+#include "tcp_listeners.h"
 #include "text_code_page.h"
 
 #include <QApplication>
@@ -29,11 +30,12 @@ int main(int argc, char** argv)
     const auto processes = MakeSystemProcessList();
     const auto launcher = MakeSystemLauncher(appDir, appDir + "/Apache2/logs/services.log");
     const auto instance = MakeSystemInstanceGuard("LarkspanAdmin");
+    const auto listeners = MakeSystemTcpListeners();
     QtMessageBoxes messages;
     const auto codePage = MakeSystemTextCodePage();
     WidgetDialogHost dialogs(files, *launcher, messages, *codePage);
 
-    Form1 form(Form1Deps {files, *processes, *launcher, messages, dialogs, *instance});
+    Form1 form(Form1Deps {files, *processes, *launcher, messages, dialogs, *instance, *listeners, *codePage});
     messages.SetParent(&form);
     if (!form.Form_Load())
         return 0;

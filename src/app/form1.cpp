@@ -18,6 +18,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QSessionManager>
+#include <QStyle>
 #include <QTimer>
 #include <algorithm>
 #include <chrono>
@@ -146,12 +147,16 @@ Form1::Form1(Form1Deps deps, Form1Hooks hooks, QWidget* parent)
     : QWidget(parent)
     , m_deps(deps)
     , m_hooks(WithDefaults(std::move(hooks)))
+    , m_diagnostics(deps.files, deps.listeners, deps.codePage,
+          {[this](std::string_view message, std::string_view source) { AppendLongLogLine(message, source); },
+              [this] { return m_hooks.now(); }})
     , m_monitor(deps.processes,
           {[this](ServiceKind kind, ServiceState state) { ShowServiceState(kind, state); },
-              [this](std::string_view message) { AppendLogLine(message); }})
+              [this](std::string_view message) { AppendLogLine(message); },
+              [this](ServiceKind kind, ServiceState state) { m_diagnostics.Observed(kind, state); }})
     , m_serviceControl(deps.launcher, deps.messages,
           {[this](std::string_view message) { AppendLogLine(message); }, ProcessEventsOnce,
-              [this] { return m_hooks.now(); }})
+              [this] { return m_hooks.now(); }, &m_diagnostics})
     , m_launchCommands(deps.files, deps.launcher, deps.messages, deps.dialogs)
 {
     setObjectName(QStringLiteral("Form1"));
@@ -372,6 +377,30 @@ void Form1::ShowServiceState(ServiceKind kind, ServiceState state)
 void Form1::AppendLogLine(std::string_view message)
 {
     m_list->addItem(QString::fromStdString(LogLine(message, LongTimeNow())));
+}
+
+void Form1::AppendLongLogLine(std::string_view message, std::string_view source)
+{
+    const QString text = ToQString(message);
+    const QString time = QString::fromStdString(LongTimeNow());
+    auto* item = new QListWidgetItem(text + time);
+    // The room beside a vertical scroll bar, which a long log has, and inside the item's margins.
+    const int room = m_list->contentsRect().width() - style()->pixelMetric(QStyle::PM_ScrollBarExtent)
+        - 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1);
+    const QFontMetrics metrics(m_list->font());
+    if (metrics.horizontalAdvance(item->text()) > room) {
+        // The message is cut; its separating blanks and the time stay whole.
+        QString cut = text;
+        while (cut.endsWith(QLatin1Char(' ')))
+            cut.chop(1);
+        const QString tail = text.mid(cut.size()) + time;
+        item->setText(
+            metrics.elidedText(cut, Qt::ElideRight, std::max(room - metrics.horizontalAdvance(tail), 0))
+            + tail);
+    }
+    const QString whole = text + time;
+    item->setToolTip(source.empty() ? whole : whole + QLatin1Char('\n') + ToQString(source));
+    m_list->addItem(item);
 }
 
 int Form1::MouseMessageFor(QSystemTrayIcon::ActivationReason reason)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "launch_commands.h"
+#include "server_diagnostics.h"
 #include "service_control.h"
 #include "service_kind.h"
 #include "status_rules.h"
@@ -25,6 +26,8 @@ class InstanceGuard;
 class Launcher;
 class MessageBoxes;
 class ProcessList;
+class TcpListeners;
+class TextCodePage;
 
 /// What the main window needs from outside; main.cpp passes the real ones, tests pass fakes.
 struct Form1Deps
@@ -35,6 +38,8 @@ struct Form1Deps
     MessageBoxes& messages;
     DialogHost& dialogs;
     InstanceGuard& instance;
+    TcpListeners& listeners;
+    const TextCodePage& codePage;
 };
 
 /// The window's ties to the desktop and the clock. Empty members take the real behaviour.
@@ -66,6 +71,9 @@ public:
 
     void ShowServiceState(ServiceKind kind, ServiceState state);
     void AppendLogLine(std::string_view message);
+    /// A log line that may be too wide for the list: cut to its width, whole in the tool tip with
+    /// the file it came from.
+    void AppendLongLogLine(std::string_view message, std::string_view source);
     ServiceState serviceState(ServiceKind kind) const { return m_monitor.Announced(kind); }
 
     /// A mouse event on the notification icon, translated to the shell's mouse message.
@@ -181,6 +189,7 @@ private:
     bool m_notificationArea = false; ///< whether there was one at the last check
     bool m_iconWanted = false; ///< from start-up until the icon is removed for good
     std::array<ServiceRow, 2> m_rows {};
+    ServerDiagnostics m_diagnostics;
     StatusMonitor m_monitor;
     ServiceControl m_serviceControl;
     LaunchCommands m_launchCommands;

@@ -30,25 +30,42 @@ ServiceControl::ServiceControl(Launcher& launcher, MessageBoxes& messages, Hooks
     , m_hooks(std::move(hooks))
 { }
 
+bool ServiceControl::IssueStart(ServiceKind kind)
+{
+    if (m_hooks.observer)
+        m_hooks.observer->BeforeStart(kind);
+    if (!LaunchHidden(m_launcher, m_messages, ServiceCommand("start", kind)))
+        return false;
+    m_hooks.appendLogLine(Info(kind).startingMessage);
+    if (m_hooks.observer)
+        m_hooks.observer->StartLaunched(kind);
+    return true;
+}
+
+bool ServiceControl::IssueStop(ServiceKind kind)
+{
+    if (!LaunchHidden(m_launcher, m_messages, ServiceCommand("stop", kind)))
+        return false;
+    m_hooks.appendLogLine(Info(kind).stoppingMessage);
+    if (m_hooks.observer)
+        m_hooks.observer->StopLaunched(kind);
+    return true;
+}
+
 void ServiceControl::Start(ServiceKind kind)
 {
-    if (!LaunchHidden(m_launcher, m_messages, ServiceCommand("start", kind)))
-        return;
-    m_hooks.appendLogLine(Info(kind).startingMessage);
+    IssueStart(kind);
 }
 
 void ServiceControl::Stop(ServiceKind kind)
 {
-    if (!LaunchHidden(m_launcher, m_messages, ServiceCommand("stop", kind)))
-        return;
-    m_hooks.appendLogLine(Info(kind).stoppingMessage);
+    IssueStop(kind);
 }
 
 void ServiceControl::Restart(ServiceKind kind)
 {
-    if (!LaunchHidden(m_launcher, m_messages, ServiceCommand("stop", kind)))
+    if (!IssueStop(kind))
         return;
-    m_hooks.appendLogLine(Info(kind).stoppingMessage);
 
     // The window stays responsive: timer ticks and other commands run inside the pause.
     const double pauseStart = m_hooks.now();
@@ -56,9 +73,7 @@ void ServiceControl::Restart(ServiceKind kind)
         m_hooks.processEventsOnce();
     } while (m_hooks.now() - pauseStart < kRestartPauseSeconds);
 
-    if (!LaunchHidden(m_launcher, m_messages, ServiceCommand("start", kind)))
-        return;
-    m_hooks.appendLogLine(Info(kind).startingMessage);
+    IssueStart(kind);
 }
 
 } // namespace larkspan

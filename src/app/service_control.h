@@ -9,6 +9,19 @@
 
 namespace larkspan {
 
+/// Told about each service command, so that what follows it can be explained in the log.
+class ServiceCommandObserver
+{
+public:
+    virtual ~ServiceCommandObserver() = default;
+    /// Just before a start command is launched.
+    virtual void BeforeStart(ServiceKind kind) = 0;
+    /// After a start command was launched and logged.
+    virtual void StartLaunched(ServiceKind kind) = 0;
+    /// After a stop command was launched and logged.
+    virtual void StopLaunched(ServiceKind kind) = 0;
+};
+
 /// Start, stop and restart of the two servers through the system's service commands
 /// ("net start Apache2" ...). Commands only launch and log; the status monitor shows the outcome.
 class ServiceControl final
@@ -21,6 +34,8 @@ public:
         std::function<void()> processEventsOnce;
         /// Seconds on a monotonic clock; injectable so tests need not wait.
         std::function<double()> now;
+        /// Optional.
+        ServiceCommandObserver* observer = nullptr;
     };
 
     ServiceControl(Launcher& launcher, MessageBoxes& messages, Hooks hooks);
@@ -30,6 +45,9 @@ public:
     void Restart(ServiceKind kind);
 
 private:
+    bool IssueStart(ServiceKind kind);
+    bool IssueStop(ServiceKind kind);
+
     Launcher& m_launcher;
     MessageBoxes& m_messages;
     Hooks m_hooks;

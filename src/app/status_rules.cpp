@@ -50,8 +50,12 @@ void StatusMonitor::Announce(ServiceKind kind, ServiceState state)
 
 void StatusMonitor::Probe()
 {
-    for (const ServiceKind kind : kAllServiceKinds)
-        Announce(kind, Observe(kind));
+    for (const ServiceKind kind : kAllServiceKinds) {
+        const ServiceState state = Observe(kind);
+        Announce(kind, state);
+        if (m_view.observed)
+            m_view.observed(kind, state);
+    }
 }
 
 void StatusMonitor::Tick()
@@ -60,6 +64,8 @@ void StatusMonitor::Tick()
         const ServiceState state = Observe(kind);
         if (state != m_announced[Index(kind)])
             Announce(kind, state);
+        if (m_view.observed)
+            m_view.observed(kind, state);
     }
 }
 

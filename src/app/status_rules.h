@@ -60,6 +60,8 @@ public:
     {
         std::function<void(ServiceKind, ServiceState)> showServiceState;
         std::function<void(std::string_view)> appendLogLine;
+        /// Optional: what was seen of a server at start-up and on each tick, after its line.
+        std::function<void(ServiceKind, ServiceState)> observed = nullptr;
     };
 
     StatusMonitor(ProcessList& processes, View view);

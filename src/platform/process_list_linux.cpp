@@ -1,3 +1,4 @@
+#include "proc_linux.h"
 #include "process_list.h"
 
 #include <array>
@@ -5,6 +6,7 @@
 #include <cstdio>
 #include <dirent.h>
 #include <fcntl.h>
+#include <string>
 #include <string_view>
 #include <unistd.h>
 
@@ -31,40 +33,38 @@ std::string_view ReadProcFile(int procFd, std::string_view pid, const char* file
     return got > 0 ? std::string_view(buffer.data(), static_cast<std::size_t>(got)) : std::string_view();
 }
 
-bool IsProcessDirectory(std::string_view name)
+std::string_view Comm(int procFd, std::string_view pid, Buffer& buffer)
 {
-    if (name.empty())
-        return false;
-    for (const char c : name) {
-        if (!std::isdigit(static_cast<unsigned char>(c)))
-            return false;
-    }
-    return true;
+    std::string_view comm = ReadProcFile(procFd, pid, "comm", buffer);
+    if (!comm.empty() && comm.back() == '\n')
+        comm.remove_suffix(1);
+    return comm;
 }
 
-// The name a process was started as: its comm, unless the kernel cut it short, in which case the
-// base name of argv[0] when that begins with the cut name (a program can rewrite its argv[0]).
+// The whole name behind a comm the kernel cut short: the base name of argv[0] when that begins
+// with the cut name (a program can rewrite its argv[0]), else the cut name itself.
+std::string_view LongImageName(int procFd, std::string_view pid, std::string_view comm, Buffer& buffer)
+{
+    const std::string_view commandLine = ReadProcFile(procFd, pid, "cmdline", buffer);
+    const std::string_view argv0 = commandLine.substr(0, commandLine.find('\0'));
+    const std::size_t slash = argv0.rfind('/');
+    const std::string_view baseName = slash == std::string_view::npos ? argv0 : argv0.substr(slash + 1);
+    return baseName.starts_with(comm) ? baseName : comm;
+}
+
 bool ImageNameEquals(int procFd, std::string_view pid, std::string_view imageName)
 {
     Buffer commBuffer;
-    std::string_view comm = ReadProcFile(procFd, pid, "comm", commBuffer);
-    if (!comm.empty() && comm.back() == '\n')
-        comm.remove_suffix(1);
+    const std::string_view comm = Comm(procFd, pid, commBuffer);
     if (comm.empty())
         return false;
     if (comm.size() < kCommLength)
         return comm == imageName;
+    // Most long names differ already in their first 15 bytes: no need to read the command line.
     if (!imageName.starts_with(comm))
         return false;
-
     Buffer commandLineBuffer;
-    const std::string_view commandLine = ReadProcFile(procFd, pid, "cmdline", commandLineBuffer);
-    const std::string_view argv0 = commandLine.substr(0, commandLine.find('\0'));
-    const std::size_t slash = argv0.rfind('/');
-    const std::string_view baseName = slash == std::string_view::npos ? argv0 : argv0.substr(slash + 1);
-    if (baseName.starts_with(comm))
-        return baseName == imageName;
-    return comm == imageName;
+    return LongImageName(procFd, pid, comm, commandLineBuffer) == imageName;
 }
 
 // An ended process whose parent has not yet collected it is no longer running.
@@ -92,7 +92,8 @@ public:
         // A process that ends during the scan simply has no readable name and is not counted.
         while (const dirent* entry = ::readdir(proc)) {
             const std::string_view pid(entry->d_name);
-            if (IsProcessDirectory(pid) && ImageNameEquals(procFd, pid, imageName) && !IsZombie(procFd, pid))
+            if (proc::IsProcessDirectory(pid) && ImageNameEquals(procFd, pid, imageName)
+                && !IsZombie(procFd, pid))
                 ++count;
         }
         ::closedir(proc);
@@ -101,6 +102,31 @@ public:
 };
 
 } // namespace
+
+namespace proc {
+
+bool IsProcessDirectory(std::string_view name)
+{
+    if (name.empty())
+        return false;
+    for (const char c : name) {
+        if (!std::isdigit(static_cast<unsigned char>(c)))
+            return false;
+    }
+    return true;
+}
+
+std::string ImageName(int procFd, std::string_view pid)
+{
+    Buffer commBuffer;
+    const std::string_view comm = Comm(procFd, pid, commBuffer);
+    if (comm.size() < kCommLength)
+        return std::string(comm);
+    Buffer commandLineBuffer;
+    return std::string(LongImageName(procFd, pid, comm, commandLineBuffer));
+}
+
+} // namespace proc
 
 std::unique_ptr<ProcessList> MakeSystemProcessList()
 {

@@ -10,6 +10,7 @@
 #include "fake_messages.h"
 #include "fake_process_list.h"
 #include "fake_program_runner.h"
+#include "fake_tcp_listeners.h"
 #include "fapache.h"
 #include "fmysql.h"
 #include "form1.h"
@@ -36,6 +37,7 @@ struct Fakes
     FakeDesktopShortcuts desktop;
     FakeProgramRunner runner;
     std::unique_ptr<TextCodePage> codePage = MakeTextCodePage("UTF-8");
+    FakeTcpListeners listeners;
 };
 
 template <typename Dialog> std::unique_ptr<QWidget> Loaded(std::unique_ptr<Dialog> dialog)
@@ -46,8 +48,8 @@ template <typename Dialog> std::unique_ptr<QWidget> Loaded(std::unique_ptr<Dialo
 
 std::unique_ptr<QWidget> MainWindow(Fakes& fakes, ServiceState state)
 {
-    auto form = std::make_unique<Form1>(Form1Deps {
-        fakes.files, fakes.processes, fakes.launcher, fakes.messages, fakes.dialogs, fakes.instance});
+    auto form = std::make_unique<Form1>(Form1Deps {fakes.files, fakes.processes, fakes.launcher,
+        fakes.messages, fakes.dialogs, fakes.instance, fakes.listeners, *fakes.codePage});
     for (const ServiceKind kind : kAllServiceKinds)
         form->ShowServiceState(kind, state);
     return form;

@@ -6,9 +6,11 @@
 #include "fake_launcher.h"
 #include "fake_messages.h"
 #include "fake_process_list.h"
+#include "fake_tcp_listeners.h"
 #include "form1.h"
 #include "log_time.h"
 #include "qt_message_boxes.h"
+#include "text_code_page.h"
 
 #include <QAction>
 #include <QApplication>
@@ -38,6 +40,8 @@ struct Fixture
     FakeMessages messages;
     FakeDialogHost dialogs;
     FakeInstanceGuard instance;
+    FakeTcpListeners listeners;
+    std::unique_ptr<TextCodePage> codePage = MakeTextCodePage("UTF-8");
     bool trayAvailable = true;
     int programEnds = 0;
     double clock = 1000.0;
@@ -51,7 +55,7 @@ struct Fixture
         // Each reading advances a second, so a restart's pause passes at once.
         hooks.now = [this] { return clock += 1.0; };
         form = std::make_unique<Form1>(
-            Form1Deps {files, processes, launcher, messages, dialogs, instance}, hooks);
+            Form1Deps {files, processes, launcher, messages, dialogs, instance, listeners, *codePage}, hooks);
         return *form;
     }
 
@@ -362,16 +366,40 @@ TEST(Form1Monitor, TicksPresentEveryTimeAndLogOnlyChanges)
     // Bounded generously: a loaded machine may deliver the tick late.
     QElapsedTimer waited;
     waited.start();
-    while (f.lines().size() < 4 && waited.elapsed() < 5000)
+    while (f.lines().size() < 5 && waited.elapsed() < 5000)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
     const std::string after = LongTimeNow();
     const auto lines = f.lines();
-    ASSERT_EQ(lines.size(), 4u);
-    ExpectLines({lines[2], lines[3]}, {"Apache已经停止...    ", "MySQL已经启动...    "}, before, after);
+    ASSERT_EQ(lines.size(), 5u);
+    ExpectLines({lines[2], lines[4]}, {"Apache已经停止...    ", "MySQL已经启动...    "}, before, after);
+    // No stop command asked Apache to stop: its diagnosis follows its own line, too wide for the
+    // list, so cut before its time and whole in its tool tip.
+    const QListWidget* list = f.child<QListWidget>("List1");
+    const QListWidgetItem* diagnosis = list->item(3);
+    ExpectLines(
+        {diagnosis->toolTip().toStdString()}, {"Apache意外停止：错误输出中没有新的内容    "}, before, after);
+    EXPECT_TRUE(lines[3].starts_with("Apache") && lines[3].find("…    ") != std::string::npos) << lines[3];
+    EXPECT_LE(list->fontMetrics().horizontalAdvance(diagnosis->text()), list->contentsRect().width());
     ExpectApache(f, kApacheStopped);
     ExpectMySql(f, kMySqlRunning);
     EXPECT_EQ(form.serviceState(ServiceKind::Apache), Stopped);
     EXPECT_EQ(form.serviceState(ServiceKind::MySQL), Running);
+}
+
+TEST(Form1Monitor, TheProgramOnApachesPortIsLoggedAfterTheStartLine)
+{
+    Fixture f;
+    f.files.Set("Larkspan.ini", "Apache", "Listen", "8080");
+    f.listeners.ports[8080] = {{4242, "python3"}};
+    Form1& form = f.make();
+    ASSERT_TRUE(form.Form_Load());
+    const std::string before = LongTimeNow();
+    f.child<QPushButton>("starta")->click();
+    const std::string after = LongTimeNow();
+    const QListWidget* list = f.child<QListWidget>("List1");
+    ASSERT_EQ(list->count(), 4);
+    ExpectLines({f.lines()[2], list->item(3)->toolTip().toStdString()},
+        {"Apache正在启动...    ", "端口 8080 已被 python3 (PID 4242) 占用    "}, before, after);
 }
 
 TEST(Form1Tray, ActivationReasons)

@@ -1,11 +1,16 @@
 // The panel's service control and launcher against a real demo bundle: Apache with mod_php and
 // MariaDB, on free ports, in a folder whose path holds blanks.
 #include "bundle_fixture.h"
+#include "config_files.h"
 #include "fake_messages.h"
 #include "file_contents.h"
 #include "launcher.h"
 #include "process_list.h"
+#include "server_diagnostics.h"
 #include "service_control.h"
+#include "status_rules.h"
+#include "tcp_listeners.h"
+#include "text_code_page.h"
 
 #include <chrono>
 #include <csignal>
@@ -99,9 +104,7 @@ protected:
         m_launcher = MakeSystemLauncher(s_bundle.string(), Log().string());
         m_control = std::make_unique<ServiceControl>(*m_launcher, m_messages,
             ServiceControl::Hooks {
-                [this](std::string_view message) {
-                    m_log.push_back({std::string(message), Clock::now()});
-                },
+                [this](std::string_view message) { Log(message); },
                 [this] {
                     ++m_eventRounds;
                     std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -135,6 +138,49 @@ protected:
         for (const auto& line : m_log)
             messages.push_back(line.message);
         return messages;
+    }
+
+    // The panel's monitor, diagnostics and service commands on the bundle, ticked by the test on a
+    // clock it can move ahead instead of waiting out a bound.
+    struct Panel
+    {
+        explicit Panel(BundleServersTest& test)
+            : diagnostics(files, *listeners, *codePage,
+                {[&test](std::string_view message, std::string_view) { test.Log(message); },
+                    [this] { return Now(); }})
+            , monitor(*processes,
+                  {[](ServiceKind, ServiceState) {}, [&test](std::string_view message) { test.Log(message); },
+                      [this](ServiceKind kind, ServiceState state) { diagnostics.Observed(kind, state); }})
+            , control(*test.m_launcher, test.m_messages,
+                  {[&test](std::string_view message) { test.Log(message); },
+                      [] { std::this_thread::sleep_for(std::chrono::milliseconds(20)); },
+                      [this] { return Now(); }, &diagnostics})
+        {
+            monitor.Probe();
+        }
+        double Now() const
+        {
+            return std::chrono::duration<double>(Clock::now().time_since_epoch()).count() + skipped;
+        }
+
+        DiskConfigFiles files {s_bundle.string()};
+        std::unique_ptr<ProcessList> processes = MakeSystemProcessList();
+        std::unique_ptr<TcpListeners> listeners = MakeSystemTcpListeners();
+        std::unique_ptr<TextCodePage> codePage = MakeSystemTextCodePage();
+        double skipped = 0;
+        ServerDiagnostics diagnostics;
+        StatusMonitor monitor;
+        ServiceControl control;
+    };
+
+    void Log(std::string_view message) { m_log.push_back({std::string(message), Clock::now()}); }
+
+    // Whether the log holds a line containing `text`.
+    bool Logged(const std::string& text) const
+    {
+        const auto messages = Messages();
+        return std::any_of(messages.begin(), messages.end(),
+            [&text](const std::string& m) { return m.find(text) != std::string::npos; });
     }
 
     static inline std::unique_ptr<test::TemporaryBundle> s_demo;
@@ -269,6 +315,127 @@ TEST_F(BundleServersTest, MissingProgramsAreNamed)
     fs::rename(s_bundle.parent_path() / "httpd.away", httpd);
     EXPECT_TRUE(logged) << FileContents(Log());
     EXPECT_TRUE(BundleProcesses().empty());
+}
+
+/// A folder the bundle's servers cannot write to, even as root (immutable), until destroyed.
+class UnwritableFolder final
+{
+public:
+    explicit UnwritableFolder(fs::path folder)
+        : m_folder(std::move(folder))
+    {
+        if (::geteuid() == 0)
+            m_ok = RunProgram({"/usr/bin/chattr", "+i", m_folder.string()}).exitCode == 0;
+        else
+            m_ok = ::chmod(m_folder.c_str(), 0555) == 0;
+    }
+    ~UnwritableFolder()
+    {
+        if (::geteuid() == 0)
+            RunProgram({"/usr/bin/chattr", "-i", m_folder.string()});
+        else
+            ::chmod(m_folder.c_str(), 0755);
+    }
+    UnwritableFolder(const UnwritableFolder&) = delete;
+    UnwritableFolder& operator=(const UnwritableFolder&) = delete;
+    bool ok() const { return m_ok; }
+
+private:
+    fs::path m_folder;
+    bool m_ok = false;
+};
+
+TEST_F(BundleServersTest, DiagnosticsNameThePortsOwnerAndThenApachesOwnReason)
+{
+    const PortBlocker blocker(s_apachePort);
+    ASSERT_TRUE(blocker.ok());
+    Panel panel(*this);
+    m_log.clear();
+    const std::size_t logSize = FileContents(Log()).size();
+    panel.control.Start(ServiceKind::Apache);
+    EXPECT_EQ(Messages(),
+        (std::vector<std::string> {"Apache正在启动...    ",
+            "端口 " + std::to_string(s_apachePort) + " 已被 test_bundle_servers (PID "
+                + std::to_string(::getpid()) + ") 占用    "}));
+
+    ASSERT_TRUE(WaitFor([&] {
+        return FileContents(Log()).find("Apache2 did not start", logSize) != std::string::npos;
+    })) << FileContents(Log());
+    panel.monitor.Tick();
+    EXPECT_FALSE(Logged("Apache在10秒内没有启动")) << "before the bound";
+    panel.skipped += 10;
+    panel.monitor.Tick();
+    const auto messages = Messages();
+    const auto headline = std::find(messages.begin(), messages.end(), "Apache在10秒内没有启动：    ");
+    ASSERT_NE(headline, messages.end()) << FileContents(Log());
+    EXPECT_TRUE(std::any_of(headline, messages.end(), [](const std::string& line) {
+        return line.find("Address already in use") != std::string::npos;
+    })) << FileContents(Log());
+}
+
+TEST_F(BundleServersTest, DiagnosticsGiveMariaDbsOwnReasonForAFailedStart)
+{
+    const UnwritableFolder data(s_bundle / "MySQL/data");
+    if (!data.ok())
+        GTEST_SKIP() << "cannot make the data folder unwritable here";
+    Panel panel(*this);
+    const std::size_t logSize = FileContents(Log()).size();
+    panel.control.Start(ServiceKind::MySQL);
+    ASSERT_TRUE(WaitFor([&] {
+        return FileContents(Log()).find("MySQL did not start", logSize) != std::string::npos;
+    })) << FileContents(Log());
+    panel.monitor.Tick();
+    panel.skipped += 30;
+    panel.monitor.Tick();
+    EXPECT_TRUE(Logged("MySQL在30秒内没有启动：")) << FileContents(Log());
+    // MariaDB's own words: it cannot even create its error file there, so they come through the
+    // services log.
+    EXPECT_TRUE(Logged(::geteuid() == 0 ? "Operation not permitted" : "Permission denied"))
+        << FileContents(Log());
+    EXPECT_TRUE(Logged("Can't create")) << FileContents(Log());
+}
+
+TEST_F(BundleServersTest, AStopFromThePanelIsNotExplainedButAKilledMariaDbIs)
+{
+    Panel panel(*this);
+    const auto startAndSettle = [&] {
+        panel.control.Start(ServiceKind::MySQL);
+        ASSERT_TRUE(WaitFor(MySqlAnswers)) << FileContents(Log());
+        panel.monitor.Tick();
+        panel.skipped += 30;
+        panel.monitor.Tick();
+    };
+    // Gone as the monitor counts: an ending process keeps its name a moment after its command line.
+    const auto gone
+        = [&] { return BundleProcesses().empty() && panel.processes->CountProcesses("mysqld-nt.exe") == 0; };
+    startAndSettle();
+    m_log.clear();
+    panel.control.Stop(ServiceKind::MySQL);
+    ASSERT_TRUE(WaitFor(gone)) << FileContents(Log());
+    panel.monitor.Tick();
+    EXPECT_EQ(Messages(), (std::vector<std::string> {"MySQL正在停止...    ", "MySQL已经停止...    "}));
+
+    startAndSettle();
+    // Something for MariaDB to write after the last tick: a refused login.
+    const fs::path errors = s_bundle / "MySQL/data/mysql.err";
+    const std::size_t errorsSize = FileContents(errors).size();
+    EXPECT_NE(RunProgram({(s_bundle / "MySQL/bin/mysql.exe").string(), "-uroot", "-pwrong", "-e", "SELECT 1"})
+                  .exitCode,
+        0);
+    ASSERT_TRUE(WaitFor([&] {
+        return FileContents(errors).find("Access denied", errorsSize) != std::string::npos;
+    })) << FileContents(errors);
+    m_log.clear();
+    for (const pid_t pid : ProcessesOf("mysqld-nt.exe", s_bundle.string()))
+        ::kill(pid, SIGKILL);
+    ASSERT_TRUE(WaitFor(gone));
+    panel.monitor.Tick();
+    const auto messages = Messages();
+    ASSERT_GE(messages.size(), 3u);
+    EXPECT_EQ(messages[0], "MySQL已经停止...    ");
+    EXPECT_EQ(messages[1], "MySQL意外停止：    ");
+    EXPECT_TRUE(Logged("[Warning] Access denied for user 'root'@'localhost' (using password: YES)    "))
+        << FileContents(errors);
 }
 
 } // namespace
