@@ -12,16 +12,17 @@ std::string LongTimeText(const std::tm& time)
     return std::string(buffer.data(), length);
 }
 
-std::string LongTimeNow()
+std::tm LocalTimeNow()
 {
     const std::time_t now = std::time(nullptr);
     std::tm local {};
-#ifdef _WIN32
-    localtime_s(&local, &now);
-#else
     localtime_r(&now, &local);
-#endif
-    return LongTimeText(local);
+    return local;
+}
+
+std::string LongTimeNow()
+{
+    return LongTimeText(LocalTimeNow());
 }
 
 } // namespace larkspan

@@ -10,6 +10,9 @@ namespace larkspan {
 /// ("14:05:09" in the C locale). Empty only if the locale's format produces nothing.
 std::string LongTimeText(const std::tm& time);
 
+/// The current local time.
+std::tm LocalTimeNow();
+
 /// The current local time of day in the user's long time format.
 std::string LongTimeNow();
 

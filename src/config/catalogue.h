@@ -104,6 +104,67 @@ inline std::string FilesDisagree(
         + std::string(oldFiles);
 }
 
+// The servers' own checks of a save's files, before anything is written.
+inline std::string CheckRefused(std::string_view server, std::string_view lines)
+{
+    return std::string(server) + " 不接受新的设置，没有写入任何文件。检查程序的结果：\n" + std::string(lines);
+}
+inline std::string NotChecked(std::string_view server, std::string_view reason)
+{
+    return "注意：" + std::string(server) + " 的新设置没有经过检查（" + std::string(reason) + "）。";
+}
+inline std::string CheckFolderFailed(std::string_view reason)
+{
+    return "无法建立检查用的临时文件夹：" + std::string(reason);
+}
+inline std::string HostsNotIncluded(std::string_view httpdConf, std::string_view vhosts)
+{
+    return std::string(httpdConf) + " 没有读入 " + std::string(vhosts);
+}
+inline std::string MySqlWouldUse(std::string_view option, std::string_view value, std::string_view used)
+{
+    return std::string(option) + "=" + std::string(value) + "：MySQL 不会使用这个值，而会改用 "
+        + std::string(used);
+}
+inline std::string PhpNegativeSize(std::string_view key, std::string_view value)
+{
+    return std::string(key) + " = " + std::string(value) + "：大小不能是负数";
+}
+
+// The history of saves and the undo.
+inline std::string HistoryFailed(std::string_view folder, std::string_view reason)
+{
+    return "无法在设置历史文件夹 " + std::string(folder) + " 中备份原来的文件，没有保存：\n"
+        + std::string(reason);
+}
+inline std::string HistoryDamaged(std::string_view manifest)
+{
+    return std::string(manifest) + ": 不是完整的设置历史记录";
+}
+inline constexpr std::string_view kUndoCommand = "撤销上次设置";
+inline constexpr std::string_view kNothingToUndo = "没有可以撤销的设置。";
+inline std::string Undone(std::string_view dialog, std::string_view time, std::string_view servers)
+{
+    std::string text
+        = "已撤销上次设置：" + std::string(dialog) + "（" + std::string(time) + " 保存），文件已恢复原样。";
+    if (!servers.empty())
+        text += "\n重起" + std::string(servers) + "生效。";
+    return text;
+}
+inline std::string UndoFailed(std::string_view reason)
+{
+    return "撤销上次设置失败：\n" + std::string(reason);
+}
+// Event-log messages; the log appends the time after their four blanks.
+inline std::string LogSaved(std::string_view dialog)
+{
+    return std::string(dialog) + "已保存...    ";
+}
+inline std::string LogUndone(std::string_view dialog)
+{
+    return "已撤销上次设置（" + std::string(dialog) + "）...    ";
+}
+
 // The virtual-host editor.
 inline constexpr std::string_view kHostsSaved = "站点信息已保存，重起Apache生效。";
 inline std::string HostsUnreadable(std::string_view reason)

@@ -26,7 +26,7 @@ FileBatch::FileBatch(ConfigFiles& files)
     : m_files(files)
 { }
 
-Status FileBatch::Open(std::string_view path, bool mustExist, File*& file)
+Status FileBatch::Open(std::string_view path, bool mustExist, File*& file, bool anyBytes)
 {
     for (File& known : m_list) {
         if (known.path == path) {
@@ -44,7 +44,7 @@ Status FileBatch::Open(std::string_view path, bool mustExist, File*& file)
     }
     opened.existed = !missing;
     // Editing a file that holds no text (a binary, a UTF-16 file) would only damage it further.
-    if (HoldsBinaryBytes(opened.original))
+    if (!anyBytes && HoldsBinaryBytes(opened.original))
         return Status::Failure(NativePath(path) + ": " + std::string(catalogue::kNotText));
     opened.content = opened.original;
     m_list.push_back(std::move(opened));
@@ -87,6 +87,31 @@ Status FileBatch::Edit(
     return Status::Ok();
 }
 
+Status FileBatch::Restore(std::string_view file, std::optional<std::string> bytes)
+{
+    File* opened = nullptr;
+    if (Status status = Open(file, false, opened, true); !status.ok())
+        return status;
+    opened->present = bytes.has_value();
+    opened->createEmpty = opened->present;
+    opened->content = bytes ? std::move(*bytes) : std::string();
+    return Status::Ok();
+}
+
+std::vector<FileBatch::Change> FileBatch::Changes() const
+{
+    std::vector<Change> changes;
+    for (const File& file : m_list) {
+        if (!file.changed())
+            continue;
+        Change change {file.path, file.existed, file.original, std::nullopt};
+        if (file.present)
+            change.after = file.content;
+        changes.push_back(change);
+    }
+    return changes;
+}
+
 bool FileBatch::Changed() const
 {
     for (const File& file : m_list) {
@@ -102,7 +127,8 @@ Status FileBatch::Commit()
     for (const File& file : m_list) {
         if (!file.changed())
             continue;
-        Status status = m_files.ReplaceFile(file.path, file.content);
+        Status status
+            = file.present ? m_files.ReplaceFile(file.path, file.content) : m_files.RemoveFile(file.path);
         if (status.ok()) {
             replaced.push_back(&file);
             continue;
@@ -121,6 +147,7 @@ Status FileBatch::Commit()
         }
         if (undoFailures.empty())
             return status;
+        m_partlyCommitted = true;
         std::vector<std::string> oldFiles;
         for (const File& other : m_list) {
             const std::string shown = NativePath(other.path);

@@ -3,6 +3,7 @@
 #include "catalogue.h"
 #include "file_layer_rules.h"
 #include "text_file.h"
+#include "write_all_posix.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -65,20 +66,6 @@ std::optional<Status> RefuseUnlessRegular(std::string_view path, const struct st
     if (!S_ISREG(status.st_mode))
         return Status::Failure(std::string(path) + ": " + std::string(catalogue::kNotRegularFile));
     return std::nullopt;
-}
-
-int WriteAll(int descriptor, std::string_view content)
-{
-    while (!content.empty()) {
-        const ssize_t written = ::write(descriptor, content.data(), content.size());
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            return errno;
-        }
-        content.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return 0;
 }
 
 std::string BaseNameOf(const std::string& path)

@@ -1,6 +1,7 @@
 #include "catalogue.h"
 #include "launcher.h"
 #include "native_path.h"
+#include "spawn_setup_linux.h"
 
 #include <cerrno>
 #include <cstring>
@@ -66,27 +67,6 @@ bool IsBareName(const std::string& program)
     return program.find_first_of("/\\") == std::string::npos;
 }
 
-/// Owns the spawn attributes and file actions so every early return frees them.
-class SpawnSetup final
-{
-public:
-    SpawnSetup()
-    {
-        posix_spawnattr_init(&attributes);
-        posix_spawn_file_actions_init(&actions);
-    }
-    ~SpawnSetup()
-    {
-        posix_spawn_file_actions_destroy(&actions);
-        posix_spawnattr_destroy(&attributes);
-    }
-    SpawnSetup(const SpawnSetup&) = delete;
-    SpawnSetup& operator=(const SpawnSetup&) = delete;
-
-    posix_spawnattr_t attributes;
-    posix_spawn_file_actions_t actions;
-};
-
 class FileDescriptor final
 {
 public:
@@ -144,16 +124,8 @@ public:
             argv.push_back(word.data());
         argv.push_back(nullptr);
 
-        SpawnSetup setup;
-        sigset_t noSignals;
-        sigemptyset(&noSignals);
-        sigset_t defaultSignals;
-        sigfillset(&defaultSignals);
-        posix_spawnattr_setsigmask(&setup.attributes, &noSignals);
-        posix_spawnattr_setsigdefault(&setup.attributes, &defaultSignals);
         // A session of its own: the program outlives the panel and never gets its terminal's signals.
-        posix_spawnattr_setflags(
-            &setup.attributes, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+        SpawnSetup setup;
 
         posix_spawn_file_actions_addopen(&setup.actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
         // Opened here rather than in the child so that a missing log folder never stops a server.

@@ -96,6 +96,42 @@ TEST_F(FileBatchTest, AFailedReplacePutsBackWhatWasReplacedOrNamesTheFilesThatDi
     }
 }
 
+TEST_F(FileBatchTest, RestoresExactBytesRemovesFilesAndShowsEachChange)
+{
+    const std::string binary = "D:\\bundle\\binary.dat";
+    files.texts[binary] = std::string("\0\1", 2);
+    const auto original = files.texts;
+    const auto compose = [&](FileBatch& restore) {
+        for (Status status : {restore.Restore(binary, "text"), restore.Restore(kConf, std::nullopt),
+                 restore.Restore(kNew, ""), restore.Restore(kIni, original.at(kIni))})
+            ASSERT_TRUE(status.ok()) << status.message();
+    };
+    compose(batch);
+    const std::vector<FileBatch::Change> changes = batch.Changes();
+    ASSERT_EQ(changes.size(), 3u);
+    EXPECT_EQ(changes[0].before, std::string_view("\0\1", 2));
+    EXPECT_EQ(changes[0].after, "text");
+    EXPECT_TRUE(changes[1].existed);
+    EXPECT_EQ(changes[1].after, std::nullopt);
+    EXPECT_FALSE(changes[2].existed);
+    EXPECT_EQ(changes[2].after, "");
+    ASSERT_TRUE(batch.Commit().ok());
+    EXPECT_EQ(files.calls,
+        (std::vector<Call> {
+            {"ReplaceFile", binary, "text"}, {"RemoveFile", kConf, ""}, {"ReplaceFile", kNew, ""}}));
+
+    // A removed file is put back like a replaced one.
+    files.texts = original;
+    files.calls.clear();
+    files.writesAttempted = 0;
+    files.failingWrites = {2};
+    FileBatch failing(files);
+    compose(failing);
+    EXPECT_FALSE(failing.Commit().ok());
+    EXPECT_FALSE(failing.partlyCommitted());
+    EXPECT_EQ(files.texts, original);
+}
+
 TEST_F(FileBatchTest, RefusesFilesItCannotEditBeforeAnythingIsWritten)
 {
     files.texts["D:\\bundle\\binary.ini"] = std::string("[a]\0k=1\n", 8);

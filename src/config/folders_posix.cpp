@@ -1,0 +1,184 @@
+#include "folders.h"
+#include "write_all_posix.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <system_error>
+#include <unistd.h>
+
+namespace larkspan {
+
+namespace {
+
+Status Failure(std::string_view path, int error)
+{
+    return Status::Failure(std::string(path) + ": " + std::system_category().message(error));
+}
+
+// Removes what `name` in the open folder `parent` names, descending into folders; returns 0
+// or the first error.
+int RemoveAt(int parent, const char* name)
+{
+    struct stat status
+    {
+    };
+    if (::fstatat(parent, name, &status, AT_SYMLINK_NOFOLLOW) != 0)
+        return errno == ENOENT ? 0 : errno;
+    if (!S_ISDIR(status.st_mode))
+        return ::unlinkat(parent, name, 0) == 0 || errno == ENOENT ? 0 : errno;
+    const int folder = ::openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (folder < 0)
+        return errno;
+    DIR* listing = ::fdopendir(folder);
+    if (listing == nullptr) {
+        const int error = errno;
+        ::close(folder);
+        return error;
+    }
+    int error = 0;
+    while (const dirent* entry = ::readdir(listing)) {
+        const std::string_view entryName = entry->d_name;
+        if (entryName == "." || entryName == "..")
+            continue;
+        if (const int failed = RemoveAt(folder, entry->d_name); failed != 0 && error == 0)
+            error = failed;
+    }
+    ::closedir(listing);
+    if (error == 0 && ::unlinkat(parent, name, AT_REMOVEDIR) != 0 && errno != ENOENT)
+        error = errno;
+    return error;
+}
+
+} // namespace
+
+std::string TemporaryFolderRoot()
+{
+    const char* folder = std::getenv("TMPDIR");
+    return folder != nullptr && folder[0] == '/' ? folder : "/tmp";
+}
+
+Status MakePrivateFolder(std::string_view parent, std::string_view prefix, std::string& made)
+{
+    std::string name = std::string(parent) + "/" + std::string(prefix) + "XXXXXX";
+    if (::mkdtemp(name.data()) == nullptr)
+        return Failure(name, errno);
+    made = std::move(name);
+    return Status::Ok();
+}
+
+Status MakeFolders(std::string_view path)
+{
+    const std::string full(path);
+    for (std::size_t slash = full.find('/', 1);; slash = full.find('/', slash + 1)) {
+        const std::string prefix = full.substr(0, slash);
+        if (!prefix.empty() && ::mkdir(prefix.c_str(), 0777) != 0 && errno != EEXIST)
+            return Failure(prefix, errno);
+        if (slash == std::string::npos)
+            break;
+    }
+    struct stat status
+    {
+    };
+    if (::stat(full.c_str(), &status) != 0)
+        return Failure(path, errno);
+    if (!S_ISDIR(status.st_mode))
+        return Failure(path, ENOTDIR);
+    return Status::Ok();
+}
+
+Status WriteNewFile(std::string_view path, std::string_view bytes, unsigned mode, bool sync)
+{
+    const std::string name(path);
+    const int descriptor = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (descriptor < 0)
+        return Failure(path, errno);
+    int error = ::fchmod(descriptor, static_cast<mode_t>(mode & 07777)) != 0 ? errno : 0;
+    if (error == 0)
+        error = WriteAll(descriptor, bytes);
+    if (error == 0 && sync && ::fsync(descriptor) != 0)
+        error = errno;
+    if (::close(descriptor) != 0 && error == 0)
+        error = errno;
+    if (error != 0) {
+        ::unlink(name.c_str());
+        return Failure(path, error);
+    }
+    return Status::Ok();
+}
+
+Status SyncFolder(std::string_view path)
+{
+    const std::string name(path);
+    const int folder = ::open(name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder < 0)
+        return Failure(path, errno);
+    const int error = ::fsync(folder) != 0 ? errno : 0;
+    ::close(folder);
+    return error == 0 ? Status::Ok() : Failure(path, error);
+}
+
+Status RenameFolder(std::string_view from, std::string_view to)
+{
+    const std::string source(from);
+    const std::string target(to);
+    if (::renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) != 0)
+        return Failure(errno == EEXIST ? to : from, errno);
+    return Status::Ok();
+}
+
+Status RemoveTree(std::string_view path)
+{
+    const std::string name(path);
+    if (const int error = RemoveAt(AT_FDCWD, name.c_str()); error != 0)
+        return Failure(path, error);
+    return Status::Ok();
+}
+
+Status ListFolders(std::string_view path, std::vector<std::string>& names)
+{
+    const std::string name(path);
+    DIR* listing = ::opendir(name.c_str());
+    if (listing == nullptr)
+        return Failure(path, errno);
+    names.clear();
+    const int folder = ::dirfd(listing);
+    while (const dirent* entry = ::readdir(listing)) {
+        const std::string_view entryName = entry->d_name;
+        struct stat status
+        {
+        };
+        if (entryName != "." && entryName != ".."
+            && ::fstatat(folder, entry->d_name, &status, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(status.st_mode))
+            names.emplace_back(entryName);
+    }
+    ::closedir(listing);
+    return Status::Ok();
+}
+
+bool SameFile(std::string_view first, std::string_view second)
+{
+    struct stat a
+    {
+    };
+    struct stat b
+    {
+    };
+    return ::stat(std::string(first).c_str(), &a) == 0 && ::stat(std::string(second).c_str(), &b) == 0
+        && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+std::optional<unsigned> PermissionBits(std::string_view path)
+{
+    struct stat status
+    {
+    };
+    if (::stat(std::string(path).c_str(), &status) != 0)
+        return std::nullopt;
+    return static_cast<unsigned>(status.st_mode & 07777);
+}
+
+} // namespace larkspan

@@ -1,0 +1,216 @@
+// Folder operations with the wide Windows calls; names are converted from UTF-8 explicitly.
+#include "folders.h"
+#include "unique_handle_win.h"
+#include "wide_text.h"
+
+#include <atomic>
+
+namespace larkspan {
+
+namespace {
+
+Status Failure(std::string_view path, DWORD error)
+{
+    return Status::Failure(std::string(path) + ": " + SystemErrorText(error));
+}
+
+// Removes what `path` names; a link or junction is removed itself, never followed.
+DWORD RemoveEntry(const std::wstring& path, DWORD attributes)
+{
+    if (attributes & FILE_ATTRIBUTE_READONLY)
+        ::SetFileAttributesW(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return ::DeleteFileW(path.c_str()) ? ERROR_SUCCESS : ::GetLastError();
+    DWORD error = ERROR_SUCCESS;
+    if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        WIN32_FIND_DATAW entry {};
+        const HANDLE search = ::FindFirstFileExW(
+            (path + L"\\*").c_str(), FindExInfoBasic, &entry, FindExSearchNameMatch, nullptr, 0);
+        if (search != INVALID_HANDLE_VALUE) {
+            do {
+                const std::wstring_view name = entry.cFileName;
+                if (name == L"." || name == L"..")
+                    continue;
+                if (const DWORD failed = RemoveEntry(path + L"\\" + entry.cFileName, entry.dwFileAttributes);
+                    failed != ERROR_SUCCESS && error == ERROR_SUCCESS)
+                    error = failed;
+            } while (::FindNextFileW(search, &entry));
+            ::FindClose(search);
+        }
+    }
+    if (error == ERROR_SUCCESS && !::RemoveDirectoryW(path.c_str()))
+        error = ::GetLastError();
+    return error;
+}
+
+} // namespace
+
+std::string TemporaryFolderRoot()
+{
+    wchar_t buffer[MAX_PATH + 2] = {};
+    const DWORD length = ::GetTempPathW(MAX_PATH + 1, buffer);
+    std::wstring folder(buffer, length);
+    while (folder.size() > 3 && (folder.back() == L'\\' || folder.back() == L'/'))
+        folder.pop_back();
+    return Utf8FromWide(folder);
+}
+
+Status MakePrivateFolder(std::string_view parent, std::string_view prefix, std::string& made)
+{
+    // The user's temporary folder is already the user's own; the name only has to be new.
+    static std::atomic<unsigned> counter {0};
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::string name = std::string(parent) + "\\" + std::string(prefix)
+            + std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(::GetTickCount64() % 100000)
+            + "-" + std::to_string(counter++);
+        const std::optional<std::wstring> wide = WideFromUtf8(name);
+        if (!wide)
+            return Failure(name, ERROR_NO_UNICODE_TRANSLATION);
+        if (::CreateDirectoryW(wide->c_str(), nullptr)) {
+            made = name;
+            return Status::Ok();
+        }
+        if (const DWORD error = ::GetLastError(); error != ERROR_ALREADY_EXISTS)
+            return Failure(name, error);
+    }
+    return Failure(parent, ERROR_ALREADY_EXISTS);
+}
+
+Status MakeFolders(std::string_view path)
+{
+    const std::optional<std::wstring> wide = WideFromUtf8(path);
+    if (!wide)
+        return Failure(path, ERROR_NO_UNICODE_TRANSLATION);
+    // Every prefix that ends before a separator; those that cannot be made (a drive, a share) are
+    // left to the last step to report.
+    for (std::size_t separator = wide->find_first_of(L"\\/", 1); separator != std::wstring::npos;
+         separator = wide->find_first_of(L"\\/", separator + 1))
+        ::CreateDirectoryW(wide->substr(0, separator).c_str(), nullptr);
+    if (!::CreateDirectoryW(wide->c_str(), nullptr) && ::GetLastError() != ERROR_ALREADY_EXISTS)
+        return Failure(path, ::GetLastError());
+    const DWORD attributes = ::GetFileAttributesW(wide->c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return Failure(path, ::GetLastError());
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return Failure(path, ERROR_DIRECTORY);
+    return Status::Ok();
+}
+
+Status WriteNewFile(std::string_view path, std::string_view bytes, unsigned mode, bool sync)
+{
+    const std::optional<std::wstring> wide = WideFromUtf8(path);
+    if (!wide)
+        return Failure(path, ERROR_NO_UNICODE_TRANSLATION);
+    UniqueHandle file(
+        ::CreateFileW(wide->c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.valid())
+        return Failure(path, ::GetLastError());
+    DWORD error = ERROR_SUCCESS;
+    while (!bytes.empty() && error == ERROR_SUCCESS) {
+        const DWORD chunk = bytes.size() > (1u << 30) ? (1u << 30) : static_cast<DWORD>(bytes.size());
+        DWORD written = 0;
+        if (!::WriteFile(file.get(), bytes.data(), chunk, &written, nullptr))
+            error = ::GetLastError();
+        bytes.remove_prefix(written);
+    }
+    if (error == ERROR_SUCCESS && sync && !::FlushFileBuffers(file.get()))
+        error = ::GetLastError();
+    if (!file.close() && error == ERROR_SUCCESS)
+        error = ::GetLastError();
+    // Of the permission bits, Windows keeps only whether anybody may write.
+    if (error == ERROR_SUCCESS && (mode & 0222) == 0
+        && !::SetFileAttributesW(wide->c_str(), FILE_ATTRIBUTE_READONLY))
+        error = ::GetLastError();
+    if (error != ERROR_SUCCESS) {
+        ::DeleteFileW(wide->c_str());
+        return Failure(path, error);
+    }
+    return Status::Ok();
+}
+
+Status SyncFolder(std::string_view)
+{
+    // NTFS commits a folder's entries with its journal; there is no folder to flush.
+    return Status::Ok();
+}
+
+Status RenameFolder(std::string_view from, std::string_view to)
+{
+    const std::optional<std::wstring> source = WideFromUtf8(from);
+    const std::optional<std::wstring> target = WideFromUtf8(to);
+    if (!source || !target)
+        return Failure(source ? to : from, ERROR_NO_UNICODE_TRANSLATION);
+    if (!::MoveFileExW(source->c_str(), target->c_str(), 0)) {
+        const DWORD error = ::GetLastError();
+        return Failure(error == ERROR_ALREADY_EXISTS ? to : from, error);
+    }
+    return Status::Ok();
+}
+
+Status RemoveTree(std::string_view path)
+{
+    const std::optional<std::wstring> wide = WideFromUtf8(path);
+    if (!wide)
+        return Failure(path, ERROR_NO_UNICODE_TRANSLATION);
+    const DWORD attributes = ::GetFileAttributesW(wide->c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        const DWORD error = ::GetLastError();
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? Status::Ok()
+                                                                              : Failure(path, error);
+    }
+    if (const DWORD error = RemoveEntry(*wide, attributes); error != ERROR_SUCCESS)
+        return Failure(path, error);
+    return Status::Ok();
+}
+
+Status ListFolders(std::string_view path, std::vector<std::string>& names)
+{
+    const std::optional<std::wstring> wide = WideFromUtf8(path);
+    if (!wide)
+        return Failure(path, ERROR_NO_UNICODE_TRANSLATION);
+    names.clear();
+    WIN32_FIND_DATAW entry {};
+    const HANDLE search = ::FindFirstFileExW(
+        (*wide + L"\\*").c_str(), FindExInfoBasic, &entry, FindExSearchNameMatch, nullptr, 0);
+    if (search == INVALID_HANDLE_VALUE)
+        return Failure(path, ::GetLastError());
+    do {
+        const std::wstring_view name = entry.cFileName;
+        if (name != L"." && name != L".." && (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            && !(entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+            names.push_back(Utf8FromWide(name));
+    } while (::FindNextFileW(search, &entry));
+    const DWORD error = ::GetLastError();
+    ::FindClose(search);
+    if (error != ERROR_NO_MORE_FILES)
+        return Failure(path, error);
+    return Status::Ok();
+}
+
+bool SameFile(std::string_view first, std::string_view second)
+{
+    const auto identify = [](std::string_view path, BY_HANDLE_FILE_INFORMATION& information) {
+        const std::optional<std::wstring> wide = WideFromUtf8(path);
+        if (!wide)
+            return false;
+        UniqueHandle file(
+            ::CreateFileW(wide->c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        return file.valid() && ::GetFileInformationByHandle(file.get(), &information);
+    };
+    BY_HANDLE_FILE_INFORMATION a {};
+    BY_HANDLE_FILE_INFORMATION b {};
+    return identify(first, a) && identify(second, b) && a.dwVolumeSerialNumber == b.dwVolumeSerialNumber
+        && a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
+}
+
+std::optional<unsigned> PermissionBits(std::string_view path)
+{
+    const std::optional<std::wstring> wide = WideFromUtf8(path);
+    const DWORD attributes = wide ? ::GetFileAttributesW(wide->c_str()) : INVALID_FILE_ATTRIBUTES;
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return std::nullopt;
+    return (attributes & FILE_ATTRIBUTE_READONLY) ? 0444u : 0666u;
+}
+
+} // namespace larkspan

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "command.h"
+
+#include <chrono>
+#include <memory>
+#include <string>
+
+namespace larkspan {
+
+/// How a program run by a CapturingRunner ended, with what it wrote.
+struct CapturedRun
+{
+    enum class Outcome { Exited, NotStarted, TimedOut, Crashed };
+    Outcome outcome = Outcome::NotStarted;
+    int exitCode = -1;
+    std::string standardOutput;
+    std::string standardError; ///< for NotStarted: the program and the reason
+};
+
+/// Runs a program to its end and keeps its output. Blocking: call it from a worker thread, never
+/// from the window's thread.
+class CapturingRunner
+{
+public:
+    virtual ~CapturingRunner() = default;
+    /// Runs `command` (arguments as data, no shell; a path argument mapped to the native file
+    /// system) with stdin closed; kills it, and whatever it started, once `timeLimit` has passed.
+    /// Safe to call from several threads at once.
+    virtual CapturedRun Run(const Command& command, std::chrono::milliseconds timeLimit) = 0;
+};
+
+/// The operating system's runner. Each stream keeps at most its first 4 MB.
+std::unique_ptr<CapturingRunner> MakeSystemCapturingRunner();
+
+} // namespace larkspan

@@ -1,0 +1,168 @@
+#include "capturing_runner.h"
+#include "catalogue.h"
+#include "native_path.h"
+#include "unique_handle_win.h"
+#include "wide_text.h"
+
+#include <thread>
+#include <vector>
+
+namespace larkspan {
+namespace {
+
+constexpr std::size_t kKeptBytes = 4u << 20;
+
+CapturedRun NotStarted(const std::string& program, DWORD error)
+{
+    CapturedRun run;
+    run.standardError = program + ": " + SystemErrorText(error);
+    return run;
+}
+
+// Reads a pipe to its end on a thread of its own, so that neither stream can fill up and stall
+// the program while the other is read. The caller keeps the handle open until Take returns.
+class PipeReader final
+{
+public:
+    explicit PipeReader(HANDLE readEnd)
+        : m_thread([this, readEnd] {
+            char buffer[65536];
+            DWORD count = 0;
+            while (::ReadFile(readEnd, buffer, sizeof buffer, &count, nullptr) && count > 0) {
+                if (m_text.size() < kKeptBytes)
+                    m_text.append(buffer, std::min<std::size_t>(count, kKeptBytes - m_text.size()));
+            }
+        })
+    { }
+    ~PipeReader()
+    {
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+    PipeReader(const PipeReader&) = delete;
+    PipeReader& operator=(const PipeReader&) = delete;
+
+    /// Waits for the end of the pipe: every process holding its other end has ended.
+    std::string Take()
+    {
+        m_thread.join();
+        return std::move(m_text);
+    }
+
+private:
+    std::string m_text;
+    std::thread m_thread;
+};
+
+class SystemCapturingRunner final : public CapturingRunner
+{
+public:
+    CapturedRun Run(const Command& command, std::chrono::milliseconds timeLimit) override
+    {
+        Command native {NativePath(command.program), {}};
+        for (const Argument& argument : command.arguments)
+            native.arguments.push_back(Argument::literal(
+                argument.kind == Argument::Kind::Path ? NativePath(argument.text) : argument.text));
+        const std::string& program = native.program;
+        const std::optional<std::wstring> application = WideFromUtf8(program);
+        std::optional<std::wstring> line = WideFromUtf8(native.commandLine());
+        if (!application || !line)
+            return NotStarted(program, ERROR_NO_UNICODE_TRANSLATION);
+
+        // Only the three standard handles are inherited, whatever else the panel has open.
+        SECURITY_ATTRIBUTES inheritable {sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+        UniqueHandle input(::CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+            &inheritable, OPEN_EXISTING, 0, nullptr));
+        HANDLE outputRead = nullptr;
+        HANDLE outputWrite = nullptr;
+        HANDLE errorRead = nullptr;
+        HANDLE errorWrite = nullptr;
+        if (!::CreatePipe(&outputRead, &outputWrite, &inheritable, 0))
+            return NotStarted(program, ::GetLastError());
+        UniqueHandle outputReadEnd(outputRead);
+        UniqueHandle outputWriteEnd(outputWrite);
+        if (!::CreatePipe(&errorRead, &errorWrite, &inheritable, 0))
+            return NotStarted(program, ::GetLastError());
+        UniqueHandle errorReadEnd(errorRead);
+        UniqueHandle errorWriteEnd(errorWrite);
+        ::SetHandleInformation(outputRead, HANDLE_FLAG_INHERIT, 0);
+        ::SetHandleInformation(errorRead, HANDLE_FLAG_INHERIT, 0);
+        if (!input.valid())
+            return NotStarted(program, ::GetLastError());
+
+        SIZE_T size = 0;
+        ::InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
+        std::vector<char> attributeBuffer(size);
+        auto* attributes = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(attributeBuffer.data());
+        if (!::InitializeProcThreadAttributeList(attributes, 1, 0, &size))
+            return NotStarted(program, ::GetLastError());
+        HANDLE inherited[] = {input.get(), outputWrite, errorWrite};
+        const bool listed = ::UpdateProcThreadAttribute(
+            attributes, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, inherited, sizeof inherited, nullptr, nullptr);
+        STARTUPINFOEXW startup {};
+        startup.StartupInfo.cb = sizeof startup;
+        startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
+        startup.StartupInfo.hStdInput = input.get();
+        startup.StartupInfo.hStdOutput = outputWrite;
+        startup.StartupInfo.hStdError = errorWrite;
+        startup.lpAttributeList = attributes;
+
+        // A job holds the program and whatever it starts, so the time limit ends all of them.
+        UniqueHandle job(::CreateJobObjectW(nullptr, nullptr));
+        JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits {};
+        limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+        if (job.valid())
+            ::SetInformationJobObject(job.get(), JobObjectExtendedLimitInformation, &limits, sizeof limits);
+
+        PROCESS_INFORMATION process {};
+        const BOOL started = listed
+            && ::CreateProcessW(application->c_str(), line->data(), nullptr, nullptr, TRUE,
+                CREATE_NO_WINDOW | CREATE_SUSPENDED | EXTENDED_STARTUPINFO_PRESENT, nullptr, nullptr,
+                &startup.StartupInfo, &process);
+        const DWORD startError = ::GetLastError();
+        ::DeleteProcThreadAttributeList(attributes);
+        if (!started)
+            return NotStarted(program, listed ? startError : ERROR_INVALID_PARAMETER);
+        UniqueHandle processHandle(process.hProcess);
+        if (job.valid())
+            ::AssignProcessToJobObject(job.get(), process.hProcess);
+        ::ResumeThread(process.hThread);
+        ::CloseHandle(process.hThread);
+        // Our copies of the writing ends go, so the pipes end with the program.
+        outputWriteEnd.close();
+        errorWriteEnd.close();
+        input.close();
+
+        PipeReader output(outputReadEnd.get());
+        PipeReader error(errorReadEnd.get());
+
+        const DWORD waited = ::WaitForSingleObject(process.hProcess, static_cast<DWORD>(timeLimit.count()));
+        // Whatever the program started may not outlive the run.
+        if (job.valid())
+            ::TerminateJobObject(job.get(), 1);
+        if (waited != WAIT_OBJECT_0)
+            ::TerminateProcess(process.hProcess, 1);
+        CapturedRun run;
+        run.standardOutput = output.Take();
+        run.standardError = error.Take();
+        DWORD code = 0;
+        if (waited != WAIT_OBJECT_0)
+            run.outcome = CapturedRun::Outcome::TimedOut;
+        else if (!::GetExitCodeProcess(process.hProcess, &code) || (code & 0xC0000000u) == 0xC0000000u)
+            run.outcome = CapturedRun::Outcome::Crashed;
+        else {
+            run.outcome = CapturedRun::Outcome::Exited;
+            run.exitCode = static_cast<int>(code);
+        }
+        return run;
+    }
+};
+
+} // namespace
+
+std::unique_ptr<CapturingRunner> MakeSystemCapturingRunner()
+{
+    return std::make_unique<SystemCapturingRunner>();
+}
+
+} // namespace larkspan

@@ -1,0 +1,51 @@
+// Programs run to their end with their output kept apart and bounded in time, on Windows.
+#include "capturing_runner.h"
+#include "win_test_support.h"
+
+#include <gtest/gtest.h>
+
+namespace larkspan {
+namespace {
+
+using Outcome = CapturedRun::Outcome;
+using namespace std::chrono_literals;
+
+TEST(WindowsCapturingRunner, KeepsEachStreamAndTellsHowTheProgramEnded)
+{
+    const std::string helper = test::HelperProgram();
+    const struct
+    {
+        const char* name;
+        Command command;
+        std::chrono::milliseconds limit;
+        Outcome outcome;
+        std::string output;
+        std::string error;
+    } rows[] = {
+        {"streams apart", {helper, {Argument::literal("echo"), Argument::literal("密码 \"x\"")}}, 20s,
+            Outcome::Exited, "out: 密码 \"x\"\n", "err: 密码 \"x\"\n"},
+        {"exit code", {helper, {Argument::literal("unknown")}}, 20s, Outcome::Exited, "", ""},
+        {"time limit", {helper, {Argument::literal("sleep"), Argument::literal("60000")}}, 500ms,
+            Outcome::TimedOut, "", ""},
+    };
+    const auto runner = MakeSystemCapturingRunner();
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const auto started = std::chrono::steady_clock::now();
+        const CapturedRun run = runner->Run(row.command, row.limit);
+        EXPECT_LT(std::chrono::steady_clock::now() - started, 15s);
+        EXPECT_EQ(run.outcome, row.outcome);
+        EXPECT_EQ(run.standardOutput, row.output);
+        EXPECT_EQ(run.standardError, row.error);
+        if (row.outcome == Outcome::Exited) {
+            EXPECT_EQ(run.exitCode, row.output.empty() ? 1 : 0);
+        }
+    }
+
+    const CapturedRun missing = runner->Run({"C:\\nonexistent\\httpd.exe", {}}, 20s);
+    EXPECT_EQ(missing.outcome, Outcome::NotStarted);
+    EXPECT_TRUE(missing.standardError.starts_with("C:\\nonexistent\\httpd.exe: ")) << missing.standardError;
+}
+
+} // namespace
+} // namespace larkspan
