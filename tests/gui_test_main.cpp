@@ -1,10 +1,12 @@
-// Entry point of the widget tests: one QApplication on the offscreen platform.
+// Entry point of the widget tests: one QApplication, on the offscreen platform unless the test's
+// environment names another.
 #include <QApplication>
 #include <gtest/gtest.h>
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
     application.setQuitOnLastWindowClosed(false);
     testing::InitGoogleTest(&argc, argv);

@@ -378,7 +378,14 @@ TEST(Form1Monitor, TicksPresentEveryTimeAndLogOnlyChanges)
     const QListWidgetItem* diagnosis = list->item(3);
     ExpectLines(
         {diagnosis->toolTip().toStdString()}, {"Apache意外停止：错误输出中没有新的内容    "}, before, after);
-    EXPECT_TRUE(lines[3].starts_with("Apache") && lines[3].find("…    ") != std::string::npos) << lines[3];
+    // Qt's offscreen platform has no fonts on Windows: every glyph is a box one em wide, and the time
+    // alone fills the list's width. The cut keeps the name where letters have their own widths.
+    const QFontMetrics metrics = list->fontMetrics();
+    if (metrics.horizontalAdvance(QStringLiteral("iiii"))
+        < metrics.horizontalAdvance(QStringLiteral("WWWW"))) {
+        EXPECT_TRUE(lines[3].starts_with("Apache") && lines[3].find("…    ") != std::string::npos)
+            << lines[3];
+    }
     EXPECT_LE(list->fontMetrics().horizontalAdvance(diagnosis->text()), list->contentsRect().width());
     ExpectApache(f, kApacheStopped);
     ExpectMySql(f, kMySqlRunning);

@@ -6,6 +6,7 @@
 #include "fapache.h"
 #include "fmysql.h"
 #include "fphp.h"
+#include "platform_line_end.h"
 #include "zhanform.h"
 
 #include <QComboBox>
@@ -216,7 +217,9 @@ TEST_F(PhpWindow, SavingWritesTheChangedRowsInTableOrder)
     EXPECT_EQ(files.WrittenFiles(), (std::vector<std::string> {kIni, phpIni}));
     EXPECT_EQ(files.IniRead("PHP", "register_globals", "", "Larkspan.ini"), "Off");
     EXPECT_EQ(files.IniRead("PHP", "upload_max_filesize", "", "Larkspan.ini"), "8");
-    EXPECT_EQ(files.Text(phpIni), "[PHP]\nregister_globals=Off\nupload_max_filesize=8M\npost_max_size=8M\n");
+    EXPECT_EQ(files.Text(phpIni),
+        test::WithPlatformLineEnds(
+            "[PHP]\nregister_globals=Off\nupload_max_filesize=8M\npost_max_size=8M\n"));
     EXPECT_EQ(messages.shown, std::vector<std::string> {"设置成功，重起Apache生效。"});
     EXPECT_FALSE(form.isVisible());
 }
@@ -278,8 +281,9 @@ TEST_F(MySqlWindow, SavingWritesTheCharacterSetUnderTheServersName)
     const std::string myIni = "D:\\bundle\\MySQL\\my.ini";
     EXPECT_EQ(files.WrittenFiles(), (std::vector<std::string> {kIni, myIni}));
     EXPECT_EQ(files.IniRead("MySQL", "default-character-set", "", "Larkspan.ini"), "utf8");
-    EXPECT_EQ(
-        files.Text(myIni), "[mysql]\ndefault-character-set=utf8\n[mysqld]\ncharacter-set-server=utf8\n");
+    EXPECT_EQ(files.Text(myIni),
+        test::WithPlatformLineEnds(
+            "[mysql]\ndefault-character-set=utf8\n[mysqld]\ncharacter-set-server=utf8\n"));
     EXPECT_EQ(messages.shown, std::vector<std::string> {"设置成功，重起MSQL生效。"});
     EXPECT_FALSE(form.isVisible());
 }

@@ -4,13 +4,16 @@
 #include <QComboBox>
 #include <QFontMetrics>
 #include <QGroupBox>
+#include <QImage>
 #include <QLabel>
+#include <QPainter>
 #include <QPushButton>
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <QStyleOptionComboBox>
 #include <QStyleOptionGroupBox>
 #include <QWidget>
+#include <algorithm>
 #include <climits>
 #include <string>
 #include <vector>
@@ -42,6 +45,32 @@ inline QSize LineSize(const QFontMetrics& metrics, const QString& line)
     return {metrics.tightBoundingRect(line).right() + 1, metrics.size(Qt::TextSingleLine, line).height()};
 }
 
+// The rows of pixels that a line of text inks, counted on the text drawn: font metrics round the ink
+// outward to whole pixels on each side. A pixel counts when at least half covered: a faint row of
+// smoothing cut off leaves the caption whole.
+inline int InkHeight(const QFont& font, const QString& line)
+{
+    const QFontMetrics metrics(font);
+    QImage image(metrics.horizontalAdvance(line) + 2 * metrics.height(), 3 * metrics.height(),
+        QImage::Format_Grayscale8);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.setFont(font);
+    painter.setPen(Qt::black);
+    painter.drawText(metrics.height(), metrics.height() + metrics.ascent(), line);
+    painter.end();
+    int top = -1;
+    int bottom = -1;
+    for (int y = 0; y < image.height(); ++y) {
+        const uchar* row = image.constScanLine(y);
+        if (std::any_of(row, row + image.width(), [](uchar pixel) { return pixel < 128; })) {
+            top = top < 0 ? y : top;
+            bottom = y;
+        }
+    }
+    return top < 0 ? 0 : bottom - top + 1;
+}
+
 // A label wraps its text when asked to; a word wider than the label still sticks out.
 inline void CheckLabel(const QLabel* label, std::vector<std::string>& problems)
 {
@@ -71,7 +100,10 @@ inline void CheckButton(const QPushButton* button, std::vector<std::string>& pro
     if (button->isDefault())
         option.features |= QStyleOptionButton::DefaultButton;
     const QRect room = button->style()->subElementRect(QStyle::SE_PushButtonContents, &option, button);
-    const QSize needed = LineSize(button->fontMetrics(), button->text());
+    // The one line is centred in the contents: what must fit is its ink, not the line's blank
+    // leading (the Windows style leaves a low button's contents only a little taller than the ink).
+    const QSize needed(
+        LineSize(button->fontMetrics(), button->text()).width(), InkHeight(button->font(), button->text()));
     if (!Fits(needed, room.size()))
         problems.push_back(Describe(button, button->text(), needed, room.size()));
 }
