@@ -17,6 +17,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimer>
+#include <fstream>
 #include <future>
 #include <gtest/gtest.h>
 
@@ -218,6 +219,31 @@ TEST_F(CheckedDialogs, AFileChangedDuringTheCheckIsNotOverwritten)
     EXPECT_NE(messages.shown[0].find("httpd.conf"), std::string::npos) << messages.shown[0];
     EXPECT_TRUE(files.calls.empty());
     EXPECT_EQ(files.texts[kIni], ini);
+    EXPECT_TRUE(form.isVisible());
+}
+
+TEST_F(CheckedDialogs, AHistoryThatCannotBeWrittenStopsTheSaveNamingTheFolder)
+{
+    // The history folder's name taken by a file: nothing can be recorded, so nothing is saved.
+    test::TempDir blocked;
+    {
+        std::ofstream(blocked.path() + "/history") << "not a folder";
+    }
+    SettingsHistory unwritable(blocked.path());
+    SafeSaveServices failing {checker, unwritable, [this](std::string_view line) { log.emplace_back(line); }};
+    runner.answer = [](const Command&) { return Exited(0, {}); };
+    fphp form(files, messages, *utf8, &failing);
+    form.Form_Load();
+    form.show();
+    Control<QLineEdit>(form, "max_time")->setText("60");
+    Control<QPushButton>(form, "Command1")->click();
+    ASSERT_TRUE(Await([&] { return !messages.shown.empty(); }));
+
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_NE(messages.shown[0].find("设置保存失败"), std::string::npos) << messages.shown[0];
+    EXPECT_NE(messages.shown[0].find(blocked.path() + "/history"), std::string::npos) << messages.shown[0];
+    EXPECT_TRUE(files.calls.empty());
+    EXPECT_TRUE(log.empty());
     EXPECT_TRUE(form.isVisible());
 }
 
