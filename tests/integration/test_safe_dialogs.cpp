@@ -67,19 +67,14 @@ void Pick(QWidget& form, const char* name, const char* entry)
     list->setCurrentIndex(list->findText(QString::fromUtf8(entry)));
 }
 
-class SafeDialogsOnBundle : public testing::Test
+class SafeDialogsOnBundle : public test::SharedBundleTest
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        s_demo
-            = std::make_unique<test::TemporaryBundle>("bundle", std::vector<std::string> {"--no-phpmyadmin"});
-    }
-    static void TearDownTestSuite() { s_demo.reset(); }
-
     void SetUp() override
     {
-        ASSERT_TRUE(s_demo->made()) << s_demo->makeOutput();
+        SharedBundleTest::SetUp();
+        if (HasFatalFailure())
+            return;
         files = std::make_unique<DiskConfigFiles>(s_demo->path().string());
         history = std::make_unique<SettingsHistory>(files->AppDir());
         services = std::make_unique<SafeSaveServices>(SafeSaveServices {
@@ -110,7 +105,6 @@ protected:
         return messages.shown.empty() ? std::string() : messages.shown.back();
     }
 
-    static std::unique_ptr<test::TemporaryBundle> s_demo;
     std::unique_ptr<DiskConfigFiles> files;
     std::unique_ptr<CapturingRunner> runner = MakeSystemCapturingRunner();
     ServerChecker checker {*runner};
@@ -126,8 +120,6 @@ protected:
     FakeTcpListeners listeners;
     std::unique_ptr<Form1> window;
 };
-
-std::unique_ptr<test::TemporaryBundle> SafeDialogsOnBundle::s_demo;
 
 TEST_F(SafeDialogsOnBundle, ARefusedChangeKeepsTheDialogOpenAndEveryFileAsItWas)
 {
