@@ -46,7 +46,7 @@ int main(int argc, char** argv)
     Form1 form(Form1Deps {
         files, *processes, *launcher, messages, dialogs, *instance, *listeners, *codePage, history});
     messages.SetParent(&form);
-    safeSaves.log = [&form](std::string_view message) { form.AppendLogLine(message); };
+    safeSaves.log = [&form](std::string_view message) { form.AppendLongLogLine(message, {}); };
     if (!form.Form_Load())
         return 0;
     return application.exec();

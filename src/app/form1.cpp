@@ -702,8 +702,9 @@ void Form1::about2_Click()
 }
 void Form1::undoset_Click()
 {
+    // The line names the dialog and may be wider than the log: cut, with the time kept.
     UndoLastSaveCommand(m_deps.files, m_deps.history, m_deps.messages,
-        [this](std::string_view message) { AppendLogLine(message); });
+        [this](std::string_view message) { AppendLongLogLine(message, {}); });
 }
 void Form1::undoset2_Click()
 {

@@ -78,7 +78,7 @@ protected:
         files = std::make_unique<DiskConfigFiles>(s_demo->path().string());
         history = std::make_unique<SettingsHistory>(files->AppDir());
         services = std::make_unique<SafeSaveServices>(SafeSaveServices {
-            checker, *history, [this](std::string_view line) { window->AppendLogLine(line); }});
+            checker, *history, [this](std::string_view line) { window->AppendLongLogLine(line, {}); }});
         window = std::make_unique<Form1>(Form1Deps {
             *files, processes, launcher, messages, dialogs, instance, listeners, *codePage, *history});
     }
@@ -87,8 +87,9 @@ protected:
     {
         std::vector<std::string> lines;
         const auto* list = Control<QListWidget>(*window, "List1");
+        // A line cut to the log's width is whole in its tool tip.
         for (int i = 0; i < list->count(); ++i)
-            lines.push_back(list->item(i)->text().toStdString());
+            lines.push_back(list->item(i)->toolTip().toStdString());
         return lines;
     }
 
