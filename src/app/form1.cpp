@@ -6,6 +6,7 @@
 #include "log_time.h"
 #include "messages.h"
 #include "program_icon.h"
+#include "safe_save.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -130,6 +131,8 @@ constexpr Binding kBindings[] {
     {"zhan2", &Form1::zhan2_Click},
     {"about", &Form1::about_Click},
     {"about2", &Form1::about2_Click},
+    {"undoset", &Form1::undoset_Click},
+    {"undoset2", &Form1::undoset2_Click},
     {"Command1", &Form1::Command1_Click},
     {"hideme", &Form1::hideme_Click},
     {"showme", &Form1::showme_Click},
@@ -157,7 +160,7 @@ Form1::Form1(Form1Deps deps, Form1Hooks hooks, QWidget* parent)
     , m_serviceControl(deps.launcher, deps.messages,
           {[this](std::string_view message) { AppendLogLine(message); }, ProcessEventsOnce,
               [this] { return m_hooks.now(); }, &m_diagnostics})
-    , m_launchCommands(deps.files, deps.launcher, deps.messages, deps.dialogs)
+    , m_launchCommands(deps.files, deps.launcher, deps.messages, deps.dialogs, deps.history)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowIcon(ProgramIcon());
@@ -696,6 +699,16 @@ void Form1::about_Click()
 void Form1::about2_Click()
 {
     about_Click();
+}
+void Form1::undoset_Click()
+{
+    // The line names the dialog and may be wider than the log: cut, with the time kept.
+    UndoLastSaveCommand(m_deps.files, m_deps.history, m_deps.messages,
+        [this](std::string_view message) { AppendLongLogLine(message, {}); });
+}
+void Form1::undoset2_Click()
+{
+    undoset_Click();
 }
 void Form1::Command1_Click()
 {

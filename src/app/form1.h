@@ -26,6 +26,7 @@ class InstanceGuard;
 class Launcher;
 class MessageBoxes;
 class ProcessList;
+class SettingsHistory;
 class TcpListeners;
 class TextCodePage;
 
@@ -40,6 +41,7 @@ struct Form1Deps
     InstanceGuard& instance;
     TcpListeners& listeners;
     const TextCodePage& codePage;
+    SettingsHistory& history;
 };
 
 /// The window's ties to the desktop and the clock. Empty members take the real behaviour.
@@ -148,6 +150,9 @@ public:
     void zhan2_Click();
     void about_Click();
     void about2_Click();
+    // The undo of the last save.
+    void undoset_Click();
+    void undoset2_Click();
     void Command1_Click();
 
     // Window visibility and the end of the program.

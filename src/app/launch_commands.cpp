@@ -3,7 +3,9 @@
 #include "catalogue.h"
 #include "maker_site.h"
 #include "native_path.h"
+#include "safe_save.h"
 #include "settings_keys.h"
+#include "text_lines.h"
 
 namespace larkspan {
 
@@ -31,12 +33,13 @@ std::string LocalBaseUrl(std::string_view listen)
     return "http://localhost:" + std::string(listen);
 }
 
-LaunchCommands::LaunchCommands(
-    ConfigFiles& files, Launcher& launcher, MessageBoxes& messages, DialogHost& dialogs)
+LaunchCommands::LaunchCommands(ConfigFiles& files, Launcher& launcher, MessageBoxes& messages,
+    DialogHost& dialogs, SettingsHistory& history)
     : m_files(files)
     , m_launcher(launcher)
     , m_messages(messages)
     , m_dialogs(dialogs)
+    , m_history(history)
 { }
 
 std::optional<std::string> LaunchCommands::ReadSetting(const SettingsKey& key)
@@ -148,7 +151,13 @@ void LaunchCommands::phpinfo()
         m_messages.Inform(catalogue::SiteDirectoryNotSet(NativePath(page)));
         return;
     }
-    const Status written = m_files.WriteTextFile(page, kPhpInfoPage);
+    // Not a server's file: recorded for the undo, with nothing for a checker to read.
+    std::string text(kPhpInfoPage);
+    TerminateLastLine(text);
+    FileBatch batch(m_files);
+    Status written = batch.Restore(page, std::move(text));
+    if (written.ok())
+        written = CommitWithHistory(batch, m_history, "phpinfo");
     if (!written.ok()) {
         m_messages.Inform(written.message());
         return;

@@ -3,6 +3,7 @@
 #include "config_files.h"
 #include "launcher.h"
 #include "messages.h"
+#include "settings_history.h"
 
 #include <optional>
 #include <string>
@@ -34,7 +35,9 @@ public:
 class LaunchCommands final
 {
 public:
-    LaunchCommands(ConfigFiles& files, Launcher& launcher, MessageBoxes& messages, DialogHost& dialogs);
+    /// `history` records the phpinfo page's previous bytes.
+    LaunchCommands(ConfigFiles& files, Launcher& launcher, MessageBoxes& messages, DialogHost& dialogs,
+        SettingsHistory& history);
 
     void phpini();
     void httpdconf();
@@ -70,6 +73,7 @@ private:
     Launcher& m_launcher;
     MessageBoxes& m_messages;
     DialogHost& m_dialogs;
+    SettingsHistory& m_history;
 };
 
 } // namespace larkspan

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "checked_save.h"
 #include "config_files.h"
 #include "messages.h"
 #include "shown_text.h"
@@ -35,7 +36,9 @@ std::optional<std::string> WithoutOptionLines(
 class MySqlSettings final
 {
 public:
-    MySqlSettings(ConfigFiles& files, MessageBoxes& messages, const TextCodePage& codePage);
+    /// Without `checked`, a save is written at once; with it, the servers check it first.
+    MySqlSettings(ConfigFiles& files, MessageBoxes& messages, const TextCodePage& codePage,
+        CheckedSave* checked = nullptr);
 
     /// Reads Larkspan.ini afresh. The engine shows "INNODB" only for that exact text; a character
     /// set that is none of the list's entries shows as no selection (the empty text).
@@ -53,6 +56,7 @@ private:
     ConfigFiles& m_files;
     MessageBoxes& m_messages;
     const TextCodePage& m_codePage;
+    CheckedSave* m_checked;
     std::string m_optionPath;
     Loaded m_loaded;
 };
