@@ -234,12 +234,9 @@ Status SettingsHistory::Trim()
     if (entries.size() <= m_keep)
         return Status::Ok();
     std::sort(entries.begin(), entries.end());
-    // Only renamed away here: the next Stage, off the window's thread, makes the renames durable
-    // before it removes the folders.
     for (std::size_t i = 0; i + m_keep < entries.size(); ++i) {
-        const std::string& name = entries[i].second;
-        if (Status renamed = RenameFolder(m_folder + "/" + name, m_folder + "/.old-" + name); !renamed.ok())
-            return renamed;
+        if (Status removed = Discard(entries[i].second); !removed.ok())
+            return removed;
     }
     return Status::Ok();
 }
@@ -247,7 +244,7 @@ Status SettingsHistory::Trim()
 void SettingsHistory::RemoveLeftovers()
 {
     std::vector<std::string> doomed;
-    bool trimmed = false;
+    bool renamedAway = false;
     {
         const std::lock_guard lock(m_claimsMutex);
         std::vector<std::string> names;
@@ -259,13 +256,13 @@ void SettingsHistory::RemoveLeftovers()
                 continue;
             if (std::string path = m_folder + "/" + name; m_claims.insert(path).second) {
                 doomed.push_back(std::move(path));
-                trimmed = trimmed || old;
+                renamedAway = renamedAway || old;
             }
         }
     }
-    // A trimmed entry's rename may not be on disk yet; removing its files before it is could
-    // leave half an entry among the others after a crash.
-    if (trimmed)
+    // A removal cut short may have renamed its entry away without that rename reaching the disk;
+    // removing the files first could leave half an entry among the others after a crash.
+    if (renamedAway)
         (void)SyncFolder(m_folder);
     for (const std::string& path : doomed) {
         (void)RemoveTree(path);

@@ -77,8 +77,8 @@ public:
     /// Writes the entry of `files` (their bytes before the save) completely and durably beside the
     /// entries, where List does not see it. `dialog` names what saves; `undoes` names the entry an
     /// undo undoes (empty for a save). Fails, naming the folder and the reason, when the entry
-    /// cannot be written completely; nothing is left behind then. Also removes what saves cut
-    /// short and trims left behind.
+    /// cannot be written completely; nothing is left behind then. Also removes what saves and
+    /// removals cut short left behind.
     Status Stage(const std::vector<HistoryFile>& files, std::string_view dialog, std::string_view undoes,
         StagedEntry& staged);
     /// Makes a staged entry the newest entry, durably; `name` is its name then. Fails, naming the
@@ -86,8 +86,7 @@ public:
     Status Publish(StagedEntry& staged, std::string& name);
     /// Takes back an entry whose save did not happen.
     Status Discard(std::string_view name);
-    /// Takes the oldest entries beyond the number kept out of the history; their folders go with
-    /// the next Stage.
+    /// Removes the oldest entries beyond the number kept.
     Status Trim();
     /// The entries, oldest first, without the files' bytes; a missing history is empty.
     Status List(std::vector<HistoryEntry>& entries) const;
@@ -97,7 +96,7 @@ public:
 private:
     friend class StagedEntry;
     Status ReadEntry(std::string_view name, bool withBytes, HistoryEntry& entry) const;
-    /// Removes the leftovers of saves and removals cut short and of trims.
+    /// Removes the leftovers of saves and removals cut short.
     void RemoveLeftovers();
     /// Claims `name` in the history folder against RemoveLeftovers of another thread; false when
     /// it is claimed already.

@@ -168,28 +168,6 @@ TEST_F(HistoryTest, AStagedEntryJoinsTheHistoryOnlyWhenPublishedAndLeavesNothing
     EXPECT_EQ(entry.dialog, "Apache设置");
 }
 
-TEST_F(HistoryTest, TrimmedEntriesAreGoneFromTheListAtOnceAndFromTheDiskWithTheNextSave)
-{
-    SettingsHistory two(bundle.path(), 2);
-    for (int save = 1; save <= 3; ++save) {
-        FileBatch batch(files);
-        ASSERT_TRUE(batch.Restore(conf, "Listen " + std::to_string(save) + "\n").ok());
-        ASSERT_TRUE(CommitWithHistory(batch, two, "Apache设置").ok());
-    }
-    std::vector<HistoryEntry> entries;
-    ASSERT_TRUE(two.List(entries).ok());
-    ASSERT_EQ(entries.size(), 2u);
-    EXPECT_EQ(entries.front().sequence, 2u);
-    EXPECT_EQ(FolderNames(two.folder()).size(), 3u); // the trimmed one, renamed away
-
-    StagedEntry next;
-    ASSERT_TRUE(two.Stage({{conf, true, "Listen 3\n"}}, "Apache设置", {}, next).ok());
-    next.Discard();
-    EXPECT_EQ(FolderNames(two.folder()).size(), 2u);
-    ASSERT_TRUE(two.List(entries).ok());
-    EXPECT_EQ(entries.size(), 2u);
-}
-
 TEST_F(HistoryTest, EachUndoGoesOneSaveFurtherBackAndIsItselfRecorded)
 {
     const std::string original = files.texts[conf];
