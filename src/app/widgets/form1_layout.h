@@ -1,7 +1,9 @@
 #pragma once
 
 #include "form_layout.h"
+#include "service_kind.h"
 
+#include <array>
 #include <span>
 #include <string_view>
 
@@ -35,5 +37,17 @@ struct MenuTable
 
 /// The three popup menus `file`, `filez` and `filey`.
 std::span<const MenuTable> Form1Menus();
+
+/// The main window's controls that show one server's state (objectNames).
+struct ServiceControlNames
+{
+    std::string_view statusLabel;
+    std::string_view startButton;
+    std::string_view stopButton;
+    std::array<std::string_view, 2> startItems;
+    std::array<std::string_view, 2> stopItems;
+};
+
+const ServiceControlNames& ControlNamesFor(ServiceKind kind);
 
 } // namespace larkspan
