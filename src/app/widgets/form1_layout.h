@@ -16,25 +16,6 @@ inline constexpr int kForm1HeightTwips = 4275;
 /// Every control, parents before their children.
 std::span<const ControlRow> Form1Controls();
 
-enum class MenuEntryKind { Item, Separator, Submenu };
-
-/// One entry of a popup menu, in display order. An entry with `inSubmenu` belongs to the nearest
-/// Submenu entry above it.
-struct MenuRow
-{
-    std::string_view name;
-    MenuEntryKind kind;
-    std::string_view caption;
-    bool inSubmenu = false;
-    bool hidden = false;
-};
-
-struct MenuTable
-{
-    std::string_view name; ///< also the menu's title
-    std::span<const MenuRow> rows;
-};
-
 /// The three popup menus `file`, `filez` and `filey`.
 std::span<const MenuTable> Form1Menus();
 
