@@ -1,10 +1,12 @@
 // Wiring only: the real platform, files and windows.
 #include "app_dir.h"
+#include "bundle_paths.h"
 #include "config_files.h"
 #include "dialog_host.h"
 #include "form1.h"
 #include "instance_guard.h"
 #include "launcher.h"
+#include "native_path.h"
 #include "process_list.h"
 #include "program_options.h"
 #include "qt_message_boxes.h"
@@ -28,7 +30,7 @@ int main(int argc, char** argv)
     const std::string appDir = ExecutableDirectory();
     DiskConfigFiles files(appDir);
     const auto processes = MakeSystemProcessList();
-    const auto launcher = MakeSystemLauncher(appDir, appDir + "/Apache2/logs/services.log");
+    const auto launcher = MakeSystemLauncher(appDir, NativePath(InBundle(appDir, paths::kServicesLog)));
     const auto instance = MakeSystemInstanceGuard("LarkspanAdmin");
     const auto listeners = MakeSystemTcpListeners();
     QtMessageBoxes messages;

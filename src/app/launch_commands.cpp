@@ -1,5 +1,6 @@
 #include "launch_commands.h"
 
+#include "bundle_paths.h"
 #include "catalogue.h"
 #include "maker_site.h"
 #include "native_path.h"
@@ -65,20 +66,20 @@ void LaunchCommands::OpenAddress(std::string address)
 
 void LaunchCommands::phpini()
 {
-    Launch(
-        Command {kEditor, {Argument::path(m_files.AppDir() + "\\PHP5\\php.ini")}}, WindowStyle::NormalFocus);
+    Launch(Command {kEditor, {Argument::path(InBundle(m_files.AppDir(), paths::kPhpIni))}},
+        WindowStyle::NormalFocus);
 }
 
 void LaunchCommands::httpdconf()
 {
-    Launch(Command {kEditor, {Argument::path(m_files.AppDir() + "\\Apache2\\conf\\httpd.conf")}},
+    Launch(Command {kEditor, {Argument::path(InBundle(m_files.AppDir(), paths::kHttpdConf))}},
         WindowStyle::NormalFocus);
 }
 
 void LaunchCommands::mysqlini()
 {
-    Launch(
-        Command {kEditor, {Argument::path(m_files.AppDir() + "\\MySQL\\my.ini")}}, WindowStyle::NormalFocus);
+    Launch(Command {kEditor, {Argument::path(InBundle(m_files.AppDir(), paths::kMyIni))}},
+        WindowStyle::NormalFocus);
 }
 
 void LaunchCommands::phpmyadmininc()
@@ -99,20 +100,19 @@ void LaunchCommands::wwwroot()
 
 void LaunchCommands::mysqldata()
 {
-    Launch(
-        Command {kBrowser, {Argument::path(m_files.AppDir() + "\\MySQL\\data")}}, WindowStyle::NormalFocus);
+    Launch(Command {kBrowser, {Argument::path(InBundle(m_files.AppDir(), paths::kMySqlData))}},
+        WindowStyle::NormalFocus);
 }
 
 void LaunchCommands::apachelog()
 {
-    Launch(
-        Command {kBrowser, {Argument::path(m_files.AppDir() + "\\Apache2\\logs")}}, WindowStyle::NormalFocus);
+    Launch(Command {kBrowser, {Argument::path(InBundle(m_files.AppDir(), paths::kApacheLogs))}},
+        WindowStyle::NormalFocus);
 }
 
 void LaunchCommands::mysqlconsole()
 {
-    // The folder is spelt in lower case as the bundle always has; the file layer finds "MySQL".
-    Launch(Command {m_files.AppDir() + "\\mysql\\bin\\mysql.exe",
+    Launch(Command {InBundle(m_files.AppDir(), paths::kMySqlConsole),
                {Argument::literal("-uroot"), Argument::literal("-p")}},
         WindowStyle::NormalFocus);
 }

@@ -1,5 +1,6 @@
 #include "apache_settings.h"
 
+#include "bundle_paths.h"
 #include "catalogue.h"
 #include "settings_keys.h"
 #include "settings_writer.h"
@@ -30,7 +31,7 @@ ApacheSettings::ApacheSettings(ConfigFiles& files, MessageBoxes& messages, const
 
 ApacheFields ApacheSettings::Load()
 {
-    m_configPath = m_files.AppDir() + "\\Apache2\\conf\\httpd.conf";
+    m_configPath = InBundle(m_files.AppDir(), paths::kHttpdConf);
     const std::string record = LoadSettingsRecord(m_files, m_messages);
     const auto read = [&](const SettingsKey& key) { return RecordedValue(m_codePage, record, key); };
     m_loaded.admin = read(keys::ApacheServerAdmin);
@@ -53,7 +54,7 @@ bool ApacheSettings::Save(const ApacheFields& fields)
     }
     const ServerDirectory directory = root->find_first_of("*?") != std::string::npos
         ? ServerDirectory::Missing
-        : m_files.CheckServerDirectory(*root, m_files.AppDir() + "\\Apache2");
+        : m_files.CheckServerDirectory(*root, InBundle(m_files.AppDir(), paths::kApacheRoot));
     if (directory == ServerDirectory::ForeignSeparator) {
         m_messages.Inform(catalogue::SiteDirectoryHoldsBackslash(fields.root));
         return false;

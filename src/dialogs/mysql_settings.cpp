@@ -1,5 +1,6 @@
 #include "mysql_settings.h"
 
+#include "bundle_paths.h"
 #include "catalogue.h"
 #include "settings_keys.h"
 #include "settings_writer.h"
@@ -61,7 +62,7 @@ MySqlSettings::MySqlSettings(ConfigFiles& files, MessageBoxes& messages, const T
 
 MySqlFields MySqlSettings::Load()
 {
-    m_optionPath = m_files.AppDir() + "\\MySQL\\my.ini";
+    m_optionPath = InBundle(m_files.AppDir(), paths::kMyIni);
     const std::string record = LoadSettingsRecord(m_files, m_messages);
     const auto read = [&](const SettingsKey& key) { return RecordedValue(m_codePage, record, key); };
     m_loaded.port = read(keys::MySqlPort);

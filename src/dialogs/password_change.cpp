@@ -1,5 +1,6 @@
 #include "password_change.h"
 
+#include "bundle_paths.h"
 #include "catalogue.h"
 #include "native_path.h"
 
@@ -37,7 +38,7 @@ PasswordChange::PasswordChange(ConfigFiles& files, Launcher& launcher, MessageBo
 Command PasswordChange::PasswordCommand(
     const std::string& appDir, const std::string& oldPassword, const std::string& newPassword)
 {
-    Command command {appDir + "\\MySQL\\bin\\mysqladmin",
+    Command command {InBundle(appDir, paths::kMySqlAdmin),
         {Argument::literal("-uroot"), Argument::literal("-p" + oldPassword)}};
     // The client reads every argument that begins with "-" as an option, wherever it stands
     // ("--help" would even succeed without changing anything); "--" ends its options.
@@ -51,7 +52,7 @@ Command PasswordChange::PasswordCommand(
 Command PasswordChange::ConsoleCommand(const std::string& appDir)
 {
     return Command {
-        appDir + "\\mysql\\bin\\mysql.exe", {Argument::literal("-uroot"), Argument::literal("-p")}};
+        InBundle(appDir, paths::kMySqlConsole), {Argument::literal("-uroot"), Argument::literal("-p")}};
 }
 
 bool PasswordChange::Start(const std::string& oldPassword, const std::string& newPassword,

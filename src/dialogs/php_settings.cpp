@@ -1,5 +1,6 @@
 #include "php_settings.h"
 
+#include "bundle_paths.h"
 #include "catalogue.h"
 #include "settings_keys.h"
 #include "settings_writer.h"
@@ -23,7 +24,7 @@ PhpSettings::PhpSettings(ConfigFiles& files, MessageBoxes& messages, const TextC
 
 PhpFields PhpSettings::Load()
 {
-    m_configPath = m_files.AppDir() + "\\PHP5\\php.ini";
+    m_configPath = InBundle(m_files.AppDir(), paths::kPhpIni);
     const std::string record = LoadSettingsRecord(m_files, m_messages);
     const auto read = [&](const SettingsKey& key) { return RecordedValue(m_codePage, record, key); };
     m_loaded.shortOpenTag = read(keys::PhpShortOpenTag);

@@ -1,5 +1,6 @@
 #include "virtual_hosts.h"
 
+#include "bundle_paths.h"
 #include "catalogue.h"
 #include "shown_text.h"
 #include "text_lines.h"
@@ -60,7 +61,7 @@ std::string VirtualHosts::Explanation()
 
 std::string VirtualHosts::Load()
 {
-    m_path = m_files.AppDir() + "\\Apache2\\conf\\vhosts.conf";
+    m_path = InBundle(m_files.AppDir(), paths::kVhostsConf);
     m_lines.clear();
     m_shown.clear();
     m_original.clear();

@@ -1,5 +1,6 @@
 #include "server_check.h"
 
+#include "bundle_paths.h"
 #include "catalogue.h"
 #include "folders.h"
 #include "native_path.h"
@@ -24,9 +25,9 @@ struct Checker
     std::string_view program;
 };
 constexpr Checker kCheckers[] = {
-    {CheckedServer::Apache, "Apache", "\\Apache2\\bin\\httpd.exe"},
-    {CheckedServer::Php, "PHP", "\\PHP5\\php.exe"},
-    {CheckedServer::MySql, "MySQL", "\\MySQL\\bin\\mysqld-nt.exe"},
+    {CheckedServer::Apache, "Apache", paths::kApacheProgram},
+    {CheckedServer::Php, "PHP", paths::kPhpProgram},
+    {CheckedServer::MySql, "MySQL", paths::kMySqlServerProgram},
 };
 struct CheckedFile
 {
@@ -35,12 +36,11 @@ struct CheckedFile
     std::string_view path;
 };
 constexpr CheckedFile kCheckedFiles[] = {
-    {ServerFile::HttpdConf, CheckedServer::Apache, "\\Apache2\\conf\\httpd.conf"},
-    {ServerFile::VhostsConf, CheckedServer::Apache, "\\Apache2\\conf\\vhosts.conf"},
-    {ServerFile::PhpIni, CheckedServer::Php, "\\PHP5\\php.ini"},
-    {ServerFile::MyIni, CheckedServer::MySql, "\\MySQL\\my.ini"},
+    {ServerFile::HttpdConf, CheckedServer::Apache, paths::kHttpdConf},
+    {ServerFile::VhostsConf, CheckedServer::Apache, paths::kVhostsConf},
+    {ServerFile::PhpIni, CheckedServer::Php, paths::kPhpIni},
+    {ServerFile::MyIni, CheckedServer::MySql, paths::kMyIni},
 };
-constexpr std::string_view kApacheRoot = "\\Apache2";
 
 const Checker& CheckerOf(CheckedServer server)
 {
@@ -347,7 +347,7 @@ std::optional<CheckedServer> ServerOfFile(std::string_view appDir, std::string_v
 {
     const std::string native = NativePath(path);
     for (const CheckedFile& checked : kCheckedFiles) {
-        if (native == NativePath(std::string(appDir) + std::string(checked.path)))
+        if (native == NativePath(InBundle(appDir, checked.path)))
             return checked.server;
     }
     return std::nullopt;
@@ -389,10 +389,10 @@ CheckRequest PrepareCheck(ConfigFiles& files, const FileBatch& batch)
 {
     CheckRequest request;
     request.appDir = files.AppDir();
-    request.apacheRoot = NativePath(request.appDir + std::string(kApacheRoot));
+    request.apacheRoot = NativePath(InBundle(request.appDir, paths::kApacheRoot));
     std::map<std::string, const CheckedFile*> checked;
     for (const CheckedFile& file : kCheckedFiles)
-        checked[NativePath(request.appDir + std::string(file.path))] = &file;
+        checked[NativePath(InBundle(request.appDir, file.path))] = &file;
     for (const FileBatch::Change& change : batch.Changes()) {
         const auto found = checked.find(NativePath(change.path));
         if (change.after && found != checked.end())
@@ -401,10 +401,10 @@ CheckRequest PrepareCheck(ConfigFiles& files, const FileBatch& batch)
     }
     // Apache reads vhosts.conf only through httpd.conf: a changed one is checked with the live one.
     if (Find(request, ServerFile::VhostsConf) && !Find(request, ServerFile::HttpdConf)) {
-        const std::string relative(kCheckedFiles[0].path);
-        CandidateFile httpdConf {ServerFile::HttpdConf, NativePath(request.appDir + relative), {}, false, {}};
+        const std::string path = InBundle(request.appDir, paths::kHttpdConf);
+        CandidateFile httpdConf {ServerFile::HttpdConf, NativePath(path), {}, false, {}};
         bool missing = false;
-        if (Status read = files.ReadFile(request.appDir + relative, httpdConf.bytes, missing); read.ok()) {
+        if (Status read = files.ReadFile(path, httpdConf.bytes, missing); read.ok()) {
             httpdConf.before = httpdConf.bytes;
             request.files.push_back(std::move(httpdConf));
         } else {
@@ -497,7 +497,7 @@ ServerChecker::CheckerRun ServerChecker::RunChecker(CheckedServer server, const 
     const std::vector<std::string>& arguments,
     const std::vector<std::pair<std::string, std::string>>& candidates)
 {
-    const std::string checker = appDir + std::string(CheckerOf(server).program);
+    const std::string checker = InBundle(appDir, CheckerOf(server).program);
     Command command {checker, {}};
     for (const std::string& argument : arguments)
         command.arguments.push_back(Argument::literal(argument));
