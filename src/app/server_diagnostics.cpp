@@ -1,5 +1,6 @@
 #include "server_diagnostics.h"
 
+#include "ascii_text.h"
 #include "bundle_paths.h"
 #include "config_files.h"
 #include "file_tail.h"
@@ -183,8 +184,7 @@ bool IsInformational(std::string_view line)
     if (close == std::string_view::npos)
         return false;
     std::string level(line.substr(1, close - 1));
-    std::transform(
-        level.begin(), level.end(), level.begin(), [](unsigned char c) { return std::tolower(c); });
+    std::transform(level.begin(), level.end(), level.begin(), AsciiLower);
     level = level.substr(level.rfind(':') == std::string::npos ? 0 : level.rfind(':') + 1);
     return level == "note" || level == "notice" || level == "info" || level == "debug"
         || level.starts_with("trace");
@@ -235,13 +235,7 @@ std::vector<std::string> MySqlErrorFiles(ConfigFiles& files)
 
 std::optional<std::uint16_t> ListenPort(std::string_view listen)
 {
-    const auto trim = [](std::string_view text) {
-        const std::size_t first = text.find_first_not_of(" \t");
-        if (first == std::string_view::npos)
-            return std::string_view();
-        return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-    };
-    std::string_view port = trim(listen);
+    std::string_view port = Trim(listen);
     if (port.starts_with('[')) {
         const std::size_t close = port.find("]:");
         if (close == std::string_view::npos)

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <array>
 #include <string_view>
 
 namespace larkspan {
@@ -36,24 +35,5 @@ inline constexpr SettingsKey MySqlMaxConnections {"MySQL", "max_connections"};
 inline constexpr SettingsKey MySqlStorageEngine {"MySQL", "default-storage-engine"};
 inline constexpr SettingsKey MySqlCharacterSet {"MySQL", "default-character-set"};
 } // namespace keys
-
-inline constexpr std::array kAllSettingsKeys {
-    keys::ApacheListen,
-    keys::ApacheServerAdmin,
-    keys::ApacheServerName,
-    keys::ApacheDocumentRoot,
-    keys::ApacheDirectoryIndex,
-    keys::PhpShortOpenTag,
-    keys::PhpOutputBuffering,
-    keys::PhpSafeMode,
-    keys::PhpDisplayErrors,
-    keys::PhpRegisterGlobals,
-    keys::PhpMaxExecutionTime,
-    keys::PhpUploadMaxFilesize,
-    keys::MySqlPort,
-    keys::MySqlMaxConnections,
-    keys::MySqlStorageEngine,
-    keys::MySqlCharacterSet,
-};
 
 } // namespace larkspan

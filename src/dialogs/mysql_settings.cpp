@@ -2,57 +2,13 @@
 
 #include "bundle_paths.h"
 #include "catalogue.h"
+#include "ini_engine.h"
 #include "settings_keys.h"
 #include "settings_writer.h"
-#include "text_lines.h"
 
 #include <algorithm>
 
 namespace larkspan {
-
-namespace {
-
-std::string_view Trim(std::string_view text)
-{
-    const auto first = text.find_first_not_of(" \t");
-    if (first == std::string_view::npos)
-        return {};
-    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
-
-std::string OptionName(std::string_view name)
-{
-    std::string result(name);
-    for (char& c : result)
-        c = c == '_' ? '-' : static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return result;
-}
-
-} // namespace
-
-std::optional<std::string> WithoutOptionLines(
-    std::string_view content, std::string_view section, std::string_view key)
-{
-    const std::string wantedSection = OptionName(section);
-    const std::string wantedKey = OptionName(key);
-    std::string result;
-    bool inSection = false;
-    bool removed = false;
-    ForEachLine(content, [&](const TextLine& line) {
-        const std::string_view text = Trim(content.substr(line.begin, line.textEnd - line.begin));
-        if (text.starts_with('[') && text.find(']') != std::string_view::npos) {
-            inSection = OptionName(Trim(text.substr(1, text.find(']') - 1))) == wantedSection;
-        } else if (inSection && !text.starts_with(';') && !text.starts_with('#')
-            && OptionName(Trim(text.substr(0, text.find('=')))) == wantedKey) {
-            removed = true;
-            return;
-        }
-        result.append(content.substr(line.begin, line.end - line.begin));
-    });
-    if (!removed)
-        return std::nullopt;
-    return result;
-}
 
 MySqlSettings::MySqlSettings(ConfigFiles& files, MessageBoxes& messages, const TextCodePage& codePage)
     : m_files(files)

@@ -1,5 +1,6 @@
 #include "password_change.h"
 
+#include "ascii_text.h"
 #include "bundle_paths.h"
 #include "catalogue.h"
 #include "native_path.h"
@@ -18,10 +19,7 @@ std::string Readable(const std::string& text)
     for (const char c : text)
         if (static_cast<unsigned char>(c) >= 0x20 || c == '\n' || c == '\t')
             kept += c;
-    const auto first = kept.find_first_not_of(" \t\n");
-    if (first == std::string::npos)
-        return {};
-    return kept.substr(first, kept.find_last_not_of(" \t\n") - first + 1);
+    return std::string(Trim(kept, " \t\n"));
 }
 
 } // namespace

@@ -1,8 +1,10 @@
 #include "server_check.h"
 
+#include "ascii_text.h"
 #include "bundle_paths.h"
 #include "catalogue.h"
 #include "folders.h"
+#include "ini_engine.h"
 #include "native_path.h"
 #include "text_lines.h"
 
@@ -15,7 +17,6 @@ namespace larkspan {
 namespace {
 
 constexpr std::size_t kShownLines = 6;
-constexpr std::string_view kBlanks = " \t";
 
 // Paths relative to AppDir.
 struct Checker
@@ -60,21 +61,6 @@ const CandidateFile* Find(const CheckRequest& request, ServerFile file)
     const auto found = std::find_if(request.files.begin(), request.files.end(),
         [file](const CandidateFile& candidate) { return candidate.file == file; });
     return found == request.files.end() ? nullptr : &*found;
-}
-
-std::string_view Trim(std::string_view text, std::string_view blanks = kBlanks)
-{
-    const std::size_t first = text.find_first_not_of(blanks);
-    if (first == std::string_view::npos)
-        return {};
-    return text.substr(first, text.find_last_not_of(blanks) - first + 1);
-}
-
-bool EqualNoCase(std::string_view a, std::string_view b)
-{
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-        return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-    });
 }
 
 std::string BaseName(std::string_view path)
@@ -231,10 +217,7 @@ std::map<std::string, std::string> ServerOptions(std::string_view content)
         const std::size_t equals = text.find('=');
         if (!serverGroup || equals == std::string_view::npos)
             return;
-        std::string name(Trim(text.substr(0, equals)));
-        std::transform(name.begin(), name.end(), name.begin(), [](char c) {
-            return c == '_' ? '-' : static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        });
+        std::string name = MySqlOptionName(Trim(text.substr(0, equals)));
         if (name.starts_with("loose-"))
             name.erase(0, 6);
         std::string_view value = Trim(text.substr(equals + 1));
