@@ -2,7 +2,6 @@
 #include "app_dir.h"
 #include "bundle_paths.h"
 #include "config_files.h"
-#include "dialog_host.h"
 #include "form1.h"
 #include "instance_guard.h"
 #include "launcher.h"
@@ -12,6 +11,7 @@
 #include "qt_message_boxes.h"
 #include "tcp_listeners.h"
 #include "text_code_page.h"
+#include "widget_dialog_host.h"
 
 #include <QApplication>
 
