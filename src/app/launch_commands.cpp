@@ -20,7 +20,7 @@ constexpr std::string_view kPhpInfoPage = "<?php   phpinfo();   ?>";
 
 std::string MakerPage(std::string_view path)
 {
-    return std::string(MakerSiteBase) + std::string(path);
+    return std::string(kMakerSiteBase) + std::string(path);
 }
 
 } // namespace
@@ -85,7 +85,7 @@ void LaunchCommands::mysqlini()
 void LaunchCommands::phpmyadmininc()
 {
     // phpMyAdmin lives inside the web root, not under AppDir.
-    const std::optional<std::string> documentRoot = ReadSetting(keys::ApacheDocumentRoot);
+    const std::optional<std::string> documentRoot = ReadSetting(keys::kApacheDocumentRoot);
     if (!documentRoot)
         return;
     Launch(Command {kEditor, {Argument::path(*documentRoot + "\\phpMyAdmin\\libraries\\config.default.php")}},
@@ -94,7 +94,7 @@ void LaunchCommands::phpmyadmininc()
 
 void LaunchCommands::wwwroot()
 {
-    if (const std::optional<std::string> documentRoot = ReadSetting(keys::ApacheDocumentRoot))
+    if (const std::optional<std::string> documentRoot = ReadSetting(keys::kApacheDocumentRoot))
         Launch(Command {kBrowser, {Argument::path(*documentRoot)}}, WindowStyle::NormalFocus);
 }
 
@@ -125,21 +125,21 @@ void LaunchCommands::servicecontrol()
 
 void LaunchCommands::homepage()
 {
-    if (const std::optional<std::string> listen = ReadSetting(keys::ApacheListen))
+    if (const std::optional<std::string> listen = ReadSetting(keys::kApacheListen))
         OpenAddress(LocalBaseUrl(*listen));
 }
 
 void LaunchCommands::phpmyadmin()
 {
-    if (const std::optional<std::string> listen = ReadSetting(keys::ApacheListen))
+    if (const std::optional<std::string> listen = ReadSetting(keys::kApacheListen))
         OpenAddress(LocalBaseUrl(*listen) + "/phpMyAdmin");
 }
 
 void LaunchCommands::phpinfo()
 {
-    const std::optional<std::string> listen = ReadSetting(keys::ApacheListen);
+    const std::optional<std::string> listen = ReadSetting(keys::kApacheListen);
     const std::optional<std::string> documentRoot
-        = listen ? ReadSetting(keys::ApacheDocumentRoot) : std::nullopt;
+        = listen ? ReadSetting(keys::kApacheDocumentRoot) : std::nullopt;
     if (!documentRoot)
         return;
     const std::string page = *documentRoot + "\\phpinfo.php";

@@ -193,7 +193,7 @@ bool IsInformational(std::string_view line)
 std::string ServerPortText(ConfigFiles& files, ServiceKind kind)
 {
     if (kind == ServiceKind::Apache)
-        return files.IniRead(keys::ApacheListen.section, keys::ApacheListen.key, "", kSettingsFile);
+        return files.IniRead(keys::kApacheListen.section, keys::kApacheListen.key, "", kSettingsFile);
     return files.IniRead(kMySqlSection, "port", kMySqlDefaultPort, InBundle(files.AppDir(), paths::kMyIni));
 }
 

@@ -21,10 +21,10 @@ MySqlFields MySqlSettings::Load()
     m_optionPath = InBundle(m_files.AppDir(), paths::kMyIni);
     const std::string record = LoadSettingsRecord(m_files, m_messages);
     const auto read = [&](const SettingsKey& key) { return RecordedValue(m_codePage, record, key); };
-    m_loaded.port = read(keys::MySqlPort);
-    m_loaded.character = read(keys::MySqlCharacterSet);
-    m_loaded.engine = read(keys::MySqlStorageEngine);
-    m_loaded.connections = read(keys::MySqlMaxConnections);
+    m_loaded.port = read(keys::kMySqlPort);
+    m_loaded.character = read(keys::kMySqlCharacterSet);
+    m_loaded.engine = read(keys::kMySqlStorageEngine);
+    m_loaded.connections = read(keys::kMySqlMaxConnections);
 
     const std::string& character = m_loaded.character.text;
     const bool listed
@@ -49,11 +49,11 @@ bool MySqlSettings::Save(const MySqlFields& fields)
         };
     };
     std::vector<SettingRow> rows {
-        {"端口", keys::MySqlPort, m_loaded.port, fields.port,
+        {"端口", keys::kMySqlPort, m_loaded.port, fields.port,
             {myIni("client", "port"), myIni("mysqld", "port")}},
-        {"最大连接数", keys::MySqlMaxConnections, m_loaded.connections, fields.connections,
+        {"最大连接数", keys::kMySqlMaxConnections, m_loaded.connections, fields.connections,
             {myIni("mysqld", "max_connections")}},
-        {"数据库引擎", keys::MySqlStorageEngine, m_loaded.engine, fields.engine,
+        {"数据库引擎", keys::kMySqlStorageEngine, m_loaded.engine, fields.engine,
             {myIni("mysqld", "default-storage-engine")}},
     };
     // The server's own name for the option is character-set-server: default-character-set in
@@ -67,7 +67,7 @@ bool MySqlSettings::Save(const MySqlFields& fields)
     // No selection (nothing stored, or a set the list does not offer) leaves the character-set
     // entries as they are rather than writing an empty value.
     if (!fields.character.empty())
-        rows.push_back({"字符集", keys::MySqlCharacterSet, m_loaded.character, fields.character,
+        rows.push_back({"字符集", keys::kMySqlCharacterSet, m_loaded.character, fields.character,
             {myIni("mysql", "default-character-set"), myIni("mysqld", "character-set-server"),
                 dropStaleCharacterSet}});
     return SaveSettings(m_files, m_messages, m_codePage, rows, catalogue::kMySqlSaved);
