@@ -60,33 +60,35 @@ bool PasswordChange::Start(const std::string& oldPassword, const std::string& ne
         return false;
     const Command command = PasswordCommand(m_files.AppDir(), oldPassword, newPassword);
     m_runner.Run(
-        command, m_timeLimit, [this, command, finished = std::move(finished)](const RunResult& result) {
-            finished(Finish(command, result));
+        command, m_timeLimit, [this, command, finished = std::move(finished)](const CapturedRun& run) {
+            finished(Finish(command, run));
         });
     return true;
 }
 
-bool PasswordChange::Finish(const Command& command, const RunResult& result)
+bool PasswordChange::Finish(const Command& command, const CapturedRun& run)
 {
-    const std::string output = Readable(result.output);
+    // The client's own words: its error output, or what it printed when that says nothing.
+    const std::string output
+        = Readable(Trim(run.standardError, " \t\r\n\v\f").empty() ? run.standardOutput : run.standardError);
     const std::string program = NativePath(command.program);
-    switch (result.outcome) {
-    case RunResult::Outcome::NotStarted:
+    switch (run.outcome) {
+    case CapturedRun::Outcome::NotStarted:
         m_messages.Inform(kNotChanged + output);
         return false;
-    case RunResult::Outcome::TimedOut:
+    case CapturedRun::Outcome::TimedOut:
         m_messages.Inform(kNotChanged + catalogue::ProgramTimedOut(program, m_timeLimit.count() / 1000));
         return false;
-    case RunResult::Outcome::Crashed:
+    case CapturedRun::Outcome::Crashed:
         m_messages.Inform(
             kNotChanged + catalogue::ProgramCrashed(program) + (output.empty() ? "" : "\n" + output));
         return false;
-    case RunResult::Outcome::Exited:
+    case CapturedRun::Outcome::Exited:
         break;
     }
-    if (result.exitCode != 0) {
+    if (run.exitCode != 0) {
         m_messages.Inform(
-            kNotChanged + (output.empty() ? catalogue::ProgramExitCode(program, result.exitCode) : output));
+            kNotChanged + (output.empty() ? catalogue::ProgramExitCode(program, run.exitCode) : output));
         return false;
     }
 

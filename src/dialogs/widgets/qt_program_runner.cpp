@@ -45,7 +45,7 @@ QtProgramRunner::~QtProgramRunner()
 }
 
 void QtProgramRunner::Run(
-    const Command& command, std::chrono::milliseconds timeLimit, std::function<void(const RunResult&)> done)
+    const Command& command, std::chrono::milliseconds timeLimit, std::function<void(const CapturedRun&)> done)
 {
     auto* process = new QProcess(this);
     process->setProgram(QString::fromStdString(NativePath(command.program)));
@@ -70,8 +70,8 @@ void QtProgramRunner::Run(
     auto* timer = new QTimer(process);
     timer->setSingleShot(true);
     auto timedOut = std::make_shared<bool>(false);
-    auto report = std::make_shared<std::function<void(const RunResult&)>>(std::move(done));
-    const auto finish = [process, report](const RunResult& result) {
+    auto report = std::make_shared<std::function<void(const CapturedRun&)>>(std::move(done));
+    const auto finish = [process, report](const CapturedRun& result) {
         process->disconnect();
         process->deleteLater();
         if (*report) {
@@ -88,19 +88,18 @@ void QtProgramRunner::Run(
     connect(
         process, &QProcess::errorOccurred, process, [process, command, finish](QProcess::ProcessError error) {
             if (error == QProcess::FailedToStart)
-                finish({RunResult::Outcome::NotStarted, -1,
+                finish({CapturedRun::Outcome::NotStarted, -1, {},
                     NativePath(command.program) + ": " + process->errorString().toStdString()});
         });
     connect(process, &QProcess::finished, process,
         [process, timedOut, finish](int exitCode, QProcess::ExitStatus status) {
-            QByteArray output = process->readAllStandardError();
-            if (output.trimmed().isEmpty())
-                output = process->readAllStandardOutput();
-            RunResult result {RunResult::Outcome::Exited, exitCode, output.toStdString()};
+            CapturedRun result {CapturedRun::Outcome::Exited, exitCode,
+                process->readAllStandardOutput().toStdString(),
+                process->readAllStandardError().toStdString()};
             if (*timedOut)
-                result.outcome = RunResult::Outcome::TimedOut;
+                result.outcome = CapturedRun::Outcome::TimedOut;
             else if (status == QProcess::CrashExit)
-                result.outcome = RunResult::Outcome::Crashed;
+                result.outcome = CapturedRun::Outcome::Crashed;
             finish(result);
         });
 
