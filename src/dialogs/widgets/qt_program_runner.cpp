@@ -1,7 +1,5 @@
 #include "qt_program_runner.h"
 
-#include "native_path.h"
-
 #include <QProcess>
 #include <QTimer>
 #include <memory>
@@ -48,11 +46,11 @@ void QtProgramRunner::Run(
     const Command& command, std::chrono::milliseconds timeLimit, std::function<void(const CapturedRun&)> done)
 {
     auto* process = new QProcess(this);
-    process->setProgram(QString::fromStdString(NativePath(command.program)));
+    const Command native = NativeCommand(command);
+    process->setProgram(QString::fromStdString(native.program));
     QStringList arguments;
-    for (const auto& argument : command.arguments)
-        arguments << QString::fromStdString(
-            argument.kind == Argument::Kind::Path ? NativePath(argument.text) : argument.text);
+    for (const auto& argument : native.arguments)
+        arguments << QString::fromStdString(argument.text);
     process->setArguments(arguments);
     process->setStandardInputFile(QProcess::nullDevice());
 #ifdef Q_OS_UNIX
@@ -85,11 +83,11 @@ void QtProgramRunner::Run(
         *timedOut = true;
         KillWithItsGroup(*process);
     });
-    connect(
-        process, &QProcess::errorOccurred, process, [process, command, finish](QProcess::ProcessError error) {
+    connect(process, &QProcess::errorOccurred, process,
+        [process, program = native.program, finish](QProcess::ProcessError error) {
             if (error == QProcess::FailedToStart)
                 finish({CapturedRun::Outcome::NotStarted, -1, {},
-                    NativePath(command.program) + ": " + process->errorString().toStdString()});
+                    program + ": " + process->errorString().toStdString()});
         });
     connect(process, &QProcess::finished, process,
         [process, timedOut, finish](int exitCode, QProcess::ExitStatus status) {
