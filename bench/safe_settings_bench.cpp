@@ -1,17 +1,32 @@
 // The servers' checks before a save: each checker's own start-up, the checker reading the live
-// file alone, and the check of a changed file through the panel's logic (private copies, the
-// checker, its answer read), on a demo bundle.
+// file alone, the check of a changed file through the panel's logic (private copies, the checker,
+// its answer read), and the time from 确定 to the message in each dialog with and without the
+// check, on a demo bundle (offscreen). The bundle's files are put back afterwards and the history
+// of these saves is kept in a temporary folder.
 //
 //   safe_settings_bench [BUNDLE] [ROUNDS]
 //
 // Without BUNDLE, one is laid out by bundle/make-bundle in a temporary folder and removed after.
 // The checkers are processes named httpd.exe and mysqld-nt.exe: run it under the servers' lock.
 #include "capturing_runner.h"
+#include "checked_save.h"
 #include "config_files.h"
+#include "fapache.h"
 #include "file_batch.h"
+#include "fmysql.h"
 #include "folders.h"
+#include "fphp.h"
+#include "launcher.h"
+#include "program_runner.h"
 #include "server_check.h"
+#include "text_code_page.h"
+#include "zhanform.h"
 
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -49,6 +64,58 @@ Command Checker(const std::string& program, std::vector<std::string> arguments)
     for (std::string& argument : arguments)
         command.arguments.push_back(Argument::literal(std::move(argument)));
     return command;
+}
+
+// Remembers the last message instead of showing it; confirmations are declined.
+class LastMessage final : public MessageBoxes
+{
+public:
+    void Inform(const std::string& text) override { shown = text; }
+    bool Confirm(const std::string&) override { return false; }
+    std::string shown;
+};
+
+class NoLauncher final : public Launcher
+{
+public:
+    Status LaunchProgram(const Command& command, WindowStyle) override
+    {
+        return Status::Failure(command.program + ": not started by the benchmark");
+    }
+};
+
+class NoRunner final : public ProgramRunner
+{
+public:
+    void Run(const Command&, std::chrono::milliseconds, std::function<void(const CapturedRun&)> done) override
+    {
+        done(CapturedRun {});
+    }
+};
+
+// One dialog of the benchmark: made with or without the check, loaded as each opening does, and
+// given round `i`'s change.
+struct DialogRound
+{
+    const char* name;
+    std::function<QDialog*(SafeSaveServices*)> make;
+    std::function<void(QDialog&)> load;
+    std::function<void(QDialog&, int round)> edit;
+};
+
+double SaveToMessage(QDialog& dialog, LastMessage& messages, std::string& trouble)
+{
+    messages.shown.clear();
+    QElapsedTimer timer;
+    timer.start();
+    dialog.findChild<QPushButton*>(QStringLiteral("Command1"))->click();
+    while (messages.shown.empty() && timer.elapsed() < 60000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+    const double milliseconds = static_cast<double>(timer.nsecsElapsed()) / 1e6;
+    if (messages.shown.rfind("设置成功", 0) != 0 && messages.shown.rfind("站点信息已保存", 0) != 0)
+        trouble = messages.shown.empty() ? "no message" : messages.shown;
+    dialog.hide();
+    return milliseconds;
 }
 
 } // namespace
@@ -140,6 +207,85 @@ int main(int argc, char** argv)
             std::printf("  (the check did not accept the change: %s)\n", verdict.c_str());
         trouble.clear();
     }
+
+    // The dialogs themselves, offscreen: 确定 to the message with the check, and as a plain save.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    int qtArgc = 1;
+    QApplication application(qtArgc, argv);
+    const auto codePage = MakeTextCodePage("UTF-8");
+    LastMessage messages;
+    NoLauncher launcher;
+    NoRunner passwordRunner;
+    std::string historyRoot;
+    (void)MakePrivateFolder(TemporaryFolderRoot(), "larkspan-bench-history-", historyRoot);
+    SettingsHistory history(historyRoot);
+    SafeSaveServices services {checker, history, {}};
+    const std::vector<std::string> touched {bundle + "/Larkspan.ini", bundle + "/Apache2/conf/httpd.conf",
+        bundle + "/Apache2/conf/vhosts.conf", bundle + "/PHP5/php.ini", bundle + "/MySQL/my.ini"};
+    std::vector<std::pair<std::string, std::optional<std::string>>> saved;
+    for (const std::string& path : touched) {
+        std::string bytes;
+        bool missing = false;
+        const bool read = files.ReadFile(path, bytes, missing).ok();
+        saved.emplace_back(path, read ? std::optional(bytes) : std::nullopt);
+    }
+    const auto box = [](QDialog& dialog, const char* name, const std::string& value) {
+        dialog.findChild<QLineEdit*>(QString::fromLatin1(name))->setText(QString::fromStdString(value));
+    };
+    const DialogRound dialogs[] = {
+        {"Apache", [&](SafeSaveServices* with) { return new fapache(files, messages, *codePage, with); },
+            [](QDialog& dialog) { static_cast<fapache&>(dialog).Form_Load(); },
+            [&](QDialog& dialog, int round) {
+                box(dialog, "admin", "bench" + std::to_string(round) + "@localhost");
+            }},
+        {"PHP", [&](SafeSaveServices* with) { return new fphp(files, messages, *codePage, with); },
+            [](QDialog& dialog) { static_cast<fphp&>(dialog).Form_Load(); },
+            [&](QDialog& dialog, int round) { box(dialog, "max_time", std::to_string(31 + round)); }},
+        {"MySQL",
+            [&](SafeSaveServices* with) {
+                return new fmysql(files, launcher, messages, passwordRunner, *codePage, with);
+            },
+            [](QDialog& dialog) { static_cast<fmysql&>(dialog).Form_Load(); },
+            [&](QDialog& dialog, int round) { box(dialog, "connections", std::to_string(101 + round)); }},
+        {"站点管理", [&](SafeSaveServices* with) { return new zhanform(files, messages, *codePage, with); },
+            [](QDialog& dialog) { static_cast<zhanform&>(dialog).Form_Load(); },
+            [&](QDialog& dialog, int round) {
+                dialog.findChild<QPlainTextEdit*>(QStringLiteral("host"))
+                    ->setPlainText(QString::fromStdString("# bench " + std::to_string(round) + "\n"));
+            }},
+    };
+    std::printf("\n确定 to the message in each dialog, %d rounds, milliseconds (median / lowest)\n", rounds);
+    std::printf("%-10s %18s %18s %10s\n", "dialog", "plain save", "checked save", "added");
+    for (const DialogRound& round : dialogs) {
+        Figures figures[2];
+        for (const bool checked : {false, true}) {
+            const std::unique_ptr<QDialog> dialog(round.make(checked ? &services : nullptr));
+            // Only the save is timed; each round opens the dialog afresh and changes one value.
+            std::vector<double> samples;
+            for (int i = 0; i < rounds; ++i) {
+                round.load(*dialog);
+                dialog->show();
+                // A value of its own in every round of both kinds: each 确定 has something to write.
+                round.edit(*dialog, (checked ? rounds : 0) + i);
+                samples.push_back(SaveToMessage(*dialog, messages, trouble));
+            }
+            std::sort(samples.begin(), samples.end());
+            figures[checked] = {samples[samples.size() / 2], samples.front()};
+        }
+        std::printf("%-10s %8.1f / %7.1f %8.1f / %7.1f %10.1f\n", round.name, figures[0].median,
+            figures[0].lowest, figures[1].median, figures[1].lowest, figures[1].median - figures[0].median);
+        if (!trouble.empty())
+            std::printf("  (%s)\n", trouble.c_str());
+        trouble.clear();
+    }
+    for (const auto& [path, bytes] : saved) {
+        if (bytes)
+            (void)files.ReplaceFile(path, *bytes);
+        else
+            (void)files.RemoveFile(path);
+    }
+    (void)RemoveTree(historyRoot);
+
     if (!made.empty())
         (void)RemoveTree(made);
     return 0;

@@ -10,6 +10,7 @@
 #include "messages.h"
 #include "process_list.h"
 #include "program_icon.h"
+#include "settings_history.h"
 #include "tcp_listeners.h"
 #include "text_code_page.h"
 
@@ -90,8 +91,9 @@ struct RealWindow
     std::unique_ptr<TextCodePage> codePage = MakeSystemTextCodePage();
     PrintedMessages messages;
     NoDialogs dialogs;
-    Form1 form {
-        Form1Deps {files, *processes, *launcher, messages, dialogs, *instance, *listeners, *codePage}};
+    SettingsHistory history {"/tmp"};
+    Form1 form {Form1Deps {
+        files, *processes, *launcher, messages, dialogs, *instance, *listeners, *codePage, history}};
 };
 
 void Ready()

@@ -1,6 +1,8 @@
 // Wiring only: the real platform, files and windows.
 #include "app_dir.h"
 #include "bundle_paths.h"
+#include "capturing_runner.h"
+#include "checked_save.h"
 #include "config_files.h"
 #include "form1.h"
 #include "instance_guard.h"
@@ -9,6 +11,8 @@
 #include "process_list.h"
 #include "program_options.h"
 #include "qt_message_boxes.h"
+#include "server_check.h"
+#include "settings_history.h"
 #include "tcp_listeners.h"
 #include "text_code_page.h"
 #include "widget_dialog_host.h"
@@ -35,10 +39,16 @@ int main(int argc, char** argv)
     const auto listeners = MakeSystemTcpListeners();
     QtMessageBoxes messages;
     const auto codePage = MakeSystemTextCodePage();
-    WidgetDialogHost dialogs(files, *launcher, messages, *codePage);
+    const auto checkerRunner = MakeSystemCapturingRunner();
+    ServerChecker checker(*checkerRunner);
+    SettingsHistory history(appDir);
+    SafeSaveServices safeSaves {checker, history, {}};
+    WidgetDialogHost dialogs(files, *launcher, messages, *codePage, &safeSaves);
 
-    Form1 form(Form1Deps {files, *processes, *launcher, messages, dialogs, *instance, *listeners, *codePage});
+    Form1 form(Form1Deps {
+        files, *processes, *launcher, messages, dialogs, *instance, *listeners, *codePage, history});
     messages.SetParent(&form);
+    safeSaves.log = [&form](std::string_view message) { form.AppendLongLogLine(message, {}); };
     if (!form.Form_Load())
         return 0;
     return application.exec();

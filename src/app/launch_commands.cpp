@@ -4,7 +4,9 @@
 #include "catalogue.h"
 #include "maker_site.h"
 #include "native_path.h"
+#include "safe_save.h"
 #include "settings_keys.h"
+#include "text_lines.h"
 
 namespace larkspan {
 
@@ -32,12 +34,13 @@ std::string LocalBaseUrl(std::string_view listen)
     return "http://localhost:" + std::string(listen);
 }
 
-LaunchCommands::LaunchCommands(
-    ConfigFiles& files, Launcher& launcher, MessageBoxes& messages, DialogHost& dialogs)
+LaunchCommands::LaunchCommands(ConfigFiles& files, Launcher& launcher, MessageBoxes& messages,
+    DialogHost& dialogs, SettingsHistory& history)
     : m_files(files)
     , m_launcher(launcher)
     , m_messages(messages)
     , m_dialogs(dialogs)
+    , m_history(history)
 { }
 
 std::optional<std::string> LaunchCommands::ReadSetting(const SettingsKey& key)
@@ -88,7 +91,7 @@ void LaunchCommands::phpmyadmininc()
     const std::optional<std::string> documentRoot = ReadSetting(keys::kApacheDocumentRoot);
     if (!documentRoot)
         return;
-    Launch(Command {kEditor, {Argument::path(*documentRoot + "\\phpMyAdmin\\libraries\\config.default.php")}},
+    Launch(Command {kEditor, {Argument::path(InBundle(*documentRoot, paths::kPhpMyAdminConfig))}},
         WindowStyle::NormalFocus);
 }
 
@@ -142,13 +145,19 @@ void LaunchCommands::phpinfo()
         = listen ? ReadSetting(keys::kApacheDocumentRoot) : std::nullopt;
     if (!documentRoot)
         return;
-    const std::string page = *documentRoot + "\\phpinfo.php";
+    const std::string page = InBundle(*documentRoot, paths::kPhpInfoFile);
     // Without a site directory the page would land in the root of the file system.
     if (documentRoot->empty()) {
         m_messages.Inform(catalogue::SiteDirectoryNotSet(NativePath(page)));
         return;
     }
-    const Status written = m_files.WriteTextFile(page, kPhpInfoPage);
+    // Not a server's file: recorded for the undo, with nothing for a checker to read.
+    std::string text(kPhpInfoPage);
+    TerminateLastLine(text);
+    FileBatch batch(m_files);
+    Status written = batch.Restore(page, std::move(text));
+    if (written.ok())
+        written = CommitWithHistory(batch, m_history, "phpinfo");
     if (!written.ok()) {
         m_messages.Inform(written.message());
         return;

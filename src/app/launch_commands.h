@@ -4,6 +4,7 @@
 #include "dialog_host.h"
 #include "launcher.h"
 #include "messages.h"
+#include "settings_history.h"
 
 #include <optional>
 #include <string>
@@ -22,7 +23,9 @@ std::string LocalBaseUrl(std::string_view listen);
 class LaunchCommands final
 {
 public:
-    LaunchCommands(ConfigFiles& files, Launcher& launcher, MessageBoxes& messages, DialogHost& dialogs);
+    /// `history` records the phpinfo page's previous bytes.
+    LaunchCommands(ConfigFiles& files, Launcher& launcher, MessageBoxes& messages, DialogHost& dialogs,
+        SettingsHistory& history);
 
     void phpini();
     void httpdconf();
@@ -58,6 +61,7 @@ private:
     Launcher& m_launcher;
     MessageBoxes& m_messages;
     DialogHost& m_dialogs;
+    SettingsHistory& m_history;
 };
 
 } // namespace larkspan

@@ -30,12 +30,16 @@ inline constexpr std::string_view kMySqlConsole = "\\mysql\\bin\\mysql.exe";
 
 /// Copies of the files a save replaced, for its undo.
 inline constexpr std::string_view kHistory = "\\history";
+
+// Relative to the web root (DocumentRoot of Larkspan.ini), not to AppDir.
+inline constexpr std::string_view kPhpMyAdminConfig = "\\phpMyAdmin\\libraries\\config.default.php";
+inline constexpr std::string_view kPhpInfoFile = "\\phpinfo.php";
 } // namespace paths
 
-/// `appDir` followed by one of the paths above.
-inline std::string InBundle(std::string_view appDir, std::string_view path)
+/// `folder` (AppDir, or the web root for the paths relative to it) followed by one of the paths above.
+inline std::string InBundle(std::string_view folder, std::string_view path)
 {
-    std::string result(appDir);
+    std::string result(folder);
     result += path;
     return result;
 }

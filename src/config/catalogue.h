@@ -141,6 +141,11 @@ inline std::string HistoryDamaged(std::string_view manifest)
 {
     return std::string(manifest) + ": 不是完整的设置历史记录";
 }
+inline std::string ChangedDuringCheck(std::string_view path)
+{
+    return std::string(path)
+        + ": 在检查新设置期间被其他程序修改过；为免覆盖这些修改，没有保存。请重新打开对话框再试。";
+}
 inline constexpr std::string_view kUndoCommand = "撤销上次设置";
 inline constexpr std::string_view kNothingToUndo = "没有可以撤销的设置。";
 inline std::string Undone(std::string_view dialog, std::string_view time, std::string_view servers)

@@ -23,10 +23,12 @@ std::optional<std::string> QuotedArgumentProblem(
     return std::nullopt;
 }
 
-ApacheSettings::ApacheSettings(ConfigFiles& files, MessageBoxes& messages, const TextCodePage& codePage)
+ApacheSettings::ApacheSettings(
+    ConfigFiles& files, MessageBoxes& messages, const TextCodePage& codePage, CheckedSave* checked)
     : m_files(files)
     , m_messages(messages)
     , m_codePage(codePage)
+    , m_checked(checked)
 { }
 
 ApacheFields ApacheSettings::Load()
@@ -85,7 +87,8 @@ bool ApacheSettings::Save(const ApacheFields& fields)
         {"默认首页", keys::kApacheDirectoryIndex, m_loaded.index, fields.index,
             {directive("DirectoryIndex", false)}},
     };
-    return SaveSettings(m_files, m_messages, m_codePage, rows, catalogue::kApacheSaved);
+    return SaveSettings(
+        m_files, m_messages, m_codePage, rows, catalogue::kApacheSaved, m_checked, "Apache设置");
 }
 
 } // namespace larkspan

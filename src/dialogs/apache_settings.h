@@ -1,5 +1,6 @@
 #pragma once
 
+#include "checked_save.h"
 #include "config_files.h"
 #include "messages.h"
 #include "shown_text.h"
@@ -31,7 +32,9 @@ std::optional<std::string> QuotedArgumentProblem(
 class ApacheSettings final
 {
 public:
-    ApacheSettings(ConfigFiles& files, MessageBoxes& messages, const TextCodePage& codePage);
+    /// Without `checked`, a save is written at once; with it, the servers check it first.
+    ApacheSettings(ConfigFiles& files, MessageBoxes& messages, const TextCodePage& codePage,
+        CheckedSave* checked = nullptr);
 
     /// Reads Larkspan.ini afresh; the result is also the reference for the next Save.
     ApacheFields Load();
@@ -48,6 +51,7 @@ private:
     ConfigFiles& m_files;
     MessageBoxes& m_messages;
     const TextCodePage& m_codePage;
+    CheckedSave* m_checked;
     std::string m_configPath;
     Loaded m_loaded;
 };

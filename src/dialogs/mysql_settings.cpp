@@ -10,10 +10,12 @@
 
 namespace larkspan {
 
-MySqlSettings::MySqlSettings(ConfigFiles& files, MessageBoxes& messages, const TextCodePage& codePage)
+MySqlSettings::MySqlSettings(
+    ConfigFiles& files, MessageBoxes& messages, const TextCodePage& codePage, CheckedSave* checked)
     : m_files(files)
     , m_messages(messages)
     , m_codePage(codePage)
+    , m_checked(checked)
 { }
 
 MySqlFields MySqlSettings::Load()
@@ -70,7 +72,8 @@ bool MySqlSettings::Save(const MySqlFields& fields)
         rows.push_back({"字符集", keys::kMySqlCharacterSet, m_loaded.character, fields.character,
             {myIni("mysql", "default-character-set"), myIni("mysqld", "character-set-server"),
                 dropStaleCharacterSet}});
-    return SaveSettings(m_files, m_messages, m_codePage, rows, catalogue::kMySqlSaved);
+    return SaveSettings(
+        m_files, m_messages, m_codePage, rows, catalogue::kMySqlSaved, m_checked, "MySQL设置");
 }
 
 } // namespace larkspan

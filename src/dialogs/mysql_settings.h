@@ -1,5 +1,6 @@
 #pragma once
 
+#include "checked_save.h"
 #include "config_files.h"
 #include "messages.h"
 #include "shown_text.h"
@@ -29,7 +30,9 @@ inline constexpr std::array<std::string_view, 4> kCharacterSets {"utf8", "gb2312
 class MySqlSettings final
 {
 public:
-    MySqlSettings(ConfigFiles& files, MessageBoxes& messages, const TextCodePage& codePage);
+    /// Without `checked`, a save is written at once; with it, the servers check it first.
+    MySqlSettings(ConfigFiles& files, MessageBoxes& messages, const TextCodePage& codePage,
+        CheckedSave* checked = nullptr);
 
     /// Reads Larkspan.ini afresh. The engine shows "INNODB" only for that exact text; a character
     /// set that is none of the list's entries shows as no selection (the empty text).
@@ -47,6 +50,7 @@ private:
     ConfigFiles& m_files;
     MessageBoxes& m_messages;
     const TextCodePage& m_codePage;
+    CheckedSave* m_checked;
     std::string m_optionPath;
     Loaded m_loaded;
 };

@@ -16,10 +16,12 @@ std::string SwitchEntry(const ShownText& loaded)
 
 } // namespace
 
-PhpSettings::PhpSettings(ConfigFiles& files, MessageBoxes& messages, const TextCodePage& codePage)
+PhpSettings::PhpSettings(
+    ConfigFiles& files, MessageBoxes& messages, const TextCodePage& codePage, CheckedSave* checked)
     : m_files(files)
     , m_messages(messages)
     , m_codePage(codePage)
+    , m_checked(checked)
 { }
 
 PhpFields PhpSettings::Load()
@@ -68,7 +70,7 @@ bool PhpSettings::Save(const PhpFields& fields)
         {"上传文件的最大限制", keys::kPhpUploadMaxFilesize, m_loaded.uploadFile, fields.uploadFile,
             {phpIni("upload_max_filesize", "M"), phpIni("post_max_size", "M")}},
     };
-    return SaveSettings(m_files, m_messages, m_codePage, rows, catalogue::kApacheSaved);
+    return SaveSettings(m_files, m_messages, m_codePage, rows, catalogue::kApacheSaved, m_checked, "PHP设置");
 }
 
 } // namespace larkspan

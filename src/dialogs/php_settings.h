@@ -1,5 +1,6 @@
 #pragma once
 
+#include "checked_save.h"
 #include "config_files.h"
 #include "messages.h"
 #include "shown_text.h"
@@ -26,7 +27,9 @@ struct PhpFields
 class PhpSettings final
 {
 public:
-    PhpSettings(ConfigFiles& files, MessageBoxes& messages, const TextCodePage& codePage);
+    /// Without `checked`, a save is written at once; with it, the servers check it first.
+    PhpSettings(ConfigFiles& files, MessageBoxes& messages, const TextCodePage& codePage,
+        CheckedSave* checked = nullptr);
 
     /// Reads Larkspan.ini afresh. A switch shows "On" only for the exact text "On".
     PhpFields Load();
@@ -44,6 +47,7 @@ private:
     ConfigFiles& m_files;
     MessageBoxes& m_messages;
     const TextCodePage& m_codePage;
+    CheckedSave* m_checked;
     std::string m_configPath;
     Loaded m_loaded;
 };

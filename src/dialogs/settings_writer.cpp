@@ -32,7 +32,8 @@ ShownText RecordedValue(const TextCodePage& codePage, std::string_view record, c
 }
 
 bool SaveSettings(ConfigFiles& files, MessageBoxes& messages, const TextCodePage& codePage,
-    const std::vector<SettingRow>& rows, std::string_view successMessage)
+    const std::vector<SettingRow>& rows, std::string_view successMessage, CheckedSave* checked,
+    std::string_view dialog)
 {
     struct Change
     {
@@ -79,14 +80,13 @@ bool SaveSettings(ConfigFiles& files, MessageBoxes& messages, const TextCodePage
         if (!status.ok())
             break;
     }
-    if (status.ok())
-        status = batch.Commit();
     if (!status.ok()) {
         messages.Inform(catalogue::SaveFailed(status.message()));
         return false;
     }
-    messages.Inform(std::string(successMessage));
-    return true;
+    return SubmitSave(std::move(batch), messages, checked,
+        {std::string(dialog), std::string(successMessage),
+            [](std::string_view reason) { return catalogue::SaveFailed(reason); }});
 }
 
 bool CheckWholeNumber(

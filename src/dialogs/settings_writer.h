@@ -1,5 +1,6 @@
 #pragma once
 
+#include "checked_save.h"
 #include "config_files.h"
 #include "file_batch.h"
 #include "messages.h"
@@ -42,9 +43,11 @@ ShownText RecordedValue(const TextCodePage& codePage, std::string_view record, c
 /// values the files cannot hold and asks before replacing bytes that could not be shown, then
 /// composes Larkspan.ini and the server's files in memory and replaces each once. Shows
 /// `successMessage` after a save, the failure after a failed one, nothing when nothing changed.
-/// Returns whether the dialog may close.
+/// With `checked` the composed save goes through the servers' check and the history under
+/// `dialog`'s name instead of being written at once. Returns whether the dialog may close now.
 bool SaveSettings(ConfigFiles& files, MessageBoxes& messages, const TextCodePage& codePage,
-    const std::vector<SettingRow>& rows, std::string_view successMessage);
+    const std::vector<SettingRow>& rows, std::string_view successMessage, CheckedSave* checked = nullptr,
+    std::string_view dialog = {});
 
 /// The number check of the dialogs' number fields: shows the message of the failing outcome and
 /// returns false, or returns true for a whole number.

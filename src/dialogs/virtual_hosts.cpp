@@ -37,10 +37,12 @@ bool ReplaceBreakingCharacters(std::string& text)
 
 } // namespace
 
-VirtualHosts::VirtualHosts(ConfigFiles& files, MessageBoxes& messages, const TextCodePage& codePage)
+VirtualHosts::VirtualHosts(
+    ConfigFiles& files, MessageBoxes& messages, const TextCodePage& codePage, CheckedSave* checked)
     : m_files(files)
     , m_messages(messages)
     , m_codePage(codePage)
+    , m_checked(checked)
 { }
 
 std::string VirtualHosts::ExampleBlock()
@@ -165,12 +167,16 @@ bool VirtualHosts::Save(const std::string& text)
         return false;
     if (content == m_original && !m_missing)
         return true;
-    if (Status status = m_files.WriteTextFile(m_path, content); !status.ok()) {
+    // The end of the file as every whole-file write of the panel leaves it.
+    TerminateLastLine(content);
+    FileBatch batch(m_files);
+    if (Status status = batch.Restore(m_path, std::move(content)); !status.ok()) {
         m_messages.Inform(catalogue::HostsNotSaved(status.message()));
         return false;
     }
-    m_messages.Inform(std::string(catalogue::kHostsSaved));
-    return true;
+    return SubmitSave(std::move(batch), m_messages, m_checked,
+        {"站点管理", std::string(catalogue::kHostsSaved),
+            [](std::string_view reason) { return catalogue::HostsNotSaved(reason); }});
 }
 
 } // namespace larkspan

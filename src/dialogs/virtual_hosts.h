@@ -1,5 +1,6 @@
 #pragma once
 
+#include "checked_save.h"
 #include "config_files.h"
 #include "messages.h"
 #include "text_code_page.h"
@@ -15,7 +16,9 @@ namespace larkspan {
 class VirtualHosts final
 {
 public:
-    VirtualHosts(ConfigFiles& files, MessageBoxes& messages, const TextCodePage& codePage);
+    /// Without `checked`, a save is written at once; with it, Apache checks it first.
+    VirtualHosts(ConfigFiles& files, MessageBoxes& messages, const TextCodePage& codePage,
+        CheckedSave* checked = nullptr);
 
     /// The fixed example block and explanation shown beside the editor.
     static std::string ExampleBlock();
@@ -26,7 +29,7 @@ public:
     /// Load.
     std::string Load();
     /// Writes `text` (lines separated by CR LF) without its leading and trailing blanks; nothing
-    /// when it is what Load returned. Returns whether the dialog may close.
+    /// when it is what Load returned. Returns whether the dialog may close now.
     bool Save(const std::string& text);
 
 private:
@@ -44,6 +47,7 @@ private:
     ConfigFiles& m_files;
     MessageBoxes& m_messages;
     const TextCodePage& m_codePage;
+    CheckedSave* m_checked;
     std::string m_path;
     std::string m_lineEnd;
     std::string m_original;

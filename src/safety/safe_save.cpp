@@ -99,4 +99,14 @@ UndoOutcome UndoLastSave(ConfigFiles& files, SettingsHistory& history)
         catalogue::LogUndone(save.dialog)};
 }
 
+void UndoLastSaveCommand(ConfigFiles& files, SettingsHistory& history, MessageBoxes& messages,
+    const std::function<void(std::string_view message)>& log)
+{
+    // A few small files and no checker: quick enough for the window's thread.
+    const UndoOutcome outcome = UndoLastSave(files, history);
+    if (outcome.kind == UndoOutcome::Kind::Undone && log)
+        log(outcome.logMessage);
+    messages.Inform(outcome.message);
+}
+
 } // namespace larkspan

@@ -2,8 +2,10 @@
 
 #include "config_files.h"
 #include "file_batch.h"
+#include "messages.h"
 #include "settings_history.h"
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -29,5 +31,10 @@ struct UndoOutcome
 /// replaced, and it marks that save as undone: the next undo goes one save further back, and a
 /// new save is undone before older ones. Undos are never undone themselves.
 UndoOutcome UndoLastSave(ConfigFiles& files, SettingsHistory& history);
+
+/// The main window's undo command: UndoLastSave, then the event-log line (after an undo) and the
+/// outcome shown to the user.
+void UndoLastSaveCommand(ConfigFiles& files, SettingsHistory& history, MessageBoxes& messages,
+    const std::function<void(std::string_view message)>& log);
 
 } // namespace larkspan

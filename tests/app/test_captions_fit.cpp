@@ -15,6 +15,8 @@
 #include "fmysql.h"
 #include "form1.h"
 #include "fphp.h"
+#include "settings_history.h"
+#include "temp_dir.h"
 #include "zhanform.h"
 
 #include <functional>
@@ -38,6 +40,8 @@ struct Fakes
     FakeProgramRunner runner;
     std::unique_ptr<TextCodePage> codePage = MakeTextCodePage("UTF-8");
     FakeTcpListeners listeners;
+    test::TempDir historyFolder;
+    SettingsHistory history {historyFolder.path()};
 };
 
 template <typename Dialog> std::unique_ptr<QWidget> Loaded(std::unique_ptr<Dialog> dialog)
@@ -49,7 +53,7 @@ template <typename Dialog> std::unique_ptr<QWidget> Loaded(std::unique_ptr<Dialo
 std::unique_ptr<QWidget> MainWindow(Fakes& fakes, ServiceState state)
 {
     auto form = std::make_unique<Form1>(Form1Deps {fakes.files, fakes.processes, fakes.launcher,
-        fakes.messages, fakes.dialogs, fakes.instance, fakes.listeners, *fakes.codePage});
+        fakes.messages, fakes.dialogs, fakes.instance, fakes.listeners, *fakes.codePage, fakes.history});
     for (const ServiceKind kind : kAllServiceKinds)
         form->ShowServiceState(kind, state);
     return form;

@@ -10,6 +10,8 @@
 #include "form1.h"
 #include "log_time.h"
 #include "qt_message_boxes.h"
+#include "settings_history.h"
+#include "temp_dir.h"
 #include "text_code_page.h"
 
 #include <QAction>
@@ -42,6 +44,8 @@ struct Fixture
     FakeInstanceGuard instance;
     FakeTcpListeners listeners;
     std::unique_ptr<TextCodePage> codePage = MakeTextCodePage("UTF-8");
+    test::TempDir historyFolder;
+    SettingsHistory history {historyFolder.path()};
     bool trayAvailable = true;
     int programEnds = 0;
     int applicationQuits = 0;
@@ -58,8 +62,9 @@ struct Fixture
         hooks.quitApplication = [this] { ++applicationQuits; };
         // Each reading advances a second, so a restart's pause passes at once.
         hooks.now = [this] { return clock += 1.0; };
-        form = std::make_unique<Form1>(
-            Form1Deps {files, processes, launcher, messages, dialogs, instance, listeners, *codePage}, hooks);
+        form = std::make_unique<Form1>(Form1Deps {files, processes, launcher, messages, dialogs, instance,
+                                           listeners, *codePage, history},
+            hooks);
         return *form;
     }
 
@@ -190,8 +195,8 @@ TEST(Form1Layout, PopupMenus)
 {
     const std::vector<std::pair<const char*, std::vector<std::string>>> menus {
         {"file",
-            {"phpset PHP 设置", "apcheset Apache 设置", "mysqlset MySQL 设置", "configfile 配置文件",
-                ">phpini php-ini", ">httpdconf httpd-conf", ">mysqlini MySQL-ini",
+            {"phpset PHP 设置", "apcheset Apache 设置", "mysqlset MySQL 设置", "undoset 撤销上次设置",
+                "configfile 配置文件", ">phpini php-ini", ">httpdconf httpd-conf", ">mysqlini MySQL-ini",
                 ">phpmyadmininc phpMyAdmin-inc", "sdaf -", "apacheservice Apache 服务", ">astart 启动",
                 ">astop 停止", ">restarta 重启", "mysqlservice MySQL 服务", ">mstart 启动", ">mstop 停止",
                 ">restartm 重启", "servicecontrol 系统服务管理", "zhan2 站点管理", "sa -",
@@ -207,8 +212,8 @@ TEST(Form1Layout, PopupMenus)
                 ">restartm2 重启", "apacheservice2 Apache 服务", ">astart2 启动", ">astop2 停止",
                 ">restarta2 重启", "dsfdfg -", "zhan1 站点管理", "configfile2 配置文件", ">phpini2 php-ini",
                 ">httpdconf2 httpd-conf", ">mysqlini2 MySQL-ini", ">phpmyadmininc2 phpMyAdmin-inc",
-                "mysqlset2 MySQL 设置", "apcheset2 Apache 设置", "phpset2 PHP 设置", "dsf -",
-                "about2 About(关于)...", "update2 Update(更新)... hidden", "showme Show Me (显示)",
+                "mysqlset2 MySQL 设置", "apcheset2 Apache 设置", "phpset2 PHP 设置", "undoset2 撤销上次设置",
+                "dsf -", "about2 About(关于)...", "update2 Update(更新)... hidden", "showme Show Me (显示)",
                 "quit3 Quit(退出)"}},
         {"filey",
             {"phpmanual2 PHP Manual", "jsmanual2 JavaScript Manual", "cssmanual2 CSS Manual", "rerer -",
@@ -648,6 +653,7 @@ TEST(Form1Handlers, EveryTwinDoesWhatItsPrimaryDoes)
         {"mysqlset", "mysqlset2"},
         {"zhanCom", "zhan1", "zhan2"},
         {"about", "about2"},
+        {"undoset", "undoset2"},
     };
     for (const auto& group : groups) {
         const Effects primary = RunCommand(group.front());

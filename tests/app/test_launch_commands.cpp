@@ -4,6 +4,8 @@
 #include "fake_messages.h"
 #include "launch_commands.h"
 #include "settings_keys.h"
+#include "temp_dir.h"
+#include "text_lines.h"
 
 #include <gtest/gtest.h>
 
@@ -23,7 +25,9 @@ struct Panel
     FakeLauncher launcher;
     FakeMessages messages;
     FakeDialogHost dialogs;
-    LaunchCommands commands {files, launcher, messages, dialogs};
+    test::TempDir historyFolder;
+    SettingsHistory history {historyFolder.path()};
+    LaunchCommands commands {files, launcher, messages, dialogs, history};
 
     void SetListen(std::string_view value) { files.Set(kSettingsFile, "Apache", "Listen", value); }
     void SetDocumentRoot(std::string_view value)
@@ -246,16 +250,24 @@ TEST(LaunchCommands, PhpinfoWritesThePageBeforeOpeningIt)
     panel.files.texts["E:\\site\\phpinfo.php"] = "<?php echo 'something else'; ?>\r\n";
     bool writtenBeforeLaunch = false;
     panel.launcher.onLaunch = [&](const Command&) {
-        writtenBeforeLaunch = panel.files.texts["E:\\site\\phpinfo.php"] == "<?php   phpinfo();   ?>";
+        writtenBeforeLaunch
+            = panel.files.texts["E:\\site\\phpinfo.php"].starts_with("<?php   phpinfo();   ?>");
     };
 
     panel.commands.phpinfo();
 
     ASSERT_EQ(panel.files.calls.size(), 1u);
-    EXPECT_EQ(panel.files.calls[0].what, "WriteTextFile");
     EXPECT_EQ(panel.files.calls[0].file, "E:\\site\\phpinfo.php");
-    EXPECT_EQ(panel.files.calls[0].content, "<?php   phpinfo();   ?>");
+    EXPECT_EQ(panel.files.calls[0].content, "<?php   phpinfo();   ?>" + std::string(kPlatformLineEnd));
     EXPECT_TRUE(writtenBeforeLaunch);
+    // The page it replaced can be had back.
+    std::vector<HistoryEntry> entries;
+    ASSERT_TRUE(panel.history.List(entries).ok());
+    ASSERT_EQ(entries.size(), 1u);
+    HistoryEntry entry;
+    ASSERT_TRUE(panel.history.Load(entries[0].name, entry).ok());
+    ASSERT_EQ(entry.files.size(), 1u);
+    EXPECT_EQ(entry.files[0].bytes, "<?php echo 'something else'; ?>\r\n");
     EXPECT_EQ(
         panel.launcher.lines(), (std::vector<std::string> {"explorer.exe http://localhost/phpinfo.php"}));
 }

@@ -186,7 +186,7 @@ TEST_F(HostsFixture, SavingTrimsBlanksOnlyAndKeepsTheFilesLineEnds)
         {"A\nB\n", "A\r\nC\r\n", "A\nC\n"},
         {"A\r\nB\nC\rD", "A\r\nX\r\nC\r\nD\r\n", "A\r\nX\r\nC\rD\r\n"},
         {"A\n", "  A \r\n  ", "A \n"},
-        {"A\n", "\tA  ", "\tA"},
+        {"A\n", "\tA  ", "\tA\n"}, // the last line ends in the file's own line end
         {"A\n", "", ""},
         {"A\n", "   ", ""},
         {"A\n", "A\r\n  ", nullptr},

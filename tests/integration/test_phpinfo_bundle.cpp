@@ -5,6 +5,7 @@
 #include "fake_launcher.h"
 #include "fake_messages.h"
 #include "launch_commands.h"
+#include "settings_history.h"
 
 #include <fstream>
 #include <gtest/gtest.h>
@@ -38,7 +39,8 @@ TEST_F(PhpinfoOnBundle, WrittenPageIsServedAsPhpInformation)
     FakeMessages messages;
     FakeDialogHost dialogs;
 
-    LaunchCommands(files, launcher, messages, dialogs).phpinfo();
+    SettingsHistory history(files.AppDir());
+    LaunchCommands(files, launcher, messages, dialogs, history).phpinfo();
 
     EXPECT_TRUE(messages.shown.empty()) << messages.shown.front();
     EXPECT_EQ(launcher.lines(),

@@ -32,19 +32,14 @@ std::map<std::string, std::string> Snapshot(const fs::path& bundle)
     return files;
 }
 
-class SafeSettingsOnBundle : public testing::Test
+class SafeSettingsOnBundle : public test::SharedBundleTest
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        s_demo
-            = std::make_unique<test::TemporaryBundle>("bundle", std::vector<std::string> {"--no-phpmyadmin"});
-    }
-    static void TearDownTestSuite() { s_demo.reset(); }
-
     void SetUp() override
     {
-        ASSERT_TRUE(s_demo->made()) << s_demo->makeOutput();
+        SharedBundleTest::SetUp();
+        if (HasFatalFailure())
+            return;
         files = std::make_unique<DiskConfigFiles>(s_demo->path().string());
     }
     void TearDown() override { s_demo->StopServers(); }
@@ -54,13 +49,10 @@ protected:
         return s_demo->path().string() + std::string(relative);
     }
 
-    static std::unique_ptr<test::TemporaryBundle> s_demo;
     std::unique_ptr<DiskConfigFiles> files;
     std::unique_ptr<CapturingRunner> runner = MakeSystemCapturingRunner();
     ServerChecker checker {*runner};
 };
-
-std::unique_ptr<test::TemporaryBundle> SafeSettingsOnBundle::s_demo;
 
 TEST_F(SafeSettingsOnBundle, TheServersRefuseWhatTheyWouldNotRunWithTheirOwnWords)
 {

@@ -12,6 +12,8 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <functional>
+#include <gtest/gtest.h>
+#include <memory>
 #include <netinet/in.h>
 #include <poll.h>
 #include <spawn.h>
@@ -247,6 +249,20 @@ private:
     int m_apachePort = 0;
     int m_mysqlPort = 0;
     ProgramOutput m_made;
+};
+
+/// A test suite whose tests share one demo bundle, laid out once without phpMyAdmin.
+class SharedBundleTest : public testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        s_demo = std::make_unique<TemporaryBundle>("bundle", std::vector<std::string> {"--no-phpmyadmin"});
+    }
+    static void TearDownTestSuite() { s_demo.reset(); }
+    void SetUp() override { ASSERT_TRUE(s_demo->made()) << s_demo->makeOutput(); }
+
+    inline static std::unique_ptr<TemporaryBundle> s_demo;
 };
 
 } // namespace larkspan::test

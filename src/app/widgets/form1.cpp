@@ -6,6 +6,7 @@
 #include "log_time.h"
 #include "messages.h"
 #include "program_icon.h"
+#include "safe_save.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -79,7 +80,7 @@ Form1::Form1(Form1Deps deps, Form1Hooks hooks, QWidget* parent)
     , m_serviceControl(deps.launcher, deps.messages,
           {[this](std::string_view message) { AppendLogLine(message); }, ProcessEventsOnce,
               [this] { return m_hooks.now(); }, &m_diagnostics})
-    , m_launchCommands(deps.files, deps.launcher, deps.messages, deps.dialogs)
+    , m_launchCommands(deps.files, deps.launcher, deps.messages, deps.dialogs, deps.history)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowIcon(ProgramIcon());
@@ -329,6 +330,13 @@ void Form1::HideOrMinimise()
         hide();
     else
         showMinimized();
+}
+
+void Form1::undoset_Click()
+{
+    // The line names the dialog and may be wider than the log: cut, with the time kept.
+    UndoLastSaveCommand(m_deps.files, m_deps.history, m_deps.messages,
+        [this](std::string_view message) { AppendLongLogLine(message, {}); });
 }
 
 void Form1::Command1_Click()

@@ -26,6 +26,7 @@ class InstanceGuard;
 class Launcher;
 class MessageBoxes;
 class ProcessList;
+class SettingsHistory;
 class TcpListeners;
 class TextCodePage;
 
@@ -40,6 +41,7 @@ struct Form1Deps
     InstanceGuard& instance;
     TcpListeners& listeners;
     const TextCodePage& codePage;
+    SettingsHistory& history;
 };
 
 /// The window's ties to the desktop and the clock. Empty members take the real behaviour.
@@ -150,6 +152,9 @@ public:
     void zhan2_Click() { zhanCom_Click(); }
     void about_Click() { m_launchCommands.about(); }
     void about2_Click() { about_Click(); }
+    // The undo of the last save.
+    void undoset_Click();
+    void undoset2_Click() { undoset_Click(); }
     void Command1_Click();
 
     // Window visibility and the end of the program.

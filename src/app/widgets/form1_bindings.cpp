@@ -77,6 +77,8 @@ constexpr Binding kBindings[] {
     {"zhan2", &Form1::zhan2_Click},
     {"about", &Form1::about_Click},
     {"about2", &Form1::about2_Click},
+    {"undoset", &Form1::undoset_Click},
+    {"undoset2", &Form1::undoset2_Click},
     {"Command1", &Form1::Command1_Click},
     {"hideme", &Form1::hideme_Click},
     {"showme", &Form1::showme_Click},

@@ -1,5 +1,7 @@
 #include "form1_layout.h"
 
+#include "catalogue.h"
+
 #include <array>
 
 namespace larkspan {
@@ -38,6 +40,7 @@ constexpr std::array kFileMenu {
     MenuRow {"phpset", M::Item, "PHP 设置"},
     MenuRow {"apcheset", M::Item, "Apache 设置"},
     MenuRow {"mysqlset", M::Item, "MySQL 设置"},
+    MenuRow {"undoset", M::Item, catalogue::kUndoCommand},
     MenuRow {"configfile", M::Submenu, "配置文件"},
     MenuRow {"phpini", M::Item, "php-ini", kSub},
     MenuRow {"httpdconf", M::Item, "httpd-conf", kSub},
@@ -103,6 +106,7 @@ constexpr std::array kFilezMenu {
     MenuRow {"mysqlset2", M::Item, "MySQL 设置"},
     MenuRow {"apcheset2", M::Item, "Apache 设置"},
     MenuRow {"phpset2", M::Item, "PHP 设置"},
+    MenuRow {"undoset2", M::Item, catalogue::kUndoCommand},
     MenuRow {"dsf", M::Separator, "-"},
     MenuRow {"about2", M::Item, "About(关于)..."},
     MenuRow {"update2", M::Item, "Update(更新)...", false, kHidden},

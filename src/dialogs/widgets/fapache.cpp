@@ -40,9 +40,11 @@ QString SystemFolderPicker(QWidget* owner, const QString& prompt)
 
 } // namespace
 
-fapache::fapache(ConfigFiles& files, MessageBoxes& messages, const TextCodePage& codePage, QWidget* parent)
+fapache::fapache(ConfigFiles& files, MessageBoxes& messages, const TextCodePage& codePage,
+    SafeSaveServices* services, QWidget* parent)
     : QDialog(parent)
-    , m_settings(files, messages, codePage)
+    , m_saving(*this, files, messages, services)
+    , m_settings(files, messages, codePage, m_saving.checked())
     , m_pickFolder(SystemFolderPicker)
 {
     const auto controls = BuildForm(this, "Apache设置", 5280, 3420, kLayout);
@@ -51,6 +53,7 @@ fapache::fapache(ConfigFiles& files, MessageBoxes& messages, const TextCodePage&
     m_sname = static_cast<QLineEdit*>(controls.value("sname"));
     m_admin = static_cast<QLineEdit*>(controls.value("admin"));
     m_index = static_cast<QLineEdit*>(controls.value("index"));
+    m_saving.SetControls({controls.value("Frame1"), controls.value("Command1"), controls.value("Command2")});
     connect(static_cast<QPushButton*>(controls.value("Command1")), &QPushButton::clicked, this,
         &fapache::Command1_Click);
     connect(static_cast<QPushButton*>(controls.value("Command2")), &QPushButton::clicked, this,
@@ -61,6 +64,7 @@ fapache::fapache(ConfigFiles& files, MessageBoxes& messages, const TextCodePage&
 
 void fapache::Form_Load()
 {
+    m_saving.Reset();
     const ApacheFields loaded = m_settings.Load();
     m_listen->setText(QString::fromStdString(loaded.listen));
     m_admin->setText(QString::fromStdString(loaded.admin));
@@ -76,6 +80,14 @@ void fapache::Command1_Click()
         m_sname->text().toStdString(), m_admin->text().toStdString(), m_index->text().toStdString()};
     if (m_settings.Save(fields))
         accept();
+    else
+        m_saving.Started();
+}
+
+void fapache::done(int result)
+{
+    m_saving.Reset();
+    QDialog::done(result);
 }
 
 void fapache::Command2_Click()

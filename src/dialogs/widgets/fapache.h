@@ -1,6 +1,7 @@
 #pragma once
 
 #include "apache_settings.h"
+#include "dialog_saving.h"
 
 #include <QDialog>
 #include <functional>
@@ -18,8 +19,8 @@ public:
     /// Shows a folder picker with a prompt; returns the chosen directory or the empty text.
     using FolderPicker = std::function<QString(QWidget* owner, const QString& prompt)>;
 
-    fapache(
-        ConfigFiles& files, MessageBoxes& messages, const TextCodePage& codePage, QWidget* parent = nullptr);
+    fapache(ConfigFiles& files, MessageBoxes& messages, const TextCodePage& codePage,
+        SafeSaveServices* services = nullptr, QWidget* parent = nullptr);
 
     /// Replaces the system's folder picker (tests).
     void SetFolderPicker(FolderPicker picker) { m_pickFolder = std::move(picker); }
@@ -29,7 +30,12 @@ public:
     void Command2_Click();
     void Command3_Click();
 
+protected:
+    /// Every way of closing ends a check still running: its save is not written.
+    void done(int result) override;
+
 private:
+    DialogSaving m_saving;
     ApacheSettings m_settings;
     FolderPicker m_pickFolder;
     QLineEdit* m_listen;

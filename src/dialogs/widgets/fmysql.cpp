@@ -41,9 +41,10 @@ constexpr ControlRow kLayout[] = {
 } // namespace
 
 fmysql::fmysql(ConfigFiles& files, Launcher& launcher, MessageBoxes& messages, ProgramRunner& runner,
-    const TextCodePage& codePage, QWidget* parent)
+    const TextCodePage& codePage, SafeSaveServices* services, QWidget* parent)
     : QDialog(parent)
-    , m_settings(files, messages, codePage)
+    , m_saving(*this, files, messages, services)
+    , m_settings(files, messages, codePage, m_saving.checked())
     , m_password(files, launcher, messages, runner)
 {
     const auto controls = BuildForm(this, "MySQL设置", 4680, 3795, kLayout);
@@ -58,6 +59,8 @@ fmysql::fmysql(ConfigFiles& files, Launcher& launcher, MessageBoxes& messages, P
     m_oldpwd = static_cast<QLineEdit*>(controls.value("oldpwd"));
     m_newpwd = static_cast<QLineEdit*>(controls.value("newpwd"));
     m_command3 = static_cast<QPushButton*>(controls.value("Command3"));
+    // The password group stays usable while the settings wait for their check.
+    m_saving.SetControls({controls.value("Frame1")});
     connect(static_cast<QPushButton*>(controls.value("Command1")), &QPushButton::clicked, this,
         &fmysql::Command1_Click);
     connect(static_cast<QPushButton*>(controls.value("Command2")), &QPushButton::clicked, this,
@@ -67,6 +70,7 @@ fmysql::fmysql(ConfigFiles& files, Launcher& launcher, MessageBoxes& messages, P
 
 void fmysql::Form_Load()
 {
+    m_saving.Reset();
     const MySqlFields loaded = m_settings.Load();
     m_character->setCurrentIndex(m_character->findText(QString::fromStdString(loaded.character)));
     m_engine->setCurrentIndex(m_engine->findText(QString::fromStdString(loaded.engine)));
@@ -86,6 +90,14 @@ void fmysql::Command1_Click()
         m_engine->currentText().toStdString(), m_character->currentText().toStdString()};
     if (m_settings.Save(fields))
         accept();
+    else
+        m_saving.Started();
+}
+
+void fmysql::done(int result)
+{
+    m_saving.Reset();
+    QDialog::done(result);
 }
 
 void fmysql::Command2_Click()

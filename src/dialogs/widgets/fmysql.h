@@ -1,5 +1,6 @@
 #pragma once
 
+#include "dialog_saving.h"
 #include "mysql_settings.h"
 #include "password_change.h"
 
@@ -17,14 +18,19 @@ class fmysql final : public QDialog
     Q_OBJECT
 public:
     fmysql(ConfigFiles& files, Launcher& launcher, MessageBoxes& messages, ProgramRunner& runner,
-        const TextCodePage& codePage, QWidget* parent = nullptr);
+        const TextCodePage& codePage, SafeSaveServices* services = nullptr, QWidget* parent = nullptr);
 
     void Form_Load();
     void Command1_Click();
     void Command2_Click();
     void Command3_Click();
 
+protected:
+    /// Every way of closing ends a check still running: its save is not written.
+    void done(int result) override;
+
 private:
+    DialogSaving m_saving;
     MySqlSettings m_settings;
     PasswordChange m_password;
     QLineEdit* m_port;

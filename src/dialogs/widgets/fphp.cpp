@@ -43,9 +43,11 @@ void Select(QComboBox* list, const std::string& entry)
 
 } // namespace
 
-fphp::fphp(ConfigFiles& files, MessageBoxes& messages, const TextCodePage& codePage, QWidget* parent)
+fphp::fphp(ConfigFiles& files, MessageBoxes& messages, const TextCodePage& codePage,
+    SafeSaveServices* services, QWidget* parent)
     : QDialog(parent)
-    , m_settings(files, messages, codePage)
+    , m_saving(*this, files, messages, services)
+    , m_settings(files, messages, codePage, m_saving.checked())
 {
     const auto controls = BuildForm(this, "PHP设置", 5880, 3645, kLayout);
     m_short = static_cast<QComboBox*>(controls.value("short"));
@@ -55,6 +57,7 @@ fphp::fphp(ConfigFiles& files, MessageBoxes& messages, const TextCodePage& codeP
     m_register = static_cast<QComboBox*>(controls.value("register"));
     m_maxTime = static_cast<QLineEdit*>(controls.value("max_time"));
     m_uploadFile = static_cast<QLineEdit*>(controls.value("upload_file"));
+    m_saving.SetControls({controls.value("Frame1"), controls.value("Command1"), controls.value("Command2")});
     connect(static_cast<QPushButton*>(controls.value("Command1")), &QPushButton::clicked, this,
         &fphp::Command1_Click);
     connect(static_cast<QPushButton*>(controls.value("Command2")), &QPushButton::clicked, this,
@@ -63,6 +66,7 @@ fphp::fphp(ConfigFiles& files, MessageBoxes& messages, const TextCodePage& codeP
 
 void fphp::Form_Load()
 {
+    m_saving.Reset();
     const PhpFields loaded = m_settings.Load();
     Select(m_short, loaded.shortOpenTag);
     Select(m_buffer, loaded.outputBuffering);
@@ -82,6 +86,14 @@ void fphp::Command1_Click()
         m_uploadFile->text().toStdString()};
     if (m_settings.Save(fields))
         accept();
+    else
+        m_saving.Started();
+}
+
+void fphp::done(int result)
+{
+    m_saving.Reset();
+    QDialog::done(result);
 }
 
 void fphp::Command2_Click()

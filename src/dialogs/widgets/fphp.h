@@ -1,5 +1,6 @@
 #pragma once
 
+#include "dialog_saving.h"
 #include "php_settings.h"
 
 #include <QDialog>
@@ -14,13 +15,19 @@ class fphp final : public QDialog
 {
     Q_OBJECT
 public:
-    fphp(ConfigFiles& files, MessageBoxes& messages, const TextCodePage& codePage, QWidget* parent = nullptr);
+    fphp(ConfigFiles& files, MessageBoxes& messages, const TextCodePage& codePage,
+        SafeSaveServices* services = nullptr, QWidget* parent = nullptr);
 
     void Form_Load();
     void Command1_Click();
     void Command2_Click();
 
+protected:
+    /// Every way of closing ends a check still running: its save is not written.
+    void done(int result) override;
+
 private:
+    DialogSaving m_saving;
     PhpSettings m_settings;
     QComboBox* m_short;
     QComboBox* m_buffer;

@@ -10,12 +10,13 @@
 
 namespace larkspan {
 
-WidgetDialogHost::WidgetDialogHost(
-    ConfigFiles& files, Launcher& launcher, MessageBoxes& messages, const TextCodePage& codePage)
+WidgetDialogHost::WidgetDialogHost(ConfigFiles& files, Launcher& launcher, MessageBoxes& messages,
+    const TextCodePage& codePage, SafeSaveServices* services)
     : m_files(files)
     , m_launcher(launcher)
     , m_messages(messages)
     , m_codePage(codePage)
+    , m_services(services)
 { }
 
 WidgetDialogHost::~WidgetDialogHost() = default;
@@ -24,7 +25,7 @@ WidgetDialogHost::~WidgetDialogHost() = default;
 void WidgetDialogHost::ShowApacheSettings()
 {
     if (!m_apache)
-        m_apache = std::make_unique<fapache>(m_files, m_messages, m_codePage);
+        m_apache = std::make_unique<fapache>(m_files, m_messages, m_codePage, m_services);
     m_apache->Form_Load();
     m_apache->exec();
 }
@@ -32,7 +33,7 @@ void WidgetDialogHost::ShowApacheSettings()
 void WidgetDialogHost::ShowPhpSettings()
 {
     if (!m_php)
-        m_php = std::make_unique<fphp>(m_files, m_messages, m_codePage);
+        m_php = std::make_unique<fphp>(m_files, m_messages, m_codePage, m_services);
     m_php->Form_Load();
     m_php->exec();
 }
@@ -41,7 +42,8 @@ void WidgetDialogHost::ShowMySqlSettings()
 {
     if (!m_mysql) {
         m_runner = std::make_unique<QtProgramRunner>();
-        m_mysql = std::make_unique<fmysql>(m_files, m_launcher, m_messages, *m_runner, m_codePage);
+        m_mysql
+            = std::make_unique<fmysql>(m_files, m_launcher, m_messages, *m_runner, m_codePage, m_services);
     }
     m_mysql->Form_Load();
     m_mysql->exec();
@@ -50,7 +52,7 @@ void WidgetDialogHost::ShowMySqlSettings()
 void WidgetDialogHost::ShowSiteManagement()
 {
     if (!m_sites)
-        m_sites = std::make_unique<zhanform>(m_files, m_messages, m_codePage);
+        m_sites = std::make_unique<zhanform>(m_files, m_messages, m_codePage, m_services);
     m_sites->Form_Load();
     m_sites->exec();
 }

@@ -13,6 +13,7 @@ class DesktopShortcuts;
 class Launcher;
 class MessageBoxes;
 class QtProgramRunner;
+struct SafeSaveServices;
 class TextCodePage;
 class fabout;
 class fapache;
@@ -21,12 +22,13 @@ class fphp;
 class zhanform;
 
 /// Owns the settings and About dialogs: each is created on first use and shown modally; every
-/// opening reloads it.
+/// opening reloads it. With `services` the settings dialogs and the host editor have their saves
+/// checked by the servers and recorded in the history.
 class WidgetDialogHost final : public DialogHost
 {
 public:
-    WidgetDialogHost(
-        ConfigFiles& files, Launcher& launcher, MessageBoxes& messages, const TextCodePage& codePage);
+    WidgetDialogHost(ConfigFiles& files, Launcher& launcher, MessageBoxes& messages,
+        const TextCodePage& codePage, SafeSaveServices* services = nullptr);
     ~WidgetDialogHost() override;
 
     void ShowApacheSettings() override;
@@ -40,6 +42,7 @@ private:
     Launcher& m_launcher;
     MessageBoxes& m_messages;
     const TextCodePage& m_codePage;
+    SafeSaveServices* m_services;
     std::unique_ptr<QtProgramRunner> m_runner;
     std::unique_ptr<fapache> m_apache;
     std::unique_ptr<fphp> m_php;

@@ -45,9 +45,11 @@ std::string FromEditor(const QPlainTextEdit* editor)
 
 } // namespace
 
-zhanform::zhanform(ConfigFiles& files, MessageBoxes& messages, const TextCodePage& codePage, QWidget* parent)
+zhanform::zhanform(ConfigFiles& files, MessageBoxes& messages, const TextCodePage& codePage,
+    SafeSaveServices* services, QWidget* parent)
     : QDialog(parent)
-    , m_hosts(files, messages, codePage)
+    , m_saving(*this, files, messages, services)
+    , m_hosts(files, messages, codePage, m_saving.checked())
 {
     const auto controls = BuildForm(this, "站点管理", 6675, 7080, kLayout);
     m_label3 = static_cast<QLabel*>(controls.value("Label3"));
@@ -57,6 +59,7 @@ zhanform::zhanform(ConfigFiles& files, MessageBoxes& messages, const TextCodePag
     m_host = static_cast<QPlainTextEdit*>(controls.value("host"));
     m_host->setLineWrapMode(QPlainTextEdit::NoWrap);
     m_text1->viewport()->installEventFilter(this);
+    m_saving.SetControls({m_host, controls.value("Command1"), controls.value("Command2")});
     connect(static_cast<QPushButton*>(controls.value("Command1")), &QPushButton::clicked, this,
         &zhanform::Command1_Click);
     connect(static_cast<QPushButton*>(controls.value("Command2")), &QPushButton::clicked, this,
@@ -65,6 +68,7 @@ zhanform::zhanform(ConfigFiles& files, MessageBoxes& messages, const TextCodePag
 
 void zhanform::Form_Load()
 {
+    m_saving.Reset();
     m_text1->setPlainText(ForDisplay(VirtualHosts::ExampleBlock()));
     m_label3->setText(ForDisplay(VirtualHosts::Explanation()));
     m_host->setPlainText(ForDisplay(m_hosts.Load()));
@@ -75,6 +79,14 @@ void zhanform::Command1_Click()
 {
     if (m_hosts.Save(FromEditor(m_host)))
         accept();
+    else
+        m_saving.Started();
+}
+
+void zhanform::done(int result)
+{
+    m_saving.Reset();
+    QDialog::done(result);
 }
 
 void zhanform::Command2_Click()

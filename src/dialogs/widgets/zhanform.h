@@ -1,5 +1,6 @@
 #pragma once
 
+#include "dialog_saving.h"
 #include "virtual_hosts.h"
 
 #include <QDialog>
@@ -14,8 +15,8 @@ class zhanform final : public QDialog
 {
     Q_OBJECT
 public:
-    zhanform(
-        ConfigFiles& files, MessageBoxes& messages, const TextCodePage& codePage, QWidget* parent = nullptr);
+    zhanform(ConfigFiles& files, MessageBoxes& messages, const TextCodePage& codePage,
+        SafeSaveServices* services = nullptr, QWidget* parent = nullptr);
 
     void Form_Load();
     void Command1_Click();
@@ -23,9 +24,12 @@ public:
     void Text1_Click();
 
 protected:
+    /// Every way of closing ends a check still running: its save is not written.
+    void done(int result) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    DialogSaving m_saving;
     VirtualHosts m_hosts;
     QLabel* m_label3;
     QPlainTextEdit* m_text1;

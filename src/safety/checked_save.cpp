@@ -1,0 +1,112 @@
+#include "checked_save.h"
+
+#include "catalogue.h"
+#include "native_path.h"
+#include "safe_save.h"
+
+namespace larkspan {
+
+namespace {
+
+// A file some other program (an editor opened from the menu, a second dialog) replaced while its
+// check ran: committing the batch composed from the old bytes would silently drop that edit.
+std::optional<std::string> ChangedSinceComposed(ConfigFiles& files, const FileBatch& batch)
+{
+    for (const FileBatch::Change& change : batch.Changes()) {
+        std::string now;
+        bool missing = false;
+        const Status read = files.ReadFile(change.path, now, missing);
+        const bool same = change.existed ? read.ok() && now == change.before : !read.ok() && missing;
+        if (!same)
+            return NativePath(change.path);
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+CheckedSave::CheckedSave(
+    ConfigFiles& files, MessageBoxes& messages, SafeSaveServices& services, Post post, Finished finished)
+    : m_files(files)
+    , m_messages(messages)
+    , m_services(services)
+    , m_post(std::move(post))
+    , m_finished(std::move(finished))
+    , m_self(std::make_shared<CheckedSave*>(this))
+{ }
+
+CheckedSave::~CheckedSave()
+{
+    // Tasks still to come find nobody; the checks' threads are joined by m_checks.
+    m_self.reset();
+}
+
+void CheckedSave::Start(FileBatch batch, SaveTexts texts)
+{
+    m_pending.reset();
+    CheckRequest request = PrepareCheck(m_files, batch);
+    if (request.files.empty() && request.unchecked.empty()) {
+        Complete(batch, texts, CheckReport {});
+        return;
+    }
+    const unsigned long long id = m_nextId++;
+    m_pending = Pending {id, std::make_unique<FileBatch>(std::move(batch)), std::move(texts)};
+    std::weak_ptr<CheckedSave*> self = m_self;
+    m_checks[id] = std::make_unique<BackgroundCheck>(
+        m_services.checker, std::move(request), [post = m_post, self, id](CheckReport report) {
+            post([self, id, report = std::move(report)] {
+                if (const std::shared_ptr<CheckedSave*> alive = self.lock())
+                    (*alive)->Finish(id, report);
+            });
+        });
+}
+
+void CheckedSave::Finish(unsigned long long id, const CheckReport& report)
+{
+    // The thread has handed its report over and is ending: joining it takes no time.
+    m_checks.erase(id);
+    if (!m_pending || m_pending->id != id)
+        return;
+    Pending pending = std::move(*m_pending);
+    m_pending.reset();
+    Complete(*pending.batch, pending.texts, report);
+}
+
+void CheckedSave::Complete(FileBatch& batch, const SaveTexts& texts, const CheckReport& report)
+{
+    if (report.refused()) {
+        m_messages.Inform(report.RefusalMessage());
+        m_finished(false);
+        return;
+    }
+    if (const std::optional<std::string> changed = ChangedSinceComposed(m_files, batch)) {
+        m_messages.Inform(texts.failed(catalogue::ChangedDuringCheck(*changed)));
+        m_finished(false);
+        return;
+    }
+    if (Status committed = CommitWithHistory(batch, m_services.history, texts.dialog); !committed.ok()) {
+        m_messages.Inform(texts.failed(committed.message()));
+        m_finished(false);
+        return;
+    }
+    if (m_services.log)
+        m_services.log(catalogue::LogSaved(texts.dialog));
+    m_messages.Inform(texts.saved + report.NotCheckedNote());
+    m_finished(true);
+}
+
+bool SubmitSave(FileBatch batch, MessageBoxes& messages, CheckedSave* checked, SaveTexts texts)
+{
+    if (checked) {
+        checked->Start(std::move(batch), std::move(texts));
+        return false;
+    }
+    if (Status committed = batch.Commit(); !committed.ok()) {
+        messages.Inform(texts.failed(committed.message()));
+        return false;
+    }
+    messages.Inform(texts.saved);
+    return true;
+}
+
+} // namespace larkspan
