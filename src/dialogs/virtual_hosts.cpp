@@ -167,8 +167,9 @@ bool VirtualHosts::Save(const std::string& text)
         return false;
     if (content == m_original && !m_missing)
         return true;
-    // The end of the file as every whole-file write of the panel leaves it.
-    TerminateLastLine(content);
+    // The last line ends like the file's other lines, as every whole-file write of the panel leaves it.
+    if (!content.empty() && content.back() != '\n' && content.back() != '\r')
+        content += m_lineEnd;
     FileBatch batch(m_files);
     if (Status status = batch.Restore(m_path, std::move(content)); !status.ok()) {
         m_messages.Inform(catalogue::HostsNotSaved(status.message()));
