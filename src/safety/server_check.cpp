@@ -1,7 +1,10 @@
 #include "server_check.h"
 
+#include "ascii_text.h"
+#include "bundle_paths.h"
 #include "catalogue.h"
 #include "folders.h"
+#include "ini_engine.h"
 #include "native_path.h"
 #include "text_lines.h"
 
@@ -14,7 +17,6 @@ namespace larkspan {
 namespace {
 
 constexpr std::size_t kShownLines = 6;
-constexpr std::string_view kBlanks = " \t";
 
 // Paths relative to AppDir.
 struct Checker
@@ -24,9 +26,9 @@ struct Checker
     std::string_view program;
 };
 constexpr Checker kCheckers[] = {
-    {CheckedServer::Apache, "Apache", "\\Apache2\\bin\\httpd.exe"},
-    {CheckedServer::Php, "PHP", "\\PHP5\\php.exe"},
-    {CheckedServer::MySql, "MySQL", "\\MySQL\\bin\\mysqld-nt.exe"},
+    {CheckedServer::Apache, "Apache", paths::kApacheProgram},
+    {CheckedServer::Php, "PHP", paths::kPhpProgram},
+    {CheckedServer::MySql, "MySQL", paths::kMySqlServerProgram},
 };
 struct CheckedFile
 {
@@ -35,12 +37,11 @@ struct CheckedFile
     std::string_view path;
 };
 constexpr CheckedFile kCheckedFiles[] = {
-    {ServerFile::HttpdConf, CheckedServer::Apache, "\\Apache2\\conf\\httpd.conf"},
-    {ServerFile::VhostsConf, CheckedServer::Apache, "\\Apache2\\conf\\vhosts.conf"},
-    {ServerFile::PhpIni, CheckedServer::Php, "\\PHP5\\php.ini"},
-    {ServerFile::MyIni, CheckedServer::MySql, "\\MySQL\\my.ini"},
+    {ServerFile::HttpdConf, CheckedServer::Apache, paths::kHttpdConf},
+    {ServerFile::VhostsConf, CheckedServer::Apache, paths::kVhostsConf},
+    {ServerFile::PhpIni, CheckedServer::Php, paths::kPhpIni},
+    {ServerFile::MyIni, CheckedServer::MySql, paths::kMyIni},
 };
-constexpr std::string_view kApacheRoot = "\\Apache2";
 
 const Checker& CheckerOf(CheckedServer server)
 {
@@ -60,21 +61,6 @@ const CandidateFile* Find(const CheckRequest& request, ServerFile file)
     const auto found = std::find_if(request.files.begin(), request.files.end(),
         [file](const CandidateFile& candidate) { return candidate.file == file; });
     return found == request.files.end() ? nullptr : &*found;
-}
-
-std::string_view Trim(std::string_view text, std::string_view blanks = kBlanks)
-{
-    const std::size_t first = text.find_first_not_of(blanks);
-    if (first == std::string_view::npos)
-        return {};
-    return text.substr(first, text.find_last_not_of(blanks) - first + 1);
-}
-
-bool EqualNoCase(std::string_view a, std::string_view b)
-{
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-        return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-    });
 }
 
 std::string BaseName(std::string_view path)
@@ -231,10 +217,7 @@ std::map<std::string, std::string> ServerOptions(std::string_view content)
         const std::size_t equals = text.find('=');
         if (!serverGroup || equals == std::string_view::npos)
             return;
-        std::string name(Trim(text.substr(0, equals)));
-        std::transform(name.begin(), name.end(), name.begin(), [](char c) {
-            return c == '_' ? '-' : static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        });
+        std::string name = MySqlOptionName(Trim(text.substr(0, equals)));
         if (name.starts_with("loose-"))
             name.erase(0, 6);
         std::string_view value = Trim(text.substr(equals + 1));
@@ -347,7 +330,7 @@ std::optional<CheckedServer> ServerOfFile(std::string_view appDir, std::string_v
 {
     const std::string native = NativePath(path);
     for (const CheckedFile& checked : kCheckedFiles) {
-        if (native == NativePath(std::string(appDir) + std::string(checked.path)))
+        if (native == NativePath(InBundle(appDir, checked.path)))
             return checked.server;
     }
     return std::nullopt;
@@ -389,10 +372,10 @@ CheckRequest PrepareCheck(ConfigFiles& files, const FileBatch& batch)
 {
     CheckRequest request;
     request.appDir = files.AppDir();
-    request.apacheRoot = NativePath(request.appDir + std::string(kApacheRoot));
+    request.apacheRoot = NativePath(InBundle(request.appDir, paths::kApacheRoot));
     std::map<std::string, const CheckedFile*> checked;
     for (const CheckedFile& file : kCheckedFiles)
-        checked[NativePath(request.appDir + std::string(file.path))] = &file;
+        checked[NativePath(InBundle(request.appDir, file.path))] = &file;
     for (const FileBatch::Change& change : batch.Changes()) {
         const auto found = checked.find(NativePath(change.path));
         if (change.after && found != checked.end())
@@ -401,10 +384,10 @@ CheckRequest PrepareCheck(ConfigFiles& files, const FileBatch& batch)
     }
     // Apache reads vhosts.conf only through httpd.conf: a changed one is checked with the live one.
     if (Find(request, ServerFile::VhostsConf) && !Find(request, ServerFile::HttpdConf)) {
-        const std::string relative(kCheckedFiles[0].path);
-        CandidateFile httpdConf {ServerFile::HttpdConf, NativePath(request.appDir + relative), {}, false, {}};
+        const std::string path = InBundle(request.appDir, paths::kHttpdConf);
+        CandidateFile httpdConf {ServerFile::HttpdConf, NativePath(path), {}, false, {}};
         bool missing = false;
-        if (Status read = files.ReadFile(request.appDir + relative, httpdConf.bytes, missing); read.ok()) {
+        if (Status read = files.ReadFile(path, httpdConf.bytes, missing); read.ok()) {
             httpdConf.before = httpdConf.bytes;
             request.files.push_back(std::move(httpdConf));
         } else {
@@ -497,7 +480,7 @@ ServerChecker::CheckerRun ServerChecker::RunChecker(CheckedServer server, const 
     const std::vector<std::string>& arguments,
     const std::vector<std::pair<std::string, std::string>>& candidates)
 {
-    const std::string checker = appDir + std::string(CheckerOf(server).program);
+    const std::string checker = InBundle(appDir, CheckerOf(server).program);
     Command command {checker, {}};
     for (const std::string& argument : arguments)
         command.arguments.push_back(Argument::literal(argument));
