@@ -94,9 +94,9 @@ public:
 class NoRunner final : public ProgramRunner
 {
 public:
-    void Run(const Command&, std::chrono::milliseconds, std::function<void(const RunResult&)> done) override
+    void Run(const Command&, std::chrono::milliseconds, std::function<void(const CapturedRun&)> done) override
     {
-        done(RunResult {});
+        done(CapturedRun {});
     }
 };
 

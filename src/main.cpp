@@ -1,12 +1,13 @@
 // Wiring only: the real platform, files and windows.
 #include "app_dir.h"
+#include "bundle_paths.h"
 #include "capturing_runner.h"
 #include "checked_save.h"
 #include "config_files.h"
-#include "dialog_host.h"
 #include "form1.h"
 #include "instance_guard.h"
 #include "launcher.h"
+#include "native_path.h"
 #include "process_list.h"
 #include "program_options.h"
 #include "qt_message_boxes.h"
@@ -14,6 +15,7 @@
 #include "settings_history.h"
 #include "tcp_listeners.h"
 #include "text_code_page.h"
+#include "widget_dialog_host.h"
 
 #include <QApplication>
 
@@ -32,7 +34,7 @@ int main(int argc, char** argv)
     const std::string appDir = ExecutableDirectory();
     DiskConfigFiles files(appDir);
     const auto processes = MakeSystemProcessList();
-    const auto launcher = MakeSystemLauncher(appDir, appDir + "/Apache2/logs/services.log");
+    const auto launcher = MakeSystemLauncher(appDir, NativePath(InBundle(appDir, paths::kServicesLog)));
     const auto instance = MakeSystemInstanceGuard("LarkspanAdmin");
     const auto listeners = MakeSystemTcpListeners();
     QtMessageBoxes messages;

@@ -1,5 +1,6 @@
 #include "launch_commands.h"
 
+#include "bundle_paths.h"
 #include "catalogue.h"
 #include "maker_site.h"
 #include "native_path.h"
@@ -21,7 +22,7 @@ constexpr std::string_view kPhpInfoPage = "<?php   phpinfo();   ?>";
 
 std::string MakerPage(std::string_view path)
 {
-    return std::string(MakerSiteBase) + std::string(path);
+    return std::string(kMakerSiteBase) + std::string(path);
 }
 
 } // namespace
@@ -68,54 +69,53 @@ void LaunchCommands::OpenAddress(std::string address)
 
 void LaunchCommands::phpini()
 {
-    Launch(
-        Command {kEditor, {Argument::path(m_files.AppDir() + "\\PHP5\\php.ini")}}, WindowStyle::NormalFocus);
+    Launch(Command {kEditor, {Argument::path(InBundle(m_files.AppDir(), paths::kPhpIni))}},
+        WindowStyle::NormalFocus);
 }
 
 void LaunchCommands::httpdconf()
 {
-    Launch(Command {kEditor, {Argument::path(m_files.AppDir() + "\\Apache2\\conf\\httpd.conf")}},
+    Launch(Command {kEditor, {Argument::path(InBundle(m_files.AppDir(), paths::kHttpdConf))}},
         WindowStyle::NormalFocus);
 }
 
 void LaunchCommands::mysqlini()
 {
-    Launch(
-        Command {kEditor, {Argument::path(m_files.AppDir() + "\\MySQL\\my.ini")}}, WindowStyle::NormalFocus);
+    Launch(Command {kEditor, {Argument::path(InBundle(m_files.AppDir(), paths::kMyIni))}},
+        WindowStyle::NormalFocus);
 }
 
 void LaunchCommands::phpmyadmininc()
 {
     // phpMyAdmin lives inside the web root, not under AppDir.
-    const std::optional<std::string> documentRoot = ReadSetting(keys::ApacheDocumentRoot);
+    const std::optional<std::string> documentRoot = ReadSetting(keys::kApacheDocumentRoot);
     if (!documentRoot)
         return;
-    Launch(Command {kEditor, {Argument::path(*documentRoot + "\\phpMyAdmin\\libraries\\config.default.php")}},
+    Launch(Command {kEditor, {Argument::path(InBundle(*documentRoot, paths::kPhpMyAdminConfig))}},
         WindowStyle::NormalFocus);
 }
 
 void LaunchCommands::wwwroot()
 {
-    if (const std::optional<std::string> documentRoot = ReadSetting(keys::ApacheDocumentRoot))
+    if (const std::optional<std::string> documentRoot = ReadSetting(keys::kApacheDocumentRoot))
         Launch(Command {kBrowser, {Argument::path(*documentRoot)}}, WindowStyle::NormalFocus);
 }
 
 void LaunchCommands::mysqldata()
 {
-    Launch(
-        Command {kBrowser, {Argument::path(m_files.AppDir() + "\\MySQL\\data")}}, WindowStyle::NormalFocus);
+    Launch(Command {kBrowser, {Argument::path(InBundle(m_files.AppDir(), paths::kMySqlData))}},
+        WindowStyle::NormalFocus);
 }
 
 void LaunchCommands::apachelog()
 {
-    Launch(
-        Command {kBrowser, {Argument::path(m_files.AppDir() + "\\Apache2\\logs")}}, WindowStyle::NormalFocus);
+    Launch(Command {kBrowser, {Argument::path(InBundle(m_files.AppDir(), paths::kApacheLogs))}},
+        WindowStyle::NormalFocus);
 }
 
 void LaunchCommands::mysqlconsole()
 {
-    // The folder is spelt in lower case as the bundle always has; the file layer finds "MySQL".
-    Launch(Command {m_files.AppDir() + "\\mysql\\bin\\mysql.exe",
+    Launch(Command {InBundle(m_files.AppDir(), paths::kMySqlConsole),
                {Argument::literal("-uroot"), Argument::literal("-p")}},
         WindowStyle::NormalFocus);
 }
@@ -128,24 +128,24 @@ void LaunchCommands::servicecontrol()
 
 void LaunchCommands::homepage()
 {
-    if (const std::optional<std::string> listen = ReadSetting(keys::ApacheListen))
+    if (const std::optional<std::string> listen = ReadSetting(keys::kApacheListen))
         OpenAddress(LocalBaseUrl(*listen));
 }
 
 void LaunchCommands::phpmyadmin()
 {
-    if (const std::optional<std::string> listen = ReadSetting(keys::ApacheListen))
+    if (const std::optional<std::string> listen = ReadSetting(keys::kApacheListen))
         OpenAddress(LocalBaseUrl(*listen) + "/phpMyAdmin");
 }
 
 void LaunchCommands::phpinfo()
 {
-    const std::optional<std::string> listen = ReadSetting(keys::ApacheListen);
+    const std::optional<std::string> listen = ReadSetting(keys::kApacheListen);
     const std::optional<std::string> documentRoot
-        = listen ? ReadSetting(keys::ApacheDocumentRoot) : std::nullopt;
+        = listen ? ReadSetting(keys::kApacheDocumentRoot) : std::nullopt;
     if (!documentRoot)
         return;
-    const std::string page = *documentRoot + "\\phpinfo.php";
+    const std::string page = InBundle(*documentRoot, paths::kPhpInfoFile);
     // Without a site directory the page would land in the root of the file system.
     if (documentRoot->empty()) {
         m_messages.Inform(catalogue::SiteDirectoryNotSet(NativePath(page)));

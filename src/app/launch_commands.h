@@ -1,6 +1,7 @@
 #pragma once
 
 #include "config_files.h"
+#include "dialog_host.h"
 #include "launcher.h"
 #include "messages.h"
 #include "settings_history.h"
@@ -16,19 +17,6 @@ struct SettingsKey;
 /// The address of the local web server for the port text of [Apache] Listen: "http://localhost"
 /// for exactly "80", otherwise "http://localhost:" followed by the text unchanged (even empty).
 std::string LocalBaseUrl(std::string_view listen);
-
-/// Shows the settings and About dialogs modally; each dialog is created once and reloaded at
-/// every opening. Implemented by the window layer.
-class DialogHost
-{
-public:
-    virtual ~DialogHost() = default;
-    virtual void ShowApacheSettings() = 0;
-    virtual void ShowPhpSettings() = 0;
-    virtual void ShowMySqlSettings() = 0;
-    virtual void ShowSiteManagement() = 0;
-    virtual void ShowAbout() = 0;
-};
 
 /// The main window's commands that open files, folders, pages, consoles and dialogs. One method
 /// per primary control; twin controls call the same method.

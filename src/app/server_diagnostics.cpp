@@ -1,5 +1,7 @@
 #include "server_diagnostics.h"
 
+#include "ascii_text.h"
+#include "bundle_paths.h"
 #include "config_files.h"
 #include "file_tail.h"
 #include "ini.h"
@@ -56,12 +58,6 @@ std::string UnexpectedStop(ServiceKind kind)
     return std::string(NameOf(kind)) + "意外停止：";
 }
 
-// Where the servers write what went wrong. The launcher sends the service commands' output (the
-// servers' own messages from before their logs are open among it) to the services log.
-constexpr std::string_view kServicesLog = "\\Apache2\\logs\\services.log";
-constexpr std::string_view kApacheErrorLog = "\\Apache2\\logs\\error.log";
-constexpr std::string_view kMySqlData = "\\MySQL\\data";
-constexpr std::string_view kMySqlIni = "MySQL\\my.ini";
 constexpr std::string_view kMySqlSection = "mysqld";
 constexpr std::string_view kMySqlDefaultPort = "3306";
 
@@ -188,8 +184,7 @@ bool IsInformational(std::string_view line)
     if (close == std::string_view::npos)
         return false;
     std::string level(line.substr(1, close - 1));
-    std::transform(
-        level.begin(), level.end(), level.begin(), [](unsigned char c) { return std::tolower(c); });
+    std::transform(level.begin(), level.end(), level.begin(), AsciiLower);
     level = level.substr(level.rfind(':') == std::string::npos ? 0 : level.rfind(':') + 1);
     return level == "note" || level == "notice" || level == "info" || level == "debug"
         || level.starts_with("trace");
@@ -198,18 +193,19 @@ bool IsInformational(std::string_view line)
 std::string ServerPortText(ConfigFiles& files, ServiceKind kind)
 {
     if (kind == ServiceKind::Apache)
-        return files.IniRead(keys::ApacheListen.section, keys::ApacheListen.key, "", kSettingsFile);
-    return files.IniRead(kMySqlSection, "port", kMySqlDefaultPort, kMySqlIni);
+        return files.IniRead(keys::kApacheListen.section, keys::kApacheListen.key, "", kSettingsFile);
+    return files.IniRead(kMySqlSection, "port", kMySqlDefaultPort, InBundle(files.AppDir(), paths::kMyIni));
 }
 
 // MariaDB's error file: log-error of my.ini (relative to the data folder, ".err" added to a name
 // without extension), or else the "*.err" files of the data folder (its default, HOSTNAME.err).
 std::vector<std::string> MySqlErrorFiles(ConfigFiles& files)
 {
-    const std::string dataFolder = files.AppDir() + std::string(kMySqlData);
-    std::string configured = files.IniRead(kMySqlSection, "log-error", "", kMySqlIni);
+    const std::string dataFolder = InBundle(files.AppDir(), paths::kMySqlData);
+    const std::string myIni = InBundle(files.AppDir(), paths::kMyIni);
+    std::string configured = files.IniRead(kMySqlSection, "log-error", "", myIni);
     if (configured.empty())
-        configured = files.IniRead(kMySqlSection, "log_error", "", kMySqlIni);
+        configured = files.IniRead(kMySqlSection, "log_error", "", myIni);
     if (!configured.empty()) {
         const std::size_t nameStart = configured.find_last_of("/\\") + 1;
         if (configured.find('.', nameStart) == std::string::npos)
@@ -239,13 +235,7 @@ std::vector<std::string> MySqlErrorFiles(ConfigFiles& files)
 
 std::optional<std::uint16_t> ListenPort(std::string_view listen)
 {
-    const auto trim = [](std::string_view text) {
-        const std::size_t first = text.find_first_not_of(" \t");
-        if (first == std::string_view::npos)
-            return std::string_view();
-        return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-    };
-    std::string_view port = trim(listen);
+    std::string_view port = Trim(listen);
     if (port.starts_with('[')) {
         const std::size_t close = port.find("]:");
         if (close == std::string_view::npos)
@@ -312,9 +302,9 @@ void ServerDiagnostics::FindSources(ServiceKind kind)
 {
     const std::string& appDir = m_files.AppDir();
     std::vector<std::string> paths = kind == ServiceKind::Apache
-        ? std::vector<std::string> {NativePath(appDir + std::string(kApacheErrorLog))}
+        ? std::vector<std::string> {NativePath(InBundle(appDir, paths::kApacheErrorLog))}
         : MySqlErrorFiles(m_files);
-    paths.push_back(NativePath(appDir + std::string(kServicesLog)));
+    paths.push_back(NativePath(InBundle(appDir, paths::kServicesLog)));
 
     Watch& watch = m_watches[Index(kind)];
     std::vector<Source> sources;

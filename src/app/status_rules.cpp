@@ -6,11 +6,6 @@ namespace larkspan {
 
 namespace {
 
-constexpr ServiceControlNames kApacheControls {
-    "la", "starta", "stopa", {"astart", "astart2"}, {"astop", "astop2"}};
-constexpr ServiceControlNames kMySqlControls {
-    "lm", "startm", "stopm", {"mstart", "mstart2"}, {"mstop", "mstop2"}};
-
 constexpr Rgb kRunningColour {0, 192, 0};
 constexpr Rgb kStoppedColour {255, 0, 0};
 
@@ -22,11 +17,6 @@ ServicePresentation PresentationFor(ServiceKind kind, ServiceState state)
     if (state == Running)
         return {"●", kRunningColour, info.runningToolTip, false, true};
     return {"■", kStoppedColour, info.stoppedToolTip, true, false};
-}
-
-const ServiceControlNames& ControlNamesFor(ServiceKind kind)
-{
-    return kind == ServiceKind::Apache ? kApacheControls : kMySqlControls;
 }
 
 StatusMonitor::StatusMonitor(ProcessList& processes, View view)

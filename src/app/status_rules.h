@@ -33,18 +33,6 @@ struct ServicePresentation
 
 ServicePresentation PresentationFor(ServiceKind kind, ServiceState state);
 
-/// The main window's controls that show one server's state (objectNames).
-struct ServiceControlNames
-{
-    std::string_view statusLabel;
-    std::string_view startButton;
-    std::string_view stopButton;
-    std::array<std::string_view, 2> startItems;
-    std::array<std::string_view, 2> stopItems;
-};
-
-const ServiceControlNames& ControlNamesFor(ServiceKind kind);
-
 /// Any process of the server's image name means it runs.
 constexpr ServiceState StateFromCount(int count)
 {

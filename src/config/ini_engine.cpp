@@ -1,5 +1,6 @@
 #include "ini_engine.h"
 
+#include "ascii_text.h"
 #include "catalogue.h"
 #include "text_lines.h"
 
@@ -7,36 +8,10 @@ namespace larkspan {
 
 namespace {
 
-constexpr std::string_view kBlanks = " \t";
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 
-std::string_view Trim(std::string_view text)
-{
-    const std::size_t first = text.find_first_not_of(kBlanks);
-    if (first == std::string_view::npos)
-        return {};
-    const std::size_t last = text.find_last_not_of(kBlanks);
-    return text.substr(first, last - first + 1);
-}
-
-char AsciiLower(char c)
-{
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool SameName(std::string_view left, std::string_view right)
-{
-    if (left.size() != right.size())
-        return false;
-    for (std::size_t i = 0; i < left.size(); ++i) {
-        if (AsciiLower(left[i]) != AsciiLower(right[i]))
-            return false;
-    }
-    return true;
-}
-
-// Bare: a setting without '=' (my.ini's "skip-external-locking"); it never matches a key but,
-// like a key line, marks where a section's settings end.
+// Bare: a setting without '=' (my.ini's "skip-external-locking"), named by its whole text; it never
+// matches a key of the profile rules but, like a key line, marks where a section's settings end.
 enum class LineKind { Other, Section, Key, Bare };
 
 struct ParsedLine
@@ -59,11 +34,17 @@ ParsedLine ParseLine(std::string_view text)
     }
     const std::size_t equals = text.find('=', first);
     if (equals == std::string_view::npos)
-        return {text[first] == '#' ? LineKind::Other : LineKind::Bare, {}, 0};
+        return text[first] == '#' ? ParsedLine {} : ParsedLine {LineKind::Bare, Trim(text.substr(first)), 0};
     std::size_t valueOffset = text.find_first_not_of(kBlanks, equals + 1);
     if (valueOffset == std::string_view::npos)
         valueOffset = text.size();
     return {LineKind::Key, Trim(text.substr(first, equals - first)), valueOffset};
+}
+
+// Where a line's text starts: after the byte-order mark on the first line.
+std::size_t TextBegin(std::string_view content, const TextLine& line)
+{
+    return line.begin == 0 && content.starts_with(kUtf8Bom) ? kUtf8Bom.size() : line.begin;
 }
 
 struct Location
@@ -83,20 +64,18 @@ Location Locate(std::string_view content, std::string_view section, std::string_
     bool inside = false;
     LineScanner scanner(content);
     for (TextLine line; scanner.next(line);) {
-        std::size_t offset = line.begin;
-        if (offset == 0 && content.starts_with(kUtf8Bom))
-            offset = kUtf8Bom.size();
+        const std::size_t offset = TextBegin(content, line);
         const ParsedLine parsed = ParseLine(content.substr(offset, line.textEnd - offset));
         if (parsed.kind == LineKind::Section) {
             if (inside)
                 break;
-            if (SameName(parsed.name, section)) {
+            if (EqualNoCase(parsed.name, section)) {
                 inside = true;
                 location.sectionFound = true;
                 location.sectionLine = line;
             }
         } else if (inside && parsed.kind != LineKind::Other) {
-            if (parsed.kind == LineKind::Key && SameName(parsed.name, key)) {
+            if (parsed.kind == LineKind::Key && EqualNoCase(parsed.name, key)) {
                 location.keyFound = true;
                 location.keyLine = line;
                 location.valueBegin = offset + parsed.valueOffset;
@@ -202,6 +181,38 @@ std::string IniUpdate(
     updated.append("[").append(section).append("]").append(lineEnd);
     updated.append(key).append("=").append(value).append(lineEnd);
     return updated;
+}
+
+std::string MySqlOptionName(std::string_view name)
+{
+    std::string result(name);
+    for (char& c : result)
+        c = c == '_' ? '-' : AsciiLower(c);
+    return result;
+}
+
+std::optional<std::string> WithoutOptionLines(
+    std::string_view content, std::string_view section, std::string_view key)
+{
+    const std::string wantedSection = MySqlOptionName(section);
+    const std::string wantedKey = MySqlOptionName(key);
+    std::string result;
+    bool inSection = false;
+    bool removed = false;
+    ForEachLine(content, [&](const TextLine& line) {
+        const std::size_t offset = TextBegin(content, line);
+        const ParsedLine parsed = ParseLine(content.substr(offset, line.textEnd - offset));
+        if (parsed.kind == LineKind::Section) {
+            inSection = MySqlOptionName(parsed.name) == wantedSection;
+        } else if (inSection && parsed.kind != LineKind::Other && MySqlOptionName(parsed.name) == wantedKey) {
+            removed = true;
+            return;
+        }
+        result.append(content.substr(line.begin, line.end - line.begin));
+    });
+    if (!removed)
+        return std::nullopt;
+    return result;
 }
 
 } // namespace larkspan

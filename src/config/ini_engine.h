@@ -40,4 +40,13 @@ std::string IniUpdate(
 /// What IniLookup returns for a key line whose text after '=' is `raw`.
 std::string IniValueAsRead(std::string_view raw);
 
+/// A MySQL option name as the server compares it: ASCII lower case, '_' read as '-'.
+std::string MySqlOptionName(std::string_view name);
+
+/// `content` without the lines that set `key` in any section named `section`, by the lines' rules
+/// above but with names compared as MySqlOptionName makes them; a setting without '=' counts by
+/// its whole text. Returns nullopt when there is no such line.
+std::optional<std::string> WithoutOptionLines(
+    std::string_view content, std::string_view section, std::string_view key);
+
 } // namespace larkspan

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <array>
 #include <string_view>
 
 namespace larkspan {
@@ -17,43 +16,24 @@ struct SettingsKey
 };
 
 namespace keys {
-inline constexpr SettingsKey ApacheListen {"Apache", "Listen"};
-inline constexpr SettingsKey ApacheServerAdmin {"Apache", "ServerAdmin"};
-inline constexpr SettingsKey ApacheServerName {"Apache", "ServerName"};
-inline constexpr SettingsKey ApacheDocumentRoot {"Apache", "DocumentRoot"};
-inline constexpr SettingsKey ApacheDirectoryIndex {"Apache", "DirectoryIndex"};
+inline constexpr SettingsKey kApacheListen {"Apache", "Listen"};
+inline constexpr SettingsKey kApacheServerAdmin {"Apache", "ServerAdmin"};
+inline constexpr SettingsKey kApacheServerName {"Apache", "ServerName"};
+inline constexpr SettingsKey kApacheDocumentRoot {"Apache", "DocumentRoot"};
+inline constexpr SettingsKey kApacheDirectoryIndex {"Apache", "DirectoryIndex"};
 
-inline constexpr SettingsKey PhpShortOpenTag {"PHP", "short_open_tag"};
-inline constexpr SettingsKey PhpOutputBuffering {"PHP", "output_buffering"};
-inline constexpr SettingsKey PhpSafeMode {"PHP", "safe_mode"};
-inline constexpr SettingsKey PhpDisplayErrors {"PHP", "display_errors"};
-inline constexpr SettingsKey PhpRegisterGlobals {"PHP", "register_globals"};
-inline constexpr SettingsKey PhpMaxExecutionTime {"PHP", "max_execution_time"};
-inline constexpr SettingsKey PhpUploadMaxFilesize {"PHP", "upload_max_filesize"};
+inline constexpr SettingsKey kPhpShortOpenTag {"PHP", "short_open_tag"};
+inline constexpr SettingsKey kPhpOutputBuffering {"PHP", "output_buffering"};
+inline constexpr SettingsKey kPhpSafeMode {"PHP", "safe_mode"};
+inline constexpr SettingsKey kPhpDisplayErrors {"PHP", "display_errors"};
+inline constexpr SettingsKey kPhpRegisterGlobals {"PHP", "register_globals"};
+inline constexpr SettingsKey kPhpMaxExecutionTime {"PHP", "max_execution_time"};
+inline constexpr SettingsKey kPhpUploadMaxFilesize {"PHP", "upload_max_filesize"};
 
-inline constexpr SettingsKey MySqlPort {"MySQL", "port"};
-inline constexpr SettingsKey MySqlMaxConnections {"MySQL", "max_connections"};
-inline constexpr SettingsKey MySqlStorageEngine {"MySQL", "default-storage-engine"};
-inline constexpr SettingsKey MySqlCharacterSet {"MySQL", "default-character-set"};
+inline constexpr SettingsKey kMySqlPort {"MySQL", "port"};
+inline constexpr SettingsKey kMySqlMaxConnections {"MySQL", "max_connections"};
+inline constexpr SettingsKey kMySqlStorageEngine {"MySQL", "default-storage-engine"};
+inline constexpr SettingsKey kMySqlCharacterSet {"MySQL", "default-character-set"};
 } // namespace keys
-
-inline constexpr std::array kAllSettingsKeys {
-    keys::ApacheListen,
-    keys::ApacheServerAdmin,
-    keys::ApacheServerName,
-    keys::ApacheDocumentRoot,
-    keys::ApacheDirectoryIndex,
-    keys::PhpShortOpenTag,
-    keys::PhpOutputBuffering,
-    keys::PhpSafeMode,
-    keys::PhpDisplayErrors,
-    keys::PhpRegisterGlobals,
-    keys::PhpMaxExecutionTime,
-    keys::PhpUploadMaxFilesize,
-    keys::MySqlPort,
-    keys::MySqlMaxConnections,
-    keys::MySqlStorageEngine,
-    keys::MySqlCharacterSet,
-};
 
 } // namespace larkspan

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "native_line_end.h"
+
 #include <cstddef>
 #include <cstring>
 #include <string>
@@ -74,12 +76,6 @@ template <typename Visit> void ForEachLine(std::string_view text, Visit&& visit)
     for (TextLine line; scanner.next(line);)
         visit(line);
 }
-
-#ifdef _WIN32
-inline constexpr std::string_view kPlatformLineEnd = "\r\n";
-#else
-inline constexpr std::string_view kPlatformLineEnd = "\n";
-#endif
 
 /// The file's own line-end convention: the line end of its first terminated line, or the
 /// platform's when it has none.

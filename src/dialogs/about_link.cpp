@@ -12,15 +12,15 @@ AboutLink::AboutLink(DesktopShortcuts& desktop, Launcher& launcher, MessageBoxes
 
 void AboutLink::Visit()
 {
-    const std::string makerTarget = std::string(MakerSiteBase) + "/?i";
-    const std::string partnerTarget = std::string(PartnerSiteBase) + "/?i";
+    const std::string makerTarget = std::string(kMakerSiteBase) + "/?i";
+    const std::string partnerTarget = std::string(kPartnerSiteBase) + "/?i";
 
     std::string folder;
     Status status = m_desktop.FindDesktopFolder(folder);
     if (status.ok())
-        status = m_desktop.WriteInternetShortcut(folder, MakerShortcutName, makerTarget);
+        status = m_desktop.WriteInternetShortcut(folder, kMakerShortcutName, makerTarget);
     if (status.ok())
-        status = m_desktop.WriteInternetShortcut(folder, PartnerShortcutName, partnerTarget);
+        status = m_desktop.WriteInternetShortcut(folder, kPartnerShortcutName, partnerTarget);
     if (status.ok())
         status = m_launcher.LaunchProgram(
             Command {"explorer.exe", {Argument::url(makerTarget)}}, WindowStyle::MinimizedFocus);

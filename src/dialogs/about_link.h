@@ -9,9 +9,9 @@
 namespace larkspan {
 
 /// The partner web site linked from the About dialog, under the reserved .example domain.
-inline constexpr std::string_view PartnerSiteBase = "http://www.meadowhost.example";
-inline constexpr std::string_view PartnerShortcutName = "Meadowhost.lnk";
-inline constexpr std::string_view MakerShortcutName = "Larkspan.lnk";
+inline constexpr std::string_view kPartnerSiteBase = "http://www.meadowhost.example";
+inline constexpr std::string_view kPartnerShortcutName = "Meadowhost.lnk";
+inline constexpr std::string_view kMakerShortcutName = "Larkspan.lnk";
 
 /// What the About dialog's link does: a shortcut to the maker's and one to the partner's site on
 /// the user's desktop, then the maker's site in the browser.

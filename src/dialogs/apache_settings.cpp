@@ -1,5 +1,6 @@
 #include "apache_settings.h"
 
+#include "bundle_paths.h"
 #include "catalogue.h"
 #include "settings_keys.h"
 #include "settings_writer.h"
@@ -32,14 +33,14 @@ ApacheSettings::ApacheSettings(
 
 ApacheFields ApacheSettings::Load()
 {
-    m_configPath = m_files.AppDir() + "\\Apache2\\conf\\httpd.conf";
+    m_configPath = InBundle(m_files.AppDir(), paths::kHttpdConf);
     const std::string record = LoadSettingsRecord(m_files, m_messages);
     const auto read = [&](const SettingsKey& key) { return RecordedValue(m_codePage, record, key); };
-    m_loaded.admin = read(keys::ApacheServerAdmin);
-    m_loaded.listen = read(keys::ApacheListen);
-    m_loaded.sname = read(keys::ApacheServerName);
-    m_loaded.root = read(keys::ApacheDocumentRoot);
-    m_loaded.index = read(keys::ApacheDirectoryIndex);
+    m_loaded.admin = read(keys::kApacheServerAdmin);
+    m_loaded.listen = read(keys::kApacheListen);
+    m_loaded.sname = read(keys::kApacheServerName);
+    m_loaded.root = read(keys::kApacheDocumentRoot);
+    m_loaded.index = read(keys::kApacheDirectoryIndex);
     return {m_loaded.listen.text, m_loaded.root.text, m_loaded.sname.text, m_loaded.admin.text,
         m_loaded.index.text};
 }
@@ -55,7 +56,7 @@ bool ApacheSettings::Save(const ApacheFields& fields)
     }
     const ServerDirectory directory = root->find_first_of("*?") != std::string::npos
         ? ServerDirectory::Missing
-        : m_files.CheckServerDirectory(*root, m_files.AppDir() + "\\Apache2");
+        : m_files.CheckServerDirectory(*root, InBundle(m_files.AppDir(), paths::kApacheRoot));
     if (directory == ServerDirectory::ForeignSeparator) {
         m_messages.Inform(catalogue::SiteDirectoryHoldsBackslash(fields.root));
         return false;
@@ -74,16 +75,16 @@ bool ApacheSettings::Save(const ApacheFields& fields)
         };
     };
     const std::vector<SettingRow> rows {
-        {"端口", keys::ApacheListen, m_loaded.listen, fields.listen, {directive("Listen", false)}},
-        {"站长信箱", keys::ApacheServerAdmin, m_loaded.admin, fields.admin,
+        {"端口", keys::kApacheListen, m_loaded.listen, fields.listen, {directive("Listen", false)}},
+        {"站长信箱", keys::kApacheServerAdmin, m_loaded.admin, fields.admin,
             {directive("ServerAdmin", false)}},
-        {"网站名称", keys::ApacheServerName, m_loaded.sname, fields.sname, {directive("ServerName", false)}},
-        {kSiteDirectoryField, keys::ApacheDocumentRoot, m_loaded.root, fields.root,
+        {"网站名称", keys::kApacheServerName, m_loaded.sname, fields.sname, {directive("ServerName", false)}},
+        {kSiteDirectoryField, keys::kApacheDocumentRoot, m_loaded.root, fields.root,
             {directive("DocumentRoot", true)},
             [](std::string_view value) {
                 return QuotedArgumentProblem(kSiteDirectoryField, "DocumentRoot", value);
             }},
-        {"默认首页", keys::ApacheDirectoryIndex, m_loaded.index, fields.index,
+        {"默认首页", keys::kApacheDirectoryIndex, m_loaded.index, fields.index,
             {directive("DirectoryIndex", false)}},
     };
     return SaveSettings(

@@ -1,57 +1,14 @@
 #include "mysql_settings.h"
 
+#include "bundle_paths.h"
 #include "catalogue.h"
+#include "ini_engine.h"
 #include "settings_keys.h"
 #include "settings_writer.h"
-#include "text_lines.h"
 
 #include <algorithm>
 
 namespace larkspan {
-
-namespace {
-
-std::string_view Trim(std::string_view text)
-{
-    const auto first = text.find_first_not_of(" \t");
-    if (first == std::string_view::npos)
-        return {};
-    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
-
-std::string OptionName(std::string_view name)
-{
-    std::string result(name);
-    for (char& c : result)
-        c = c == '_' ? '-' : static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return result;
-}
-
-} // namespace
-
-std::optional<std::string> WithoutOptionLines(
-    std::string_view content, std::string_view section, std::string_view key)
-{
-    const std::string wantedSection = OptionName(section);
-    const std::string wantedKey = OptionName(key);
-    std::string result;
-    bool inSection = false;
-    bool removed = false;
-    ForEachLine(content, [&](const TextLine& line) {
-        const std::string_view text = Trim(content.substr(line.begin, line.textEnd - line.begin));
-        if (text.starts_with('[') && text.find(']') != std::string_view::npos) {
-            inSection = OptionName(Trim(text.substr(1, text.find(']') - 1))) == wantedSection;
-        } else if (inSection && !text.starts_with(';') && !text.starts_with('#')
-            && OptionName(Trim(text.substr(0, text.find('=')))) == wantedKey) {
-            removed = true;
-            return;
-        }
-        result.append(content.substr(line.begin, line.end - line.begin));
-    });
-    if (!removed)
-        return std::nullopt;
-    return result;
-}
 
 MySqlSettings::MySqlSettings(
     ConfigFiles& files, MessageBoxes& messages, const TextCodePage& codePage, CheckedSave* checked)
@@ -63,13 +20,13 @@ MySqlSettings::MySqlSettings(
 
 MySqlFields MySqlSettings::Load()
 {
-    m_optionPath = m_files.AppDir() + "\\MySQL\\my.ini";
+    m_optionPath = InBundle(m_files.AppDir(), paths::kMyIni);
     const std::string record = LoadSettingsRecord(m_files, m_messages);
     const auto read = [&](const SettingsKey& key) { return RecordedValue(m_codePage, record, key); };
-    m_loaded.port = read(keys::MySqlPort);
-    m_loaded.character = read(keys::MySqlCharacterSet);
-    m_loaded.engine = read(keys::MySqlStorageEngine);
-    m_loaded.connections = read(keys::MySqlMaxConnections);
+    m_loaded.port = read(keys::kMySqlPort);
+    m_loaded.character = read(keys::kMySqlCharacterSet);
+    m_loaded.engine = read(keys::kMySqlStorageEngine);
+    m_loaded.connections = read(keys::kMySqlMaxConnections);
 
     const std::string& character = m_loaded.character.text;
     const bool listed
@@ -94,11 +51,11 @@ bool MySqlSettings::Save(const MySqlFields& fields)
         };
     };
     std::vector<SettingRow> rows {
-        {"端口", keys::MySqlPort, m_loaded.port, fields.port,
+        {"端口", keys::kMySqlPort, m_loaded.port, fields.port,
             {myIni("client", "port"), myIni("mysqld", "port")}},
-        {"最大连接数", keys::MySqlMaxConnections, m_loaded.connections, fields.connections,
+        {"最大连接数", keys::kMySqlMaxConnections, m_loaded.connections, fields.connections,
             {myIni("mysqld", "max_connections")}},
-        {"数据库引擎", keys::MySqlStorageEngine, m_loaded.engine, fields.engine,
+        {"数据库引擎", keys::kMySqlStorageEngine, m_loaded.engine, fields.engine,
             {myIni("mysqld", "default-storage-engine")}},
     };
     // The server's own name for the option is character-set-server: default-character-set in
@@ -112,7 +69,7 @@ bool MySqlSettings::Save(const MySqlFields& fields)
     // No selection (nothing stored, or a set the list does not offer) leaves the character-set
     // entries as they are rather than writing an empty value.
     if (!fields.character.empty())
-        rows.push_back({"字符集", keys::MySqlCharacterSet, m_loaded.character, fields.character,
+        rows.push_back({"字符集", keys::kMySqlCharacterSet, m_loaded.character, fields.character,
             {myIni("mysql", "default-character-set"), myIni("mysqld", "character-set-server"),
                 dropStaleCharacterSet}});
     return SaveSettings(

@@ -25,12 +25,6 @@ struct MySqlFields
 inline constexpr std::array<std::string_view, 2> kStorageEngines {"INNODB", "MyISAM"};
 inline constexpr std::array<std::string_view, 4> kCharacterSets {"utf8", "gb2312", "gbk", "latin1"};
 
-/// `content` without the lines that set `key` in any section named `section` (names compared
-/// without letter case; '-' and '_' in key names are the same, as the server reads them). Returns
-/// nullopt when there is no such line.
-std::optional<std::string> WithoutOptionLines(
-    std::string_view content, std::string_view section, std::string_view key);
-
 /// Loading and saving of the MySQL settings: Larkspan.ini [MySQL] is the record, my.ini only
 /// receives single keys.
 class MySqlSettings final

@@ -1,5 +1,7 @@
 #include "password_change.h"
 
+#include "ascii_text.h"
+#include "bundle_paths.h"
 #include "catalogue.h"
 #include "native_path.h"
 
@@ -17,10 +19,7 @@ std::string Readable(const std::string& text)
     for (const char c : text)
         if (static_cast<unsigned char>(c) >= 0x20 || c == '\n' || c == '\t')
             kept += c;
-    const auto first = kept.find_first_not_of(" \t\n");
-    if (first == std::string::npos)
-        return {};
-    return kept.substr(first, kept.find_last_not_of(" \t\n") - first + 1);
+    return std::string(Trim(kept, " \t\n"));
 }
 
 } // namespace
@@ -37,7 +36,7 @@ PasswordChange::PasswordChange(ConfigFiles& files, Launcher& launcher, MessageBo
 Command PasswordChange::PasswordCommand(
     const std::string& appDir, const std::string& oldPassword, const std::string& newPassword)
 {
-    Command command {appDir + "\\MySQL\\bin\\mysqladmin",
+    Command command {InBundle(appDir, paths::kMySqlAdmin),
         {Argument::literal("-uroot"), Argument::literal("-p" + oldPassword)}};
     // The client reads every argument that begins with "-" as an option, wherever it stands
     // ("--help" would even succeed without changing anything); "--" ends its options.
@@ -51,7 +50,7 @@ Command PasswordChange::PasswordCommand(
 Command PasswordChange::ConsoleCommand(const std::string& appDir)
 {
     return Command {
-        appDir + "\\mysql\\bin\\mysql.exe", {Argument::literal("-uroot"), Argument::literal("-p")}};
+        InBundle(appDir, paths::kMySqlConsole), {Argument::literal("-uroot"), Argument::literal("-p")}};
 }
 
 bool PasswordChange::Start(const std::string& oldPassword, const std::string& newPassword,
@@ -61,33 +60,35 @@ bool PasswordChange::Start(const std::string& oldPassword, const std::string& ne
         return false;
     const Command command = PasswordCommand(m_files.AppDir(), oldPassword, newPassword);
     m_runner.Run(
-        command, m_timeLimit, [this, command, finished = std::move(finished)](const RunResult& result) {
-            finished(Finish(command, result));
+        command, m_timeLimit, [this, command, finished = std::move(finished)](const CapturedRun& run) {
+            finished(Finish(command, run));
         });
     return true;
 }
 
-bool PasswordChange::Finish(const Command& command, const RunResult& result)
+bool PasswordChange::Finish(const Command& command, const CapturedRun& run)
 {
-    const std::string output = Readable(result.output);
+    // The client's own words: its error output, or what it printed when that says nothing.
+    const std::string output
+        = Readable(Trim(run.standardError, " \t\r\n\v\f").empty() ? run.standardOutput : run.standardError);
     const std::string program = NativePath(command.program);
-    switch (result.outcome) {
-    case RunResult::Outcome::NotStarted:
+    switch (run.outcome) {
+    case CapturedRun::Outcome::NotStarted:
         m_messages.Inform(kNotChanged + output);
         return false;
-    case RunResult::Outcome::TimedOut:
+    case CapturedRun::Outcome::TimedOut:
         m_messages.Inform(kNotChanged + catalogue::ProgramTimedOut(program, m_timeLimit.count() / 1000));
         return false;
-    case RunResult::Outcome::Crashed:
+    case CapturedRun::Outcome::Crashed:
         m_messages.Inform(
             kNotChanged + catalogue::ProgramCrashed(program) + (output.empty() ? "" : "\n" + output));
         return false;
-    case RunResult::Outcome::Exited:
+    case CapturedRun::Outcome::Exited:
         break;
     }
-    if (result.exitCode != 0) {
+    if (run.exitCode != 0) {
         m_messages.Inform(
-            kNotChanged + (output.empty() ? catalogue::ProgramExitCode(program, result.exitCode) : output));
+            kNotChanged + (output.empty() ? catalogue::ProgramExitCode(program, run.exitCode) : output));
         return false;
     }
 

@@ -31,7 +31,7 @@ public:
     static Command ConsoleCommand(const std::string& appDir);
 
 private:
-    bool Finish(const Command& command, const RunResult& result);
+    bool Finish(const Command& command, const CapturedRun& run);
 
     ConfigFiles& m_files;
     Launcher& m_launcher;

@@ -1,5 +1,6 @@
 #include "php_settings.h"
 
+#include "bundle_paths.h"
 #include "catalogue.h"
 #include "settings_keys.h"
 #include "settings_writer.h"
@@ -25,16 +26,16 @@ PhpSettings::PhpSettings(
 
 PhpFields PhpSettings::Load()
 {
-    m_configPath = m_files.AppDir() + "\\PHP5\\php.ini";
+    m_configPath = InBundle(m_files.AppDir(), paths::kPhpIni);
     const std::string record = LoadSettingsRecord(m_files, m_messages);
     const auto read = [&](const SettingsKey& key) { return RecordedValue(m_codePage, record, key); };
-    m_loaded.shortOpenTag = read(keys::PhpShortOpenTag);
-    m_loaded.outputBuffering = read(keys::PhpOutputBuffering);
-    m_loaded.safeMode = read(keys::PhpSafeMode);
-    m_loaded.displayErrors = read(keys::PhpDisplayErrors);
-    m_loaded.registerGlobals = read(keys::PhpRegisterGlobals);
-    m_loaded.maxTime = read(keys::PhpMaxExecutionTime);
-    m_loaded.uploadFile = read(keys::PhpUploadMaxFilesize);
+    m_loaded.shortOpenTag = read(keys::kPhpShortOpenTag);
+    m_loaded.outputBuffering = read(keys::kPhpOutputBuffering);
+    m_loaded.safeMode = read(keys::kPhpSafeMode);
+    m_loaded.displayErrors = read(keys::kPhpDisplayErrors);
+    m_loaded.registerGlobals = read(keys::kPhpRegisterGlobals);
+    m_loaded.maxTime = read(keys::kPhpMaxExecutionTime);
+    m_loaded.uploadFile = read(keys::kPhpUploadMaxFilesize);
     return {SwitchEntry(m_loaded.shortOpenTag), SwitchEntry(m_loaded.outputBuffering),
         SwitchEntry(m_loaded.safeMode), SwitchEntry(m_loaded.displayErrors),
         SwitchEntry(m_loaded.registerGlobals), m_loaded.maxTime.text, m_loaded.uploadFile.text};
@@ -60,13 +61,13 @@ bool PhpSettings::Save(const PhpFields& fields)
         return SettingRow {field, key, loaded, current, {phpIni(key.key)}};
     };
     const std::vector<SettingRow> rows {
-        row("开始标志缩写", keys::PhpShortOpenTag, m_loaded.shortOpenTag, fields.shortOpenTag),
-        row("输出缓存", keys::PhpOutputBuffering, m_loaded.outputBuffering, fields.outputBuffering),
-        row("安全模式", keys::PhpSafeMode, m_loaded.safeMode, fields.safeMode),
-        row("错误显示", keys::PhpDisplayErrors, m_loaded.displayErrors, fields.displayErrors),
-        row("全局变量", keys::PhpRegisterGlobals, m_loaded.registerGlobals, fields.registerGlobals),
-        row("脚本运行最长时间", keys::PhpMaxExecutionTime, m_loaded.maxTime, fields.maxTime),
-        {"上传文件的最大限制", keys::PhpUploadMaxFilesize, m_loaded.uploadFile, fields.uploadFile,
+        row("开始标志缩写", keys::kPhpShortOpenTag, m_loaded.shortOpenTag, fields.shortOpenTag),
+        row("输出缓存", keys::kPhpOutputBuffering, m_loaded.outputBuffering, fields.outputBuffering),
+        row("安全模式", keys::kPhpSafeMode, m_loaded.safeMode, fields.safeMode),
+        row("错误显示", keys::kPhpDisplayErrors, m_loaded.displayErrors, fields.displayErrors),
+        row("全局变量", keys::kPhpRegisterGlobals, m_loaded.registerGlobals, fields.registerGlobals),
+        row("脚本运行最长时间", keys::kPhpMaxExecutionTime, m_loaded.maxTime, fields.maxTime),
+        {"上传文件的最大限制", keys::kPhpUploadMaxFilesize, m_loaded.uploadFile, fields.uploadFile,
             {phpIni("upload_max_filesize", "M"), phpIni("post_max_size", "M")}},
     };
     return SaveSettings(m_files, m_messages, m_codePage, rows, catalogue::kApacheSaved, m_checked, "PHP设置");

@@ -1,5 +1,7 @@
 #include "virtual_hosts.h"
 
+#include "ascii_text.h"
+#include "bundle_paths.h"
 #include "catalogue.h"
 #include "shown_text.h"
 #include "text_lines.h"
@@ -62,7 +64,7 @@ std::string VirtualHosts::Explanation()
 
 std::string VirtualHosts::Load()
 {
-    m_path = m_files.AppDir() + "\\Apache2\\conf\\vhosts.conf";
+    m_path = InBundle(m_files.AppDir(), paths::kVhostsConf);
     m_lines.clear();
     m_shown.clear();
     m_original.clear();
@@ -153,10 +155,7 @@ bool VirtualHosts::Save(const std::string& text)
     if (text == m_shown && !m_missing)
         return true;
 
-    const auto first = text.find_first_not_of(' ');
-    const std::string trimmed = first == std::string::npos
-        ? std::string()
-        : text.substr(first, text.find_last_not_of(' ') - first + 1);
+    const std::string trimmed(Trim(text, " "));
     std::vector<std::string> lines;
     for (std::size_t start = 0; start < trimmed.size();) {
         const auto end = trimmed.find(kBoxLineEnd, start);

@@ -8,7 +8,7 @@
 
 namespace larkspan {
 
-/// How a program run by a CapturingRunner ended, with what it wrote.
+/// How a program run by a CapturingRunner or a ProgramRunner ended, with what it wrote.
 struct CapturedRun
 {
     enum class Outcome { Exited, NotStarted, TimedOut, Crashed };

@@ -1,5 +1,7 @@
 #include "command.h"
 
+#include "native_path.h"
+
 namespace larkspan {
 namespace {
 
@@ -49,6 +51,23 @@ std::string Command::commandLine() const
         AppendWord(line, argument.text);
     }
     return line;
+}
+
+Command NativeCommand(const Command& command)
+{
+    Command native {NativePath(command.program), {}};
+    for (const Argument& argument : command.arguments)
+        native.arguments.push_back(Argument::literal(
+            argument.kind == Argument::Kind::Path ? NativePath(argument.text) : argument.text));
+    return native;
+}
+
+std::vector<std::string> ArgumentVector(const Command& native)
+{
+    std::vector<std::string> words {native.program};
+    for (const Argument& argument : native.arguments)
+        words.push_back(argument.text);
+    return words;
 }
 
 } // namespace larkspan

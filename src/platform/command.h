@@ -35,4 +35,11 @@ struct Command
     bool operator==(const Command&) const = default;
 };
 
+/// How every process starter resolves a command: the program and the path arguments mapped to the
+/// native file system (native_path.h), addresses and literals as they are; all arguments literal.
+Command NativeCommand(const Command& command);
+
+/// The native command as an argument vector: the program first.
+std::vector<std::string> ArgumentVector(const Command& native);
+
 } // namespace larkspan

@@ -1,7 +1,10 @@
 #include "server_check.h"
 
+#include "ascii_text.h"
+#include "bundle_paths.h"
 #include "catalogue.h"
 #include "folders.h"
+#include "ini_engine.h"
 #include "native_path.h"
 #include "text_lines.h"
 
@@ -15,7 +18,6 @@ namespace larkspan {
 namespace {
 
 constexpr std::size_t kShownLines = 6;
-constexpr std::string_view kBlanks = " \t";
 
 // Paths relative to AppDir.
 struct Checker
@@ -25,9 +27,9 @@ struct Checker
     std::string_view program;
 };
 constexpr Checker kCheckers[] = {
-    {CheckedServer::Apache, "Apache", "\\Apache2\\bin\\httpd.exe"},
-    {CheckedServer::Php, "PHP", "\\PHP5\\php.exe"},
-    {CheckedServer::MySql, "MySQL", "\\MySQL\\bin\\mysqld-nt.exe"},
+    {CheckedServer::Apache, "Apache", paths::kApacheProgram},
+    {CheckedServer::Php, "PHP", paths::kPhpProgram},
+    {CheckedServer::MySql, "MySQL", paths::kMySqlServerProgram},
 };
 struct CheckedFile
 {
@@ -36,12 +38,11 @@ struct CheckedFile
     std::string_view path;
 };
 constexpr CheckedFile kCheckedFiles[] = {
-    {ServerFile::HttpdConf, CheckedServer::Apache, "\\Apache2\\conf\\httpd.conf"},
-    {ServerFile::VhostsConf, CheckedServer::Apache, "\\Apache2\\conf\\vhosts.conf"},
-    {ServerFile::PhpIni, CheckedServer::Php, "\\PHP5\\php.ini"},
-    {ServerFile::MyIni, CheckedServer::MySql, "\\MySQL\\my.ini"},
+    {ServerFile::HttpdConf, CheckedServer::Apache, paths::kHttpdConf},
+    {ServerFile::VhostsConf, CheckedServer::Apache, paths::kVhostsConf},
+    {ServerFile::PhpIni, CheckedServer::Php, paths::kPhpIni},
+    {ServerFile::MyIni, CheckedServer::MySql, paths::kMyIni},
 };
-constexpr std::string_view kApacheRoot = "\\Apache2";
 // The sizes PHP takes negative without a word; its checker prints them.
 constexpr std::string_view kPhpSizes[] = {"upload_max_filesize", "post_max_size"};
 
@@ -63,21 +64,6 @@ const CandidateFile* Find(const CheckRequest& request, ServerFile file)
     const auto found = std::find_if(request.files.begin(), request.files.end(),
         [file](const CandidateFile& candidate) { return candidate.file == file; });
     return found == request.files.end() ? nullptr : &*found;
-}
-
-std::string_view Trim(std::string_view text, std::string_view blanks = kBlanks)
-{
-    const std::size_t first = text.find_first_not_of(blanks);
-    if (first == std::string_view::npos)
-        return {};
-    return text.substr(first, text.find_last_not_of(blanks) - first + 1);
-}
-
-bool EqualNoCase(std::string_view a, std::string_view b)
-{
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-        return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-    });
 }
 
 std::string BaseName(std::string_view path)
@@ -234,10 +220,7 @@ std::map<std::string, std::string> ServerOptions(std::string_view content)
         const std::size_t equals = text.find('=');
         if (!serverGroup || equals == std::string_view::npos)
             return;
-        std::string name(Trim(text.substr(0, equals)));
-        std::transform(name.begin(), name.end(), name.begin(), [](char c) {
-            return c == '_' ? '-' : static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        });
+        std::string name = MySqlOptionName(Trim(text.substr(0, equals)));
         if (name.starts_with("loose-"))
             name.erase(0, 6);
         std::string_view value = Trim(text.substr(equals + 1));
@@ -350,7 +333,7 @@ std::optional<CheckedServer> ServerOfFile(std::string_view appDir, std::string_v
 {
     const std::string native = NativePath(path);
     for (const CheckedFile& checked : kCheckedFiles) {
-        if (native == NativePath(std::string(appDir) + std::string(checked.path)))
+        if (native == NativePath(InBundle(appDir, checked.path)))
             return checked.server;
     }
     return std::nullopt;
@@ -366,8 +349,8 @@ Command CheckerCommand(CheckedServer server, std::string_view appDir, const std:
     std::vector<std::string> arguments;
     switch (server) {
     case CheckedServer::Apache:
-        arguments = {"-t", "-D", "DUMP_INCLUDES", "-d",
-            NativePath(std::string(appDir) + std::string(kApacheRoot)), "-f", file};
+        arguments = {
+            "-t", "-D", "DUMP_INCLUDES", "-d", NativePath(InBundle(appDir, paths::kApacheRoot)), "-f", file};
         break;
     case CheckedServer::Php: {
         // Start-up errors go to stderr whatever the file says about showing and logging them;
@@ -384,7 +367,7 @@ Command CheckerCommand(CheckedServer server, std::string_view appDir, const std:
         arguments = {"--defaults-file=" + file, "--help", "--verbose"};
         break;
     }
-    Command command {std::string(appDir) + std::string(CheckerOf(server).program), {}};
+    Command command {InBundle(appDir, CheckerOf(server).program), {}};
     for (std::string& argument : arguments)
         command.arguments.push_back(Argument::literal(std::move(argument)));
     return command;
@@ -421,10 +404,10 @@ CheckRequest PrepareCheck(ConfigFiles& files, const FileBatch& batch)
 {
     CheckRequest request;
     request.appDir = files.AppDir();
-    request.apacheRoot = NativePath(request.appDir + std::string(kApacheRoot));
+    request.apacheRoot = NativePath(InBundle(request.appDir, paths::kApacheRoot));
     std::map<std::string, const CheckedFile*> checked;
     for (const CheckedFile& file : kCheckedFiles)
-        checked[NativePath(request.appDir + std::string(file.path))] = &file;
+        checked[NativePath(InBundle(request.appDir, file.path))] = &file;
     for (const FileBatch::Change& change : batch.Changes()) {
         const auto found = checked.find(NativePath(change.path));
         if (change.after && found != checked.end())
@@ -433,10 +416,10 @@ CheckRequest PrepareCheck(ConfigFiles& files, const FileBatch& batch)
     }
     // Apache reads vhosts.conf only through httpd.conf: a changed one is checked with the live one.
     if (Find(request, ServerFile::VhostsConf) && !Find(request, ServerFile::HttpdConf)) {
-        const std::string relative(kCheckedFiles[0].path);
-        CandidateFile httpdConf {ServerFile::HttpdConf, NativePath(request.appDir + relative), {}, false, {}};
+        const std::string path = InBundle(request.appDir, paths::kHttpdConf);
+        CandidateFile httpdConf {ServerFile::HttpdConf, NativePath(path), {}, false, {}};
         bool missing = false;
-        if (Status read = files.ReadFile(request.appDir + relative, httpdConf.bytes, missing); read.ok()) {
+        if (Status read = files.ReadFile(path, httpdConf.bytes, missing); read.ok()) {
             httpdConf.before = httpdConf.bytes;
             request.files.push_back(std::move(httpdConf));
         } else {

@@ -1,5 +1,6 @@
 #include "settings_history.h"
 
+#include "bundle_paths.h"
 #include "catalogue.h"
 #include "folders.h"
 #include "log_time.h"
@@ -99,7 +100,7 @@ std::string Padded(unsigned long long number)
 
 SettingsHistory::SettingsHistory(std::string appDir, std::size_t keep)
     : m_appDir(std::move(appDir))
-    , m_folder(NativePath(m_appDir + "\\history"))
+    , m_folder(NativePath(InBundle(m_appDir, paths::kHistory)))
     , m_keep(std::max<std::size_t>(keep, 1))
 { }
 

@@ -48,6 +48,7 @@ struct Fixture
     SettingsHistory history {historyFolder.path()};
     bool trayAvailable = true;
     int programEnds = 0;
+    int applicationQuits = 0;
     double clock = 1000.0;
     std::unique_ptr<Form1> form;
 
@@ -56,6 +57,9 @@ struct Fixture
         Form1Hooks hooks;
         hooks.notificationAreaAvailable = [this] { return trayAvailable; };
         hooks.endProgramNow = [this] { ++programEnds; };
+        // The real quit would leave the test program's application quitting: every later modal
+        // loop would end at once.
+        hooks.quitApplication = [this] { ++applicationQuits; };
         // Each reading advances a second, so a restart's pause passes at once.
         hooks.now = [this] { return clock += 1.0; };
         form = std::make_unique<Form1>(Form1Deps {files, processes, launcher, messages, dialogs, instance,
@@ -526,10 +530,6 @@ TEST(Form1Visibility, AVanishingNotificationAreaLeavesAShownWindowAlone)
 // screen: the second instance's message, above all.
 TEST(Form1Messages, BoxesAreCentredOnTheScreenOrOnTheShownWindow)
 {
-    // A program close in an earlier test left the application quitting, which ends every modal
-    // loop at once; a full run of the application's loop clears that.
-    QTimer::singleShot(0, qApp, &QCoreApplication::quit);
-    QCoreApplication::exec();
     Fixture f;
     Form1& form = f.make();
     QtMessageBoxes boxes(&form);
@@ -562,6 +562,7 @@ TEST(Form1Visibility, ProgramCloseRemovesTheIconAndCloses)
     EXPECT_TRUE(form.close()); // not the user's close: the session or the program itself
     EXPECT_FALSE(form.isVisible());
     EXPECT_FALSE(form.trayIcon().isVisible());
+    EXPECT_EQ(f.applicationQuits, 1);
 }
 
 TEST(Form1Visibility, QuitItemsRemoveTheIconAndEndAtOnce)

@@ -1,11 +1,13 @@
 // The dialogs' saves checked by the servers, with a scripted checker: the window waits without
 // freezing, a refusal writes nothing, and a save is recorded, logged and told.
+#include "bundle_paths.h"
 #include "checked_save.h"
 #include "fake_capturing_runner.h"
 #include "fake_config_files.h"
 #include "fake_messages.h"
 #include "fapache.h"
 #include "fphp.h"
+#include "native_path.h"
 #include "temp_dir.h"
 #include "text_code_page.h"
 #include "zhanform.h"
@@ -254,7 +256,9 @@ TEST_F(CheckedDialogs, AHistoryThatCannotBeWrittenStopsTheSaveNamingTheFolder)
 
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_NE(messages.shown[0].find("设置保存失败"), std::string::npos) << messages.shown[0];
-    EXPECT_NE(messages.shown[0].find(blocked.path() + "/history"), std::string::npos) << messages.shown[0];
+    // The folder as the system names it: with a backslash on Windows.
+    const std::string folder = NativePath(InBundle(blocked.path(), paths::kHistory));
+    EXPECT_NE(messages.shown[0].find(folder), std::string::npos) << messages.shown[0];
     EXPECT_TRUE(files.calls.empty());
     EXPECT_TRUE(log.empty());
     EXPECT_TRUE(form.isVisible());

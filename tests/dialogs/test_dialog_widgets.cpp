@@ -306,14 +306,14 @@ TEST_F(MySqlWindow, ThePasswordButtonWaitsForTheClientAndEmptiesTheFieldsOnlyAft
     Click(form, "Command3");
     ASSERT_EQ(runner.runs.size(), 1u);
     EXPECT_FALSE(button->isEnabled());
-    runner.Finish({RunResult::Outcome::Exited, 1, "error: 'Access denied'"});
+    runner.Finish({CapturedRun::Outcome::Exited, 1, "", "error: 'Access denied'"});
     EXPECT_TRUE(button->isEnabled());
     EXPECT_EQ(Text(form, "oldpwd"), "qlwv");
     EXPECT_EQ(Text(form, "newpwd"), "a b'c");
     EXPECT_TRUE(launcher.launches.empty());
 
     Click(form, "Command3");
-    runner.Finish({RunResult::Outcome::Exited, 0, ""});
+    runner.Finish({CapturedRun::Outcome::Exited, 0, "", ""});
     EXPECT_EQ(Text(form, "oldpwd"), "");
     EXPECT_EQ(Text(form, "newpwd"), "");
     EXPECT_EQ(launcher.launches.size(), 1u);

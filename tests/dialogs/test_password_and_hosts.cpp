@@ -81,7 +81,7 @@ TEST_F(PasswordFixture, SuccessTellsTheUserThenOpensTheConsoleAndEmptiesTheField
     EXPECT_TRUE(messages.shown.empty()); // nothing is claimed before the client has finished
     EXPECT_TRUE(launcher.launches.empty());
 
-    runner.Finish({RunResult::Outcome::Exited, 0, ""});
+    runner.Finish({CapturedRun::Outcome::Exited, 0, "", ""});
     EXPECT_EQ(messages.shown, std::vector<std::string> {kChanged});
     ASSERT_EQ(launcher.launches.size(), 1u);
     EXPECT_EQ(messagesAtLaunch, 1u);
@@ -98,19 +98,21 @@ TEST_F(PasswordFixture, FailuresReportTheRealOutcomeKeepTheFieldsAndOpenNoConsol
     const struct
     {
         const char* name;
-        RunResult result;
+        CapturedRun result;
         const char* expectedText;
     } rows[] = {
         {"wrong old password",
-            {RunResult::Outcome::Exited, 1,
+            {CapturedRun::Outcome::Exited, 1, "",
                 "\amysqladmin: connect to server at 'localhost' failed\nerror: 'Access denied'\n"},
             "error: 'Access denied'"},
-        {"silent failure", {RunResult::Outcome::Exited, 2, ""}, "mysqladmin: 退出码 2"},
+        {"error text preferred to output", {CapturedRun::Outcome::Exited, 1, "out\n", "denied\n"}, "denied"},
+        {"output when the error text is blank", {CapturedRun::Outcome::Exited, 1, "said\n", " \r\n"}, "said"},
+        {"silent failure", {CapturedRun::Outcome::Exited, 2, "", ""}, "mysqladmin: 退出码 2"},
         {"not started",
-            {RunResult::Outcome::NotStarted, -1, "D:\\bundle\\MySQL\\bin\\mysqladmin: No such file"},
+            {CapturedRun::Outcome::NotStarted, -1, "", "D:\\bundle\\MySQL\\bin\\mysqladmin: No such file"},
             "No such file"},
-        {"hung client", {RunResult::Outcome::TimedOut, -1, ""}, "7 秒内没有结束"},
-        {"crash", {RunResult::Outcome::Crashed, -1, ""}, "异常退出"},
+        {"hung client", {CapturedRun::Outcome::TimedOut, -1, "", ""}, "7 秒内没有结束"},
+        {"crash", {CapturedRun::Outcome::Crashed, -1, "", ""}, "异常退出"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -131,7 +133,7 @@ TEST_F(PasswordFixture, AConsoleThatCannotStartIsReportedAndTheFieldsStay)
 {
     launcher.failWhen = [](const Command&) { return true; };
     ASSERT_TRUE(Start("qlwv", "new"));
-    runner.Finish({RunResult::Outcome::Exited, 0, ""});
+    runner.Finish({CapturedRun::Outcome::Exited, 0, "", ""});
     ASSERT_EQ(messages.shown.size(), 2u);
     EXPECT_EQ(messages.shown[0], kChanged);
     EXPECT_NE(messages.shown[1].find("mysql.exe"), std::string::npos);

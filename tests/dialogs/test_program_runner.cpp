@@ -18,18 +18,18 @@ namespace larkspan {
 namespace {
 
 using namespace std::chrono_literals;
-using Outcome = RunResult::Outcome;
+using Outcome = CapturedRun::Outcome;
 
-RunResult RunToEnd(const Command& command, std::chrono::milliseconds limit = 5s)
+CapturedRun RunToEnd(const Command& command, std::chrono::milliseconds limit = 5s)
 {
     QtProgramRunner runner;
-    std::optional<RunResult> result;
-    runner.Run(command, limit, [&](const RunResult& r) { result = r; });
+    std::optional<CapturedRun> result;
+    runner.Run(command, limit, [&](const CapturedRun& r) { result = r; });
     QElapsedTimer waited;
     waited.start();
     while (!result && waited.elapsed() < 20000)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-    return result.value_or(RunResult {});
+    return result.value_or(CapturedRun {});
 }
 
 Command Shell(std::string script)
@@ -46,42 +46,45 @@ TEST(QtProgramRunner, ReportsHowTheProgramEnded)
         std::chrono::milliseconds limit;
         Outcome outcome;
         int exitCode;
-        std::string output;
+        std::string standardOutput;
+        std::string standardError;
     };
     const Row rows[] {
-        {"success with its output", Shell("echo done"), 5s, Outcome::Exited, 0, "done\n"},
-        {"error text preferred to output", Shell("echo out; echo denied >&2; exit 1"), 5s, Outcome::Exited, 1,
+        {"success with its output", Shell("echo done"), 5s, Outcome::Exited, 0, "done\n", ""},
+        {"both streams, apart", Shell("echo out; echo denied >&2; exit 1"), 5s, Outcome::Exited, 1, "out\n",
             "denied\n"},
         {"stdin is closed, not inherited", Shell("read line; echo \"[$line]\" >&2; exit 3"), 5s,
-            Outcome::Exited, 3, "[]\n"},
-        {"killed at the time limit", Shell("sleep 30"), 300ms, Outcome::TimedOut, -1, ""},
+            Outcome::Exited, 3, "", "[]\n"},
+        {"killed at the time limit", Shell("sleep 30"), 300ms, Outcome::TimedOut, -1, "", ""},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        const RunResult result = RunToEnd(row.command, row.limit);
+        const CapturedRun result = RunToEnd(row.command, row.limit);
         EXPECT_EQ(result.outcome, row.outcome);
         if (row.outcome == Outcome::Exited) {
             EXPECT_EQ(result.exitCode, row.exitCode);
-            EXPECT_EQ(result.output, row.output);
+            EXPECT_EQ(result.standardOutput, row.standardOutput);
+            EXPECT_EQ(result.standardError, row.standardError);
         }
     }
 }
 
 TEST(QtProgramRunner, AMissingProgramIsNamed)
 {
-    const RunResult result = RunToEnd(Command {"/nonexistent/mysqladmin", {}});
+    const CapturedRun result = RunToEnd(Command {"/nonexistent/mysqladmin", {}});
     EXPECT_EQ(result.outcome, Outcome::NotStarted);
-    EXPECT_NE(result.output.find("/nonexistent/mysqladmin"), std::string::npos) << result.output;
+    EXPECT_NE(result.standardError.find("/nonexistent/mysqladmin"), std::string::npos)
+        << result.standardError;
 }
 
 // mariadb-admin's bare -p asks on /dev/tty even with stdin closed; in a session of its own the
 // child has no terminal to ask on.
 TEST(QtProgramRunner, TheChildLeadsASessionOfItsOwn)
 {
-    const RunResult result
+    const CapturedRun result
         = RunToEnd(Shell("set -- $(cat /proc/$$/stat); [ \"$6\" = \"$$\" ] && echo own >&2"));
     EXPECT_EQ(result.outcome, Outcome::Exited);
-    EXPECT_EQ(result.output, "own\n");
+    EXPECT_EQ(result.standardError, "own\n");
 }
 
 // Whether the process has ended; it may linger as a zombie of whoever adopted it.
@@ -98,7 +101,7 @@ TEST(QtProgramRunner, TheTimeLimitEndsWhatTheProgramStarted)
 {
     const std::string pidFile
         = QDir::tempPath().toStdString() + "/larkspan-grandchild-" + std::to_string(::getpid());
-    const RunResult result = RunToEnd(Shell("sleep 30 & echo $! > " + pidFile + "; wait"), 500ms);
+    const CapturedRun result = RunToEnd(Shell("sleep 30 & echo $! > " + pidFile + "; wait"), 500ms);
     EXPECT_EQ(result.outcome, Outcome::TimedOut);
     std::ifstream file(pidFile);
     pid_t grandchild = 0;

@@ -15,17 +15,17 @@ public:
     {
         Command command;
         std::chrono::milliseconds timeLimit;
-        std::function<void(const RunResult&)> done;
+        std::function<void(const CapturedRun&)> done;
     };
 
     void Run(const Command& command, std::chrono::milliseconds timeLimit,
-        std::function<void(const RunResult&)> done) override
+        std::function<void(const CapturedRun&)> done) override
     {
         runs.push_back({command, timeLimit, std::move(done)});
     }
 
     /// Reports `result` for the oldest run still pending.
-    void Finish(const RunResult& result)
+    void Finish(const CapturedRun& result)
     {
         for (auto& run : runs) {
             if (run.done) {

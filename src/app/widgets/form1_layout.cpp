@@ -130,6 +130,11 @@ constexpr std::array kMenus {
     MenuTable {"filey", kFileyMenu},
 };
 
+constexpr ServiceControlNames kApacheControls {
+    "la", "starta", "stopa", {"astart", "astart2"}, {"astop", "astop2"}};
+constexpr ServiceControlNames kMySqlControls {
+    "lm", "startm", "stopm", {"mstart", "mstart2"}, {"mstop", "mstop2"}};
+
 } // namespace
 
 std::span<const ControlRow> Form1Controls()
@@ -139,6 +144,11 @@ std::span<const ControlRow> Form1Controls()
 std::span<const MenuTable> Form1Menus()
 {
     return kMenus;
+}
+
+const ServiceControlNames& ControlNamesFor(ServiceKind kind)
+{
+    return kind == ServiceKind::Apache ? kApacheControls : kMySqlControls;
 }
 
 } // namespace larkspan

@@ -1,5 +1,5 @@
+#include "file_calls_posix.h"
 #include "folders.h"
-#include "write_all_posix.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -13,11 +13,6 @@
 namespace larkspan {
 
 namespace {
-
-Status Failure(std::string_view path, int error)
-{
-    return Status::Failure(std::string(path) + ": " + std::system_category().message(error));
-}
 
 // Removes what `name` in the open folder `parent` names, descending into folders; returns 0
 // or the first error.

@@ -1,6 +1,5 @@
 #include "capturing_runner.h"
 #include "catalogue.h"
-#include "native_path.h"
 #include "spawn_setup_linux.h"
 
 #include <array>
@@ -124,10 +123,7 @@ public:
     CapturedRun Run(const Command& command, std::chrono::milliseconds timeLimit) override
     {
         const auto deadline = std::chrono::steady_clock::now() + timeLimit;
-        std::vector<std::string> words {NativePath(command.program)};
-        for (const Argument& argument : command.arguments)
-            words.push_back(
-                argument.kind == Argument::Kind::Path ? NativePath(argument.text) : argument.text);
+        std::vector<std::string> words = ArgumentVector(NativeCommand(command));
         const std::string& program = words.front();
         struct stat info
         {

@@ -1,6 +1,5 @@
 #include "capturing_runner.h"
 #include "catalogue.h"
-#include "native_path.h"
 #include "unique_handle_win.h"
 #include "wide_text.h"
 
@@ -59,10 +58,7 @@ class SystemCapturingRunner final : public CapturingRunner
 public:
     CapturedRun Run(const Command& command, std::chrono::milliseconds timeLimit) override
     {
-        Command native {NativePath(command.program), {}};
-        for (const Argument& argument : command.arguments)
-            native.arguments.push_back(Argument::literal(
-                argument.kind == Argument::Kind::Path ? NativePath(argument.text) : argument.text));
+        const Command native = NativeCommand(command);
         const std::string& program = native.program;
         const std::optional<std::wstring> application = WideFromUtf8(program);
         std::optional<std::wstring> line = WideFromUtf8(native.commandLine());

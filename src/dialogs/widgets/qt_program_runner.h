@@ -16,7 +16,7 @@ public:
     ~QtProgramRunner() override;
 
     void Run(const Command& command, std::chrono::milliseconds timeLimit,
-        std::function<void(const RunResult&)> done) override;
+        std::function<void(const CapturedRun&)> done) override;
 };
 
 } // namespace larkspan

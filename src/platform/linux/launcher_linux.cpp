@@ -1,6 +1,5 @@
 #include "catalogue.h"
 #include "launcher.h"
-#include "native_path.h"
 #include "spawn_setup_linux.h"
 
 #include <cerrno>
@@ -99,7 +98,8 @@ public:
         if (command.program.empty())
             return Status::Failure(std::string(catalogue::kNoProgram) + ": " + ErrorText(ENOENT));
 
-        std::string executable;
+        Command native = NativeCommand(command);
+        std::string& executable = native.program;
         if (IsBareName(command.program)) {
             // Bare names are the Windows programs ("net", "cmd"): only the bundle's stand-ins play
             // them; a system program of the same name (Samba's net) must never run instead.
@@ -109,16 +109,11 @@ public:
             };
             if (::stat(executable.c_str(), &info) != 0)
                 return Status::Failure(catalogue::StandInMissing(command.program, m_appDir + "/bin"));
-        } else {
-            executable = NativePath(command.program);
         }
         if (auto problem = ExecutableProblem(executable))
             return Status::Failure(executable + ": " + *problem);
 
-        std::vector<std::string> words {executable};
-        for (const Argument& argument : command.arguments)
-            words.push_back(
-                argument.kind == Argument::Kind::Path ? NativePath(argument.text) : argument.text);
+        std::vector<std::string> words = ArgumentVector(native);
         std::vector<char*> argv;
         for (std::string& word : words)
             argv.push_back(word.data());

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "launch_commands.h"
+#include "dialog_host.h"
 
 #include <memory>
 

@@ -1,7 +1,5 @@
 #include "qt_program_runner.h"
 
-#include "native_path.h"
-
 #include <QProcess>
 #include <QTimer>
 #include <memory>
@@ -45,14 +43,14 @@ QtProgramRunner::~QtProgramRunner()
 }
 
 void QtProgramRunner::Run(
-    const Command& command, std::chrono::milliseconds timeLimit, std::function<void(const RunResult&)> done)
+    const Command& command, std::chrono::milliseconds timeLimit, std::function<void(const CapturedRun&)> done)
 {
     auto* process = new QProcess(this);
-    process->setProgram(QString::fromStdString(NativePath(command.program)));
+    const Command native = NativeCommand(command);
+    process->setProgram(QString::fromStdString(native.program));
     QStringList arguments;
-    for (const auto& argument : command.arguments)
-        arguments << QString::fromStdString(
-            argument.kind == Argument::Kind::Path ? NativePath(argument.text) : argument.text);
+    for (const auto& argument : native.arguments)
+        arguments << QString::fromStdString(argument.text);
     process->setArguments(arguments);
     process->setStandardInputFile(QProcess::nullDevice());
 #ifdef Q_OS_UNIX
@@ -70,8 +68,8 @@ void QtProgramRunner::Run(
     auto* timer = new QTimer(process);
     timer->setSingleShot(true);
     auto timedOut = std::make_shared<bool>(false);
-    auto report = std::make_shared<std::function<void(const RunResult&)>>(std::move(done));
-    const auto finish = [process, report](const RunResult& result) {
+    auto report = std::make_shared<std::function<void(const CapturedRun&)>>(std::move(done));
+    const auto finish = [process, report](const CapturedRun& result) {
         process->disconnect();
         process->deleteLater();
         if (*report) {
@@ -85,22 +83,21 @@ void QtProgramRunner::Run(
         *timedOut = true;
         KillWithItsGroup(*process);
     });
-    connect(
-        process, &QProcess::errorOccurred, process, [process, command, finish](QProcess::ProcessError error) {
+    connect(process, &QProcess::errorOccurred, process,
+        [process, program = native.program, finish](QProcess::ProcessError error) {
             if (error == QProcess::FailedToStart)
-                finish({RunResult::Outcome::NotStarted, -1,
-                    NativePath(command.program) + ": " + process->errorString().toStdString()});
+                finish({CapturedRun::Outcome::NotStarted, -1, {},
+                    program + ": " + process->errorString().toStdString()});
         });
     connect(process, &QProcess::finished, process,
         [process, timedOut, finish](int exitCode, QProcess::ExitStatus status) {
-            QByteArray output = process->readAllStandardError();
-            if (output.trimmed().isEmpty())
-                output = process->readAllStandardOutput();
-            RunResult result {RunResult::Outcome::Exited, exitCode, output.toStdString()};
+            CapturedRun result {CapturedRun::Outcome::Exited, exitCode,
+                process->readAllStandardOutput().toStdString(),
+                process->readAllStandardError().toStdString()};
             if (*timedOut)
-                result.outcome = RunResult::Outcome::TimedOut;
+                result.outcome = CapturedRun::Outcome::TimedOut;
             else if (status == QProcess::CrashExit)
-                result.outcome = RunResult::Outcome::Crashed;
+                result.outcome = CapturedRun::Outcome::Crashed;
             finish(result);
         });
 

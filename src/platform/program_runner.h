@@ -1,5 +1,6 @@
 #pragma once
 
+#include "capturing_runner.h"
 #include "command.h"
 
 #include <chrono>
@@ -8,18 +9,8 @@
 
 namespace larkspan {
 
-/// How a program run by a ProgramRunner ended.
-struct RunResult
-{
-    enum class Outcome { Exited, NotStarted, TimedOut, Crashed };
-    Outcome outcome = Outcome::NotStarted;
-    int exitCode = -1;
-    /// The program's error output (its standard output when that is empty); for NotStarted, the
-    /// program and the reason.
-    std::string output;
-};
-
-/// Runs a program to its end without blocking the caller.
+/// Runs a program to its end without blocking the caller; it reports as a CapturingRunner's run
+/// does.
 class ProgramRunner
 {
 public:
@@ -28,7 +19,7 @@ public:
     /// once `timeLimit` has passed. `done` is called exactly once with the outcome, possibly
     /// before Run returns when the program cannot be started.
     virtual void Run(const Command& command, std::chrono::milliseconds timeLimit,
-        std::function<void(const RunResult&)> done)
+        std::function<void(const CapturedRun&)> done)
         = 0;
 };
 

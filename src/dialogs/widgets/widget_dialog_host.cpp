@@ -1,4 +1,4 @@
-#include "dialog_host.h"
+#include "widget_dialog_host.h"
 
 #include "desktop.h"
 #include "fabout.h"

@@ -12,7 +12,6 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QCursor>
-#include <QGroupBox>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QListWidget>
@@ -24,8 +23,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
-#include <map>
-#include <vector>
 
 namespace larkspan {
 
@@ -56,89 +53,12 @@ Form1Hooks WithDefaults(Form1Hooks hooks)
         hooks.notificationAreaAvailable = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
     if (!hooks.endProgramNow)
         hooks.endProgramNow = [] { std::exit(0); };
+    if (!hooks.quitApplication)
+        hooks.quitApplication = [] { QCoreApplication::exit(0); };
     if (!hooks.now)
         hooks.now = SteadySeconds;
     return hooks;
 }
-
-struct Binding
-{
-    const char* control;
-    void (Form1::*handler)();
-};
-
-// Buttons connect their click, menu items their trigger. Submenus and separators have no handler,
-// nor has `quit2`, which does nothing.
-constexpr Binding kBindings[] {
-    {"starta", &Form1::starta_Click},
-    {"astart", &Form1::astart_Click},
-    {"astart2", &Form1::astart2_Click},
-    {"stopa", &Form1::stopa_Click},
-    {"astop", &Form1::astop_Click},
-    {"astop2", &Form1::astop2_Click},
-    {"restarta", &Form1::restarta_Click},
-    {"restaraCom", &Form1::restaraCom_Click},
-    {"restarta2", &Form1::restarta2_Click},
-    {"startm", &Form1::startm_Click},
-    {"mstart", &Form1::mstart_Click},
-    {"mstart2", &Form1::mstart2_Click},
-    {"stopm", &Form1::stopm_Click},
-    {"mstop", &Form1::mstop_Click},
-    {"mstop2", &Form1::mstop2_Click},
-    {"restartm", &Form1::restartm_Click},
-    {"restartmCom", &Form1::restartmCom_Click},
-    {"restartm2", &Form1::restartm2_Click},
-    {"phpini", &Form1::phpini_Click},
-    {"phpini2", &Form1::phpini2_Click},
-    {"httpdconf", &Form1::httpdconf_Click},
-    {"httpdconf2", &Form1::httpdconf2_Click},
-    {"mysqlini", &Form1::mysqlini_Click},
-    {"mysqlini2", &Form1::mysqlini2_Click},
-    {"phpmyadmininc", &Form1::phpmyadmininc_Click},
-    {"phpmyadmininc2", &Form1::phpmyadmininc2_Click},
-    {"wwwroot", &Form1::wwwroot_Click},
-    {"wwwroot2", &Form1::wwwroot2_Click},
-    {"mysqldata", &Form1::mysqldata_Click},
-    {"mysqldata2", &Form1::mysqldata2_Click},
-    {"apachelog", &Form1::apachelog_Click},
-    {"mysqlconsole", &Form1::mysqlconsole_Click},
-    {"mysqlconsole2", &Form1::mysqlconsole2_Click},
-    {"servicecontrol", &Form1::servicecontrol_Click},
-    {"servicecontrol2", &Form1::servicecontrol2_Click},
-    {"homepage", &Form1::homepage_Click},
-    {"homepage2", &Form1::homepage2_Click},
-    {"phpmyadmin", &Form1::phpmyadmin_Click},
-    {"phpmyadmin2", &Form1::phpmyadmin2_Click},
-    {"phpinfo", &Form1::phpinfo_Click},
-    {"phpmanual", &Form1::phpmanual_Click},
-    {"phpmanual2", &Form1::phpmanual2_Click},
-    {"jsmanual", &Form1::jsmanual_Click},
-    {"jsmanual2", &Form1::jsmanual2_Click},
-    {"cssmanual", &Form1::cssmanual_Click},
-    {"cssmanual2", &Form1::cssmanual2_Click},
-    {"faqs", &Form1::faqs_Click},
-    {"faqs2", &Form1::faqs2_Click},
-    {"update", &Form1::update_Click},
-    {"update2", &Form1::update2_Click},
-    {"apcheset", &Form1::apcheset_Click},
-    {"apcheset2", &Form1::apcheset2_Click},
-    {"phpset", &Form1::phpset_Click},
-    {"phpset2", &Form1::phpset2_Click},
-    {"mysqlset", &Form1::mysqlset_Click},
-    {"mysqlset2", &Form1::mysqlset2_Click},
-    {"zhanCom", &Form1::zhanCom_Click},
-    {"zhan1", &Form1::zhan1_Click},
-    {"zhan2", &Form1::zhan2_Click},
-    {"about", &Form1::about_Click},
-    {"about2", &Form1::about2_Click},
-    {"undoset", &Form1::undoset_Click},
-    {"undoset2", &Form1::undoset2_Click},
-    {"Command1", &Form1::Command1_Click},
-    {"hideme", &Form1::hideme_Click},
-    {"showme", &Form1::showme_Click},
-    {"quit", &Form1::quit_Click},
-    {"quit3", &Form1::quit3_Click},
-};
 
 } // namespace
 
@@ -166,7 +86,7 @@ Form1::Form1(Form1Deps deps, Form1Hooks hooks, QWidget* parent)
     setWindowIcon(ProgramIcon());
 
     CreateControls();
-    CreateMenus();
+    BuildMenus(this, Form1Menus());
     ConnectHandlers();
     for (const ServiceKind kind : kAllServiceKinds)
         m_rows[RowIndex(kind)] = FindServiceRow(kind);
@@ -201,49 +121,6 @@ void Form1::CreateControls()
     m_list = static_cast<QListWidget*>(controls.value(QStringLiteral("List1")));
     // Keeps appending and scrolling flat however long the log grows.
     m_list->setUniformItemSizes(true);
-}
-
-void Form1::CreateMenus()
-{
-    // No menu bar: the menus exist only as popups.
-    for (const MenuTable& table : Form1Menus()) {
-        auto* menu = new QMenu(ToQString(table.name), this);
-        menu->setObjectName(ToQString(table.name));
-        QMenu* submenu = nullptr;
-        for (const MenuRow& row : table.rows) {
-            QMenu* target = row.inSubmenu ? submenu : menu;
-            Q_ASSERT(target);
-            QAction* action = nullptr;
-            switch (row.kind) {
-            case MenuEntryKind::Item:
-                action = target->addAction(ToQString(row.caption));
-                break;
-            case MenuEntryKind::Separator:
-                action = target->addSeparator();
-                break;
-            case MenuEntryKind::Submenu:
-                submenu = target->addMenu(ToQString(row.caption));
-                submenu->setObjectName(ToQString(row.name));
-                action = submenu->menuAction();
-                break;
-            }
-            action->setObjectName(ToQString(row.name));
-            action->setVisible(!row.hidden);
-        }
-    }
-}
-
-void Form1::ConnectHandlers()
-{
-    for (const Binding& binding : kBindings) {
-        const QString name = QString::fromLatin1(binding.control);
-        if (auto* button = findChild<QPushButton*>(name))
-            connect(button, &QPushButton::clicked, this, binding.handler);
-        else if (auto* action = findChild<QAction*>(name))
-            connect(action, &QAction::triggered, this, binding.handler);
-        else
-            qFatal("Form1: no control named %s", binding.control);
-    }
 }
 
 Form1::ServiceRow Form1::FindServiceRow(ServiceKind kind) const
@@ -307,7 +184,7 @@ bool Form1::Form_QueryUnload(CloseReason reason)
     case CloseDecision::CloseAndRemoveIcon:
         RemoveTrayIcon();
         // The program lives as long as its main window.
-        QCoreApplication::exit(0);
+        m_hooks.quitApplication();
         return false;
     }
     return false;
@@ -455,261 +332,13 @@ void Form1::HideOrMinimise()
         showMinimized();
 }
 
-void Form1::starta_Click()
-{
-    m_serviceControl.Start(ServiceKind::Apache);
-}
-void Form1::astart_Click()
-{
-    starta_Click();
-}
-void Form1::astart2_Click()
-{
-    starta_Click();
-}
-void Form1::stopa_Click()
-{
-    m_serviceControl.Stop(ServiceKind::Apache);
-}
-void Form1::astop_Click()
-{
-    stopa_Click();
-}
-void Form1::astop2_Click()
-{
-    stopa_Click();
-}
-void Form1::restarta_Click()
-{
-    m_serviceControl.Restart(ServiceKind::Apache);
-}
-void Form1::restaraCom_Click()
-{
-    restarta_Click();
-}
-void Form1::restarta2_Click()
-{
-    restarta_Click();
-}
-void Form1::startm_Click()
-{
-    m_serviceControl.Start(ServiceKind::MySQL);
-}
-void Form1::mstart_Click()
-{
-    startm_Click();
-}
-void Form1::mstart2_Click()
-{
-    startm_Click();
-}
-void Form1::stopm_Click()
-{
-    m_serviceControl.Stop(ServiceKind::MySQL);
-}
-void Form1::mstop_Click()
-{
-    stopm_Click();
-}
-void Form1::mstop2_Click()
-{
-    stopm_Click();
-}
-void Form1::restartm_Click()
-{
-    m_serviceControl.Restart(ServiceKind::MySQL);
-}
-void Form1::restartmCom_Click()
-{
-    restartm_Click();
-}
-void Form1::restartm2_Click()
-{
-    restartm_Click();
-}
-
-void Form1::phpini_Click()
-{
-    m_launchCommands.phpini();
-}
-void Form1::phpini2_Click()
-{
-    phpini_Click();
-}
-void Form1::httpdconf_Click()
-{
-    m_launchCommands.httpdconf();
-}
-void Form1::httpdconf2_Click()
-{
-    httpdconf_Click();
-}
-void Form1::mysqlini_Click()
-{
-    m_launchCommands.mysqlini();
-}
-void Form1::mysqlini2_Click()
-{
-    mysqlini_Click();
-}
-void Form1::phpmyadmininc_Click()
-{
-    m_launchCommands.phpmyadmininc();
-}
-void Form1::phpmyadmininc2_Click()
-{
-    phpmyadmininc_Click();
-}
-void Form1::wwwroot_Click()
-{
-    m_launchCommands.wwwroot();
-}
-void Form1::wwwroot2_Click()
-{
-    wwwroot_Click();
-}
-void Form1::mysqldata_Click()
-{
-    m_launchCommands.mysqldata();
-}
-void Form1::mysqldata2_Click()
-{
-    mysqldata_Click();
-}
-void Form1::apachelog_Click()
-{
-    m_launchCommands.apachelog();
-}
-void Form1::mysqlconsole_Click()
-{
-    m_launchCommands.mysqlconsole();
-}
-void Form1::mysqlconsole2_Click()
-{
-    mysqlconsole_Click();
-}
-void Form1::servicecontrol_Click()
-{
-    m_launchCommands.servicecontrol();
-}
-void Form1::servicecontrol2_Click()
-{
-    servicecontrol_Click();
-}
-void Form1::homepage_Click()
-{
-    m_launchCommands.homepage();
-}
-void Form1::homepage2_Click()
-{
-    homepage_Click();
-}
-void Form1::phpmyadmin_Click()
-{
-    m_launchCommands.phpmyadmin();
-}
-void Form1::phpmyadmin2_Click()
-{
-    phpmyadmin_Click();
-}
-void Form1::phpinfo_Click()
-{
-    m_launchCommands.phpinfo();
-}
-void Form1::phpmanual_Click()
-{
-    m_launchCommands.phpmanual();
-}
-void Form1::phpmanual2_Click()
-{
-    phpmanual_Click();
-}
-void Form1::jsmanual_Click()
-{
-    m_launchCommands.jsmanual();
-}
-void Form1::jsmanual2_Click()
-{
-    jsmanual_Click();
-}
-void Form1::cssmanual_Click()
-{
-    m_launchCommands.cssmanual();
-}
-void Form1::cssmanual2_Click()
-{
-    cssmanual_Click();
-}
-void Form1::faqs_Click()
-{
-    m_launchCommands.faqs();
-}
-void Form1::faqs2_Click()
-{
-    faqs_Click();
-}
-void Form1::update_Click()
-{
-    m_launchCommands.update();
-}
-void Form1::update2_Click()
-{
-    update_Click();
-}
-void Form1::apcheset_Click()
-{
-    m_launchCommands.apcheset();
-}
-void Form1::apcheset2_Click()
-{
-    apcheset_Click();
-}
-void Form1::phpset_Click()
-{
-    m_launchCommands.phpset();
-}
-void Form1::phpset2_Click()
-{
-    phpset_Click();
-}
-void Form1::mysqlset_Click()
-{
-    m_launchCommands.mysqlset();
-}
-void Form1::mysqlset2_Click()
-{
-    mysqlset_Click();
-}
-void Form1::zhanCom_Click()
-{
-    m_launchCommands.zhanCom();
-}
-void Form1::zhan1_Click()
-{
-    zhanCom_Click();
-}
-void Form1::zhan2_Click()
-{
-    zhanCom_Click();
-}
-void Form1::about_Click()
-{
-    m_launchCommands.about();
-}
-void Form1::about2_Click()
-{
-    about_Click();
-}
 void Form1::undoset_Click()
 {
     // The line names the dialog and may be wider than the log: cut, with the time kept.
     UndoLastSaveCommand(m_deps.files, m_deps.history, m_deps.messages,
         [this](std::string_view message) { AppendLongLogLine(message, {}); });
 }
-void Form1::undoset2_Click()
-{
-    undoset_Click();
-}
+
 void Form1::Command1_Click()
 {
     Menu("file")->popup(QCursor::pos());
@@ -731,11 +360,6 @@ void Form1::quit_Click()
 {
     RemoveTrayIcon();
     m_hooks.endProgramNow();
-}
-
-void Form1::quit3_Click()
-{
-    quit_Click();
 }
 
 } // namespace larkspan

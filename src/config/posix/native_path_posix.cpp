@@ -1,3 +1,4 @@
+#include "ascii_text.h"
 #include "native_path.h"
 
 #include <algorithm>
@@ -17,18 +18,6 @@ bool EntryExists(const std::string& path)
     return fs::symlink_status(path, error).type() != fs::file_type::not_found && !error;
 }
 
-char AsciiLower(char c)
-{
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool SameNameIgnoringCase(std::string_view left, std::string_view right)
-{
-    return left.size() == right.size()
-        && std::equal(left.begin(), left.end(), right.begin(),
-            [](char a, char b) { return AsciiLower(a) == AsciiLower(b); });
-}
-
 // The entry of `directory` whose name equals `name` but for letter case; the smallest such
 // name when several do, so the choice does not depend on the directory's order.
 std::string FindIgnoringCase(const std::string& directory, std::string_view name)
@@ -38,7 +27,7 @@ std::string FindIgnoringCase(const std::string& directory, std::string_view name
     fs::directory_iterator entries(directory.empty() ? "." : directory, error);
     for (const fs::directory_iterator end; !error && entries != end; entries.increment(error)) {
         std::string candidate = entries->path().filename().string();
-        if (SameNameIgnoringCase(candidate, name) && (found.empty() || candidate < found))
+        if (EqualNoCase(candidate, name) && (found.empty() || candidate < found))
             found = std::move(candidate);
     }
     return found;

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QWidget>
@@ -93,6 +94,35 @@ QHash<QString, QWidget*> BuildForm(QWidget* form, std::string_view caption, int 
     for (std::size_t i = 1; i < focusOrder.size(); ++i)
         QWidget::setTabOrder(focusOrder[i - 1].second, focusOrder[i].second);
     return controls;
+}
+
+void BuildMenus(QWidget* owner, std::span<const MenuTable> tables)
+{
+    for (const MenuTable& table : tables) {
+        auto* menu = new QMenu(ToQString(table.name), owner);
+        menu->setObjectName(ToQString(table.name));
+        QMenu* submenu = nullptr;
+        for (const MenuRow& row : table.rows) {
+            QMenu* target = row.inSubmenu ? submenu : menu;
+            Q_ASSERT(target);
+            QAction* action = nullptr;
+            switch (row.kind) {
+            case MenuEntryKind::Item:
+                action = target->addAction(ToQString(row.caption));
+                break;
+            case MenuEntryKind::Separator:
+                action = target->addSeparator();
+                break;
+            case MenuEntryKind::Submenu:
+                submenu = target->addMenu(ToQString(row.caption));
+                submenu->setObjectName(ToQString(row.name));
+                action = submenu->menuAction();
+                break;
+            }
+            action->setObjectName(ToQString(row.name));
+            action->setVisible(!row.hidden);
+        }
+    }
 }
 
 } // namespace larkspan

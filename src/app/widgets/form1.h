@@ -51,6 +51,8 @@ struct Form1Hooks
     std::function<bool()> notificationAreaAvailable;
     /// Ends the process at once, without running any close handling.
     std::function<void()> endProgramNow;
+    /// Ends the application's event loop once the window has closed for good.
+    std::function<void()> quitApplication;
     /// Seconds on a monotonic clock (the restart pause).
     std::function<double()> now;
 };
@@ -87,79 +89,79 @@ public:
     void CheckNotificationArea();
 
     // Service control: the first control of each command holds it, its twins call it.
-    void starta_Click();
-    void astart_Click();
-    void astart2_Click();
-    void stopa_Click();
-    void astop_Click();
-    void astop2_Click();
-    void restarta_Click();
-    void restaraCom_Click();
-    void restarta2_Click();
-    void startm_Click();
-    void mstart_Click();
-    void mstart2_Click();
-    void stopm_Click();
-    void mstop_Click();
-    void mstop2_Click();
-    void restartm_Click();
-    void restartmCom_Click();
-    void restartm2_Click();
+    void starta_Click() { m_serviceControl.Start(ServiceKind::Apache); }
+    void astart_Click() { starta_Click(); }
+    void astart2_Click() { starta_Click(); }
+    void stopa_Click() { m_serviceControl.Stop(ServiceKind::Apache); }
+    void astop_Click() { stopa_Click(); }
+    void astop2_Click() { stopa_Click(); }
+    void restarta_Click() { m_serviceControl.Restart(ServiceKind::Apache); }
+    void restaraCom_Click() { restarta_Click(); }
+    void restarta2_Click() { restarta_Click(); }
+    void startm_Click() { m_serviceControl.Start(ServiceKind::MySQL); }
+    void mstart_Click() { startm_Click(); }
+    void mstart2_Click() { startm_Click(); }
+    void stopm_Click() { m_serviceControl.Stop(ServiceKind::MySQL); }
+    void mstop_Click() { stopm_Click(); }
+    void mstop2_Click() { stopm_Click(); }
+    void restartm_Click() { m_serviceControl.Restart(ServiceKind::MySQL); }
+    void restartmCom_Click() { restartm_Click(); }
+    void restartm2_Click() { restartm_Click(); }
 
     // Files, folders, pages and dialogs.
-    void phpini_Click();
-    void phpini2_Click();
-    void httpdconf_Click();
-    void httpdconf2_Click();
-    void mysqlini_Click();
-    void mysqlini2_Click();
-    void phpmyadmininc_Click();
-    void phpmyadmininc2_Click();
-    void wwwroot_Click();
-    void wwwroot2_Click();
-    void mysqldata_Click();
-    void mysqldata2_Click();
-    void apachelog_Click();
-    void mysqlconsole_Click();
-    void mysqlconsole2_Click();
-    void servicecontrol_Click();
-    void servicecontrol2_Click();
-    void homepage_Click();
-    void homepage2_Click();
-    void phpmyadmin_Click();
-    void phpmyadmin2_Click();
-    void phpinfo_Click();
-    void phpmanual_Click();
-    void phpmanual2_Click();
-    void jsmanual_Click();
-    void jsmanual2_Click();
-    void cssmanual_Click();
-    void cssmanual2_Click();
-    void faqs_Click();
-    void faqs2_Click();
-    void update_Click();
-    void update2_Click();
-    void apcheset_Click();
-    void apcheset2_Click();
-    void phpset_Click();
-    void phpset2_Click();
-    void mysqlset_Click();
-    void mysqlset2_Click();
-    void zhanCom_Click();
-    void zhan1_Click();
-    void zhan2_Click();
-    void about_Click();
-    void about2_Click();
+    void phpini_Click() { m_launchCommands.phpini(); }
+    void phpini2_Click() { phpini_Click(); }
+    void httpdconf_Click() { m_launchCommands.httpdconf(); }
+    void httpdconf2_Click() { httpdconf_Click(); }
+    void mysqlini_Click() { m_launchCommands.mysqlini(); }
+    void mysqlini2_Click() { mysqlini_Click(); }
+    void phpmyadmininc_Click() { m_launchCommands.phpmyadmininc(); }
+    void phpmyadmininc2_Click() { phpmyadmininc_Click(); }
+    void wwwroot_Click() { m_launchCommands.wwwroot(); }
+    void wwwroot2_Click() { wwwroot_Click(); }
+    void mysqldata_Click() { m_launchCommands.mysqldata(); }
+    void mysqldata2_Click() { mysqldata_Click(); }
+    void apachelog_Click() { m_launchCommands.apachelog(); }
+    void mysqlconsole_Click() { m_launchCommands.mysqlconsole(); }
+    void mysqlconsole2_Click() { mysqlconsole_Click(); }
+    void servicecontrol_Click() { m_launchCommands.servicecontrol(); }
+    void servicecontrol2_Click() { servicecontrol_Click(); }
+    void homepage_Click() { m_launchCommands.homepage(); }
+    void homepage2_Click() { homepage_Click(); }
+    void phpmyadmin_Click() { m_launchCommands.phpmyadmin(); }
+    void phpmyadmin2_Click() { phpmyadmin_Click(); }
+    void phpinfo_Click() { m_launchCommands.phpinfo(); }
+    void phpmanual_Click() { m_launchCommands.phpmanual(); }
+    void phpmanual2_Click() { phpmanual_Click(); }
+    void jsmanual_Click() { m_launchCommands.jsmanual(); }
+    void jsmanual2_Click() { jsmanual_Click(); }
+    void cssmanual_Click() { m_launchCommands.cssmanual(); }
+    void cssmanual2_Click() { cssmanual_Click(); }
+    void faqs_Click() { m_launchCommands.faqs(); }
+    void faqs2_Click() { faqs_Click(); }
+    void update_Click() { m_launchCommands.update(); }
+    void update2_Click() { update_Click(); }
+    void apcheset_Click() { m_launchCommands.apcheset(); }
+    void apcheset2_Click() { apcheset_Click(); }
+    void phpset_Click() { m_launchCommands.phpset(); }
+    void phpset2_Click() { phpset_Click(); }
+    void mysqlset_Click() { m_launchCommands.mysqlset(); }
+    void mysqlset2_Click() { mysqlset_Click(); }
+    void zhanCom_Click() { m_launchCommands.zhanCom(); }
+    void zhan1_Click() { zhanCom_Click(); }
+    void zhan2_Click() { zhanCom_Click(); }
+    void about_Click() { m_launchCommands.about(); }
+    void about2_Click() { about_Click(); }
     // The undo of the last save.
     void undoset_Click();
-    void undoset2_Click();
+    void undoset2_Click() { undoset_Click(); }
     void Command1_Click();
 
     // Window visibility and the end of the program.
     void hideme_Click();
     void showme_Click();
     void quit_Click();
-    void quit3_Click();
+    void quit3_Click() { quit_Click(); }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -175,7 +177,6 @@ private:
     };
 
     void CreateControls();
-    void CreateMenus();
     void ConnectHandlers();
     ServiceRow FindServiceRow(ServiceKind kind) const;
     bool NotificationAreaAvailable() const;

@@ -1,9 +1,9 @@
 // Reading and atomic replacing of files with the POSIX API (fsync, permission bits, symlinks
 // need more than the standard library offers).
 #include "catalogue.h"
+#include "file_calls_posix.h"
 #include "file_layer_rules.h"
 #include "text_file.h"
-#include "write_all_posix.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -20,11 +20,6 @@
 namespace larkspan {
 
 namespace {
-
-Status Failure(std::string_view path, int error)
-{
-    return Status::Failure(std::string(path) + ": " + std::system_category().message(error));
-}
 
 std::string DirectoryOf(const std::string& path)
 {
@@ -55,17 +50,6 @@ int FollowSymlinks(const std::string& path, std::string& target)
         target = link.front() == '/' ? link : DirectoryOf(target) + "/" + link;
     }
     return ELOOP;
-}
-
-// Only regular files are read or replaced: a directory by its own reason, anything else (a FIFO
-// would hang the reader, a device would never end) with ours.
-std::optional<Status> RefuseUnlessRegular(std::string_view path, const struct stat& status)
-{
-    if (S_ISDIR(status.st_mode))
-        return Failure(path, EISDIR);
-    if (!S_ISREG(status.st_mode))
-        return Status::Failure(std::string(path) + ": " + std::string(catalogue::kNotRegularFile));
-    return std::nullopt;
 }
 
 std::string BaseNameOf(const std::string& path)
@@ -167,7 +151,7 @@ Status ReadWholeFile(std::string_view path, std::string& content, bool& missing)
         missing = errno == ENOENT;
         return Failure(path, errno);
     }
-    if (auto refused = RefuseUnlessRegular(path, status))
+    if (auto refused = RefuseUnlessRegular(path, status.st_mode))
         return *refused;
     if (static_cast<std::uintmax_t>(status.st_size) > kReadLimitBytes)
         return Status::Failure(name + ": " + std::string(catalogue::kTooLarge));
@@ -183,7 +167,7 @@ Status ReadWholeFile(std::string_view path, std::string& content, bool& missing)
     if (::fstat(descriptor, &status) != 0)
         failure = Failure(path, errno);
     else
-        failure = RefuseUnlessRegular(path, status);
+        failure = RefuseUnlessRegular(path, status.st_mode);
     std::string bytes;
     if (!failure && status.st_size > 0)
         bytes.reserve(std::min(static_cast<std::size_t>(status.st_size), kReadLimitBytes));
@@ -223,7 +207,7 @@ Status WriteFileAtomically(std::string_view path, std::string_view content)
     if (!exists && errno != ENOENT)
         return Failure(path, errno);
     if (exists) {
-        if (auto refused = RefuseUnlessRegular(path, original))
+        if (auto refused = RefuseUnlessRegular(path, original.st_mode))
             return *refused;
         // A file without write permission is refused even where the directory would allow the
         // rename (and even for root): replacing it would defeat its owner's intent.

@@ -1,6 +1,7 @@
 // Reads of the servers' growing log files: only what was appended, never the whole file, and never
 // a blocking open of a FIFO someone put in a log's place.
 #include "catalogue.h"
+#include "file_calls_posix.h"
 #include "file_tail.h"
 
 #include <cerrno>
@@ -10,25 +11,6 @@
 #include <unistd.h>
 
 namespace larkspan {
-
-namespace {
-
-Status Failure(std::string_view path, int error)
-{
-    return Status::Failure(std::string(path) + ": " + std::system_category().message(error));
-}
-
-// A directory is refused with its own reason, anything else but a regular file with ours.
-std::optional<Status> RefuseUnlessRegular(std::string_view path, mode_t mode)
-{
-    if (S_ISDIR(mode))
-        return Failure(path, EISDIR);
-    if (!S_ISREG(mode))
-        return Status::Failure(std::string(path) + ": " + std::string(catalogue::kNotRegularFile));
-    return std::nullopt;
-}
-
-} // namespace
 
 std::optional<std::uint64_t> RegularFileSize(std::string_view path)
 {

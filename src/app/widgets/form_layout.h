@@ -54,4 +54,27 @@ inline QString ToQString(std::string_view text)
 QHash<QString, QWidget*> BuildForm(QWidget* form, std::string_view caption, int clientWidthTwips,
     int clientHeightTwips, std::span<const ControlRow> rows);
 
+enum class MenuEntryKind { Item, Separator, Submenu };
+
+/// One entry of a popup menu, in display order. An entry with `inSubmenu` belongs to the nearest
+/// Submenu entry above it.
+struct MenuRow
+{
+    std::string_view name;
+    MenuEntryKind kind;
+    std::string_view caption;
+    bool inSubmenu = false;
+    bool hidden = false;
+};
+
+struct MenuTable
+{
+    std::string_view name; ///< also the menu's title
+    std::span<const MenuRow> rows;
+};
+
+/// Creates the popup menus of `tables` on `owner`, each menu, submenu and entry with its name as
+/// objectName; hidden entries exist but are not shown. There is no menu bar.
+void BuildMenus(QWidget* owner, std::span<const MenuTable> tables);
+
 } // namespace larkspan

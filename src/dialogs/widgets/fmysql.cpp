@@ -12,8 +12,9 @@ namespace {
 
 using K = ControlKind;
 
-// The character-set list is wider than designed, and the right column a little further right, so
-// that "gb2312" shows whole in the Linux UI font.
+// The drop-down lists take their entries from the settings logic, which checks loaded values
+// against the same lists. The character-set list is wider than designed, and the right column a little
+// further right, so that "gb2312" shows whole in the Linux UI font.
 // clang-format off
 constexpr ControlRow kLayout[] = {
     {"Frame1",      K::Frame,   "",       "MySQL设置",               120,  120, 4440, 1815, -1},
@@ -22,9 +23,9 @@ constexpr ControlRow kLayout[] = {
     {"Label2",      K::Label,   "Frame1", "最大连接数：",            2025,  420, 1095,  255, -1},
     {"connections", K::TextBox, "Frame1", "",                       3165,  360, 1155,  300,  3},
     {"Label3",      K::Label,   "Frame1", "字符集：",                120,  900,  780,  255, -1},
-    {"character",   K::DropDown,    "Frame1", "utf8|gb2312|gbk|latin1",  900,  840, 1065,  315,  1},
+    {"character",   K::DropDown, "Frame1", "",                       900,  840, 1065,  315,  1},
     {"Label4",      K::Label,   "Frame1", "数据库引擎：",            2025,  900, 1095,  255, -1},
-    {"engine",      K::DropDown,    "Frame1", "INNODB|MyISAM",          3165,  840, 1155,  315,  2},
+    {"engine",      K::DropDown, "Frame1", "",                      3165,  840, 1155,  315,  2},
     {"Command1",    K::Button,  "Frame1", "确定",                   1980, 1320, 1095,  375,  4},
     {"Command2",    K::Button,  "Frame1", "取消",                   3225, 1320, 1095,  375,  5},
     {"Frame2",      K::Frame,   "",       "修改MySQL密码",           120, 2040, 4440, 1635, -1},
@@ -51,6 +52,10 @@ fmysql::fmysql(ConfigFiles& files, Launcher& launcher, MessageBoxes& messages, P
     m_connections = static_cast<QLineEdit*>(controls.value("connections"));
     m_engine = static_cast<QComboBox*>(controls.value("engine"));
     m_character = static_cast<QComboBox*>(controls.value("character"));
+    for (const std::string_view engine : kStorageEngines)
+        m_engine->addItem(ToQString(engine));
+    for (const std::string_view characterSet : kCharacterSets)
+        m_character->addItem(ToQString(characterSet));
     m_oldpwd = static_cast<QLineEdit*>(controls.value("oldpwd"));
     m_newpwd = static_cast<QLineEdit*>(controls.value("newpwd"));
     m_command3 = static_cast<QPushButton*>(controls.value("Command3"));

@@ -42,36 +42,36 @@ fabout::fabout(DesktopShortcuts& desktop, Launcher& launcher, MessageBoxes& mess
 {
     setObjectName(QStringLiteral("fabout"));
     const auto controls = BuildForm(this, "About...", 4680, 2880, kLayout);
-    Image1 = static_cast<QLabel*>(controls.value(QStringLiteral("Image1")));
-    Label2 = static_cast<QLabel*>(controls.value(QStringLiteral("Label2")));
-    Label3 = static_cast<QLabel*>(controls.value(QStringLiteral("Label3")));
-    Label1 = static_cast<QLabel*>(controls.value(QStringLiteral("Label1")));
-    Command1 = static_cast<QPushButton*>(controls.value(QStringLiteral("Command1")));
+    m_image1 = static_cast<QLabel*>(controls.value(QStringLiteral("Image1")));
+    m_label2 = static_cast<QLabel*>(controls.value(QStringLiteral("Label2")));
+    m_label3 = static_cast<QLabel*>(controls.value(QStringLiteral("Label3")));
+    m_label1 = static_cast<QLabel*>(controls.value(QStringLiteral("Label1")));
+    m_command1 = static_cast<QPushButton*>(controls.value(QStringLiteral("Command1")));
 
-    Image1->setPixmap(ProgramIcon().pixmap(Image1->size()));
-    Label2->setFont(NoticeFont());
-    Label3->setFont(NoticeFont());
-    Label3->setText(Label3->text() + QString::fromUtf8("  版本 ") + ToQString(kVersion));
+    m_image1->setPixmap(ProgramIcon().pixmap(m_image1->size()));
+    m_label2->setFont(NoticeFont());
+    m_label3->setFont(NoticeFont());
+    m_label3->setText(m_label3->text() + QString::fromUtf8("  版本 ") + ToQString(kVersion));
 
-    Label1->setText(QString::fromUtf8("访问") + ToQString(MakerSiteDomain));
+    m_label1->setText(QString::fromUtf8("访问") + ToQString(kMakerSiteDomain));
     QFont linkFont(QStringLiteral("Arial"));
     linkFont.setPointSize(12);
     linkFont.setBold(true);
     linkFont.setUnderline(true);
-    Label1->setFont(linkFont);
-    Label1->setForegroundRole(QPalette::Highlight);
-    Label1->setCursor(Qt::PointingHandCursor);
-    Label1->installEventFilter(this);
+    m_label1->setFont(linkFont);
+    m_label1->setForegroundRole(QPalette::Highlight);
+    m_label1->setCursor(Qt::PointingHandCursor);
+    m_label1->installEventFilter(this);
 
-    Command1->setDefault(true);
-    connect(Command1, &QPushButton::clicked, this, &fabout::Command1_Click);
+    m_command1->setDefault(true);
+    connect(m_command1, &QPushButton::clicked, this, &fabout::Command1_Click);
 }
 
 bool fabout::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == Label1 && event->type() == QEvent::MouseButtonRelease
+    if (watched == m_label1 && event->type() == QEvent::MouseButtonRelease
         && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton
-        && Label1->rect().contains(static_cast<QMouseEvent*>(event)->position().toPoint())) {
+        && m_label1->rect().contains(static_cast<QMouseEvent*>(event)->position().toPoint())) {
         Label1_Click();
         return true;
     }

@@ -30,11 +30,11 @@ protected:
 
 private:
     AboutLink m_link;
-    QLabel* Image1 = nullptr;
-    QLabel* Label2 = nullptr;
-    QLabel* Label3 = nullptr;
-    QLabel* Label1 = nullptr;
-    QPushButton* Command1 = nullptr;
+    QLabel* m_image1 = nullptr;
+    QLabel* m_label2 = nullptr;
+    QLabel* m_label3 = nullptr;
+    QLabel* m_label1 = nullptr;
+    QPushButton* m_command1 = nullptr;
 };
 
 } // namespace larkspan
