@@ -1,8 +1,10 @@
 // The servers' checks before a save: each checker's own start-up, the checker reading the live
-// file alone, the check of a changed file through the panel's logic (private copies, the checker,
-// its answer read), and the time from 确定 to the message in each dialog with and without the
-// check, on a demo bundle (offscreen). The bundle's files are put back afterwards and the history
-// of these saves is kept in a temporary folder.
+// file alone (the very command line a check runs), the check of a changed file through the
+// panel's logic (private copies, the checker, its answer read), and the time from 确定 to the
+// message in each dialog with and without the check, on a demo bundle (offscreen). The dialogs'
+// rounds take turns with the checker alone, so that all three see the same load. The bundle's
+// files are put back afterwards and the history of these saves, full from the start as after a
+// while of use, is kept in a temporary folder.
 //
 //   safe_settings_bench [BUNDLE] [ROUNDS]
 //
@@ -66,13 +68,18 @@ Command Checker(const std::string& program, std::vector<std::string> arguments)
     return command;
 }
 
-// Remembers the last message instead of showing it; confirmations are declined.
+// Remembers the last message and when it came instead of showing it; confirmations are declined.
 class LastMessage final : public MessageBoxes
 {
 public:
-    void Inform(const std::string& text) override { shown = text; }
+    void Inform(const std::string& text) override
+    {
+        shown = text;
+        at = Clock::now();
+    }
     bool Confirm(const std::string&) override { return false; }
     std::string shown;
+    Clock::time_point at;
 };
 
 class NoLauncher final : public Launcher
@@ -101,17 +108,20 @@ struct DialogRound
     std::function<QDialog*(SafeSaveServices*)> make;
     std::function<void(QDialog&)> load;
     std::function<void(QDialog&, int round)> edit;
+    const Command& alone; ///< the checker of its files
 };
 
+// From the click to the message, not to the end of what follows it (the dialog closing).
 double SaveToMessage(QDialog& dialog, LastMessage& messages, std::string& trouble)
 {
     messages.shown.clear();
     QElapsedTimer timer;
     timer.start();
+    const auto start = Clock::now();
     dialog.findChild<QPushButton*>(QStringLiteral("Command1"))->click();
     while (messages.shown.empty() && timer.elapsed() < 60000)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
-    const double milliseconds = static_cast<double>(timer.nsecsElapsed()) / 1e6;
+    const double milliseconds = std::chrono::duration<double, std::milli>(messages.at - start).count();
     if (messages.shown.rfind("设置成功", 0) != 0 && messages.shown.rfind("站点信息已保存", 0) != 0)
         trouble = messages.shown.empty() ? "no message" : messages.shown;
     dialog.hide();
@@ -152,26 +162,29 @@ int main(int argc, char** argv)
     const std::string httpd = bundle + "/Apache2/bin/httpd.exe";
     const std::string php = bundle + "/PHP5/php.exe";
     const std::string mysqld = bundle + "/MySQL/bin/mysqld-nt.exe";
+    // The checker alone runs the command line of a check, on the live file instead of its copy.
+    const Command alone[] = {
+        CheckerCommand(CheckedServer::Apache, bundle, bundle + "/Apache2/conf/httpd.conf"),
+        CheckerCommand(CheckedServer::Php, bundle, bundle + "/PHP5/php.ini"),
+        CheckerCommand(CheckedServer::MySql, bundle, bundle + "/MySQL/my.ini"),
+    };
     const struct
     {
         const char* name;
         Command startUp;
-        Command alone;
+        const Command& alone;
         std::function<Status(FileBatch&)> change;
     } checks[] = {
-        {"Apache", Checker(httpd, {"-v"}),
-            Checker(httpd, {"-t", "-D", "DUMP_INCLUDES", "-d", bundle + "/Apache2", "-f", "conf/httpd.conf"}),
+        {"Apache", Checker(httpd, {"-v"}), alone[0],
             [&](FileBatch& batch) {
                 return batch.RewriteDirective(
                     bundle + "\\Apache2\\conf\\httpd.conf", "ServerAdmin", "bench@localhost");
             }},
-        {"PHP", Checker(php, {"-n", "-v"}),
-            Checker(php, {"-c", bundle + "/PHP5/php.ini", "-d", "display_startup_errors=1", "-r", ""}),
+        {"PHP", Checker(php, {"-n", "-v"}), alone[1],
             [&](FileBatch& batch) {
                 return batch.SetIniKey(bundle + "\\PHP5\\php.ini", "PHP", "max_execution_time", "31");
             }},
-        {"MySQL", Checker(mysqld, {"--version"}),
-            Checker(mysqld, {"--defaults-file=" + bundle + "/MySQL/my.ini", "--help", "--verbose"}),
+        {"MySQL", Checker(mysqld, {"--version"}), alone[2],
             [&](FileBatch& batch) {
                 return batch.SetIniKey(bundle + "\\MySQL\\my.ini", "mysqld", "max_connections", "101");
             }},
@@ -220,6 +233,13 @@ int main(int argc, char** argv)
     (void)MakePrivateFolder(TemporaryFolderRoot(), "larkspan-bench-history-", historyRoot);
     SettingsHistory history(historyRoot);
     SafeSaveServices services {checker, history, {}};
+    for (int entry = 0; entry < 20; ++entry) {
+        FileBatch batch(files);
+        std::string name;
+        if (!batch.Restore(bundle + "\\Larkspan.ini", "; entry " + std::to_string(entry) + "\n").ok()
+            || !history.Record(batch, "bench", {}, name).ok())
+            std::puts("(the history could not be filled)");
+    }
     const std::vector<std::string> touched {bundle + "/Larkspan.ini", bundle + "/Apache2/conf/httpd.conf",
         bundle + "/Apache2/conf/vhosts.conf", bundle + "/PHP5/php.ini", bundle + "/MySQL/my.ini"};
     std::vector<std::pair<std::string, std::optional<std::string>>> saved;
@@ -237,43 +257,59 @@ int main(int argc, char** argv)
             [](QDialog& dialog) { static_cast<fapache&>(dialog).Form_Load(); },
             [&](QDialog& dialog, int round) {
                 box(dialog, "admin", "bench" + std::to_string(round) + "@localhost");
-            }},
+            },
+            alone[0]},
         {"PHP", [&](SafeSaveServices* with) { return new fphp(files, messages, *codePage, with); },
             [](QDialog& dialog) { static_cast<fphp&>(dialog).Form_Load(); },
-            [&](QDialog& dialog, int round) { box(dialog, "max_time", std::to_string(31 + round)); }},
+            [&](QDialog& dialog, int round) { box(dialog, "max_time", std::to_string(31 + round)); },
+            alone[1]},
         {"MySQL",
             [&](SafeSaveServices* with) {
                 return new fmysql(files, launcher, messages, passwordRunner, *codePage, with);
             },
             [](QDialog& dialog) { static_cast<fmysql&>(dialog).Form_Load(); },
-            [&](QDialog& dialog, int round) { box(dialog, "connections", std::to_string(101 + round)); }},
+            [&](QDialog& dialog, int round) { box(dialog, "connections", std::to_string(101 + round)); },
+            alone[2]},
         {"站点管理", [&](SafeSaveServices* with) { return new zhanform(files, messages, *codePage, with); },
             [](QDialog& dialog) { static_cast<zhanform&>(dialog).Form_Load(); },
             [&](QDialog& dialog, int round) {
                 dialog.findChild<QPlainTextEdit*>(QStringLiteral("host"))
                     ->setPlainText(QString::fromStdString("# bench " + std::to_string(round) + "\n"));
-            }},
+            },
+            alone[0]},
     };
-    std::printf("\n确定 to the message in each dialog, %d rounds, milliseconds (median / lowest)\n", rounds);
-    std::printf("%-10s %18s %18s %10s\n", "dialog", "plain save", "checked save", "added");
+    std::printf(
+        "\n确定 to the message in each dialog, %d rounds, milliseconds (median / lowest); added: the\n"
+        "checked save's median less the plain one's, against the checker alone in the same rounds\n",
+        rounds);
+    std::printf("%-10s %18s %18s %18s %10s %8s\n", "dialog", "plain save", "checked save", "checker alone",
+        "added", "ratio");
     for (const DialogRound& round : dialogs) {
-        Figures figures[2];
-        for (const bool checked : {false, true}) {
-            const std::unique_ptr<QDialog> dialog(round.make(checked ? &services : nullptr));
-            // Only the save is timed; each round opens the dialog afresh and changes one value.
-            std::vector<double> samples;
-            for (int i = 0; i < rounds; ++i) {
+        const std::unique_ptr<QDialog> plain(round.make(nullptr));
+        const std::unique_ptr<QDialog> checked(round.make(&services));
+        // Only the save is timed; each round opens the dialog afresh and changes one value.
+        std::vector<double> samples[3];
+        for (int i = 0; i < rounds; ++i) {
+            for (QDialog* dialog : {plain.get(), checked.get()}) {
                 round.load(*dialog);
                 dialog->show();
                 // A value of its own in every round of both kinds: each 确定 has something to write.
-                round.edit(*dialog, (checked ? rounds : 0) + i);
-                samples.push_back(SaveToMessage(*dialog, messages, trouble));
+                round.edit(*dialog, 2 * i + (dialog == checked.get() ? 1 : 0));
+                samples[dialog == checked.get() ? 1 : 0].push_back(SaveToMessage(*dialog, messages, trouble));
             }
-            std::sort(samples.begin(), samples.end());
-            figures[checked] = {samples[samples.size() / 2], samples.front()};
+            const auto start = Clock::now();
+            run(round.alone);
+            samples[2].push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
         }
-        std::printf("%-10s %8.1f / %7.1f %8.1f / %7.1f %10.1f\n", round.name, figures[0].median,
-            figures[0].lowest, figures[1].median, figures[1].lowest, figures[1].median - figures[0].median);
+        Figures figures[3];
+        for (int kind = 0; kind < 3; ++kind) {
+            std::sort(samples[kind].begin(), samples[kind].end());
+            figures[kind] = {samples[kind][samples[kind].size() / 2], samples[kind].front()};
+        }
+        const double added = figures[1].median - figures[0].median;
+        std::printf("%-10s %8.1f / %7.1f %8.1f / %7.1f %8.1f / %7.1f %10.1f %7.2fx\n", round.name,
+            figures[0].median, figures[0].lowest, figures[1].median, figures[1].lowest, figures[2].median,
+            figures[2].lowest, added, added / figures[2].median);
         if (!trouble.empty())
             std::printf("  (%s)\n", trouble.c_str());
         trouble.clear();

@@ -46,49 +46,64 @@ void CheckedSave::Start(FileBatch batch, SaveTexts texts)
     m_pending.reset();
     CheckRequest request = PrepareCheck(m_files, batch);
     if (request.files.empty() && request.unchecked.empty()) {
-        Complete(batch, texts, CheckReport {});
+        Complete(batch, texts, CheckReport {}, nullptr);
         return;
     }
     const unsigned long long id = m_nextId++;
+    Running& running = m_checks[id];
+    running.record = std::make_unique<StagedRecord>();
+    // The entry's files and fsyncs take their time beside the checker's, not after it.
+    auto stage
+        = [&history = m_services.history, record = running.record.get(), files = FilesBeforeSave(batch),
+              dialog = texts.dialog] { record->status = history.Stage(files, dialog, {}, record->entry); };
     m_pending = Pending {id, std::make_unique<FileBatch>(std::move(batch)), std::move(texts)};
     std::weak_ptr<CheckedSave*> self = m_self;
-    m_checks[id] = std::make_unique<BackgroundCheck>(
-        m_services.checker, std::move(request), [post = m_post, self, id](CheckReport report) {
+    running.check = std::make_unique<BackgroundCheck>(
+        m_services.checker, std::move(request),
+        [post = m_post, self, id](CheckReport report) {
             post([self, id, report = std::move(report)] {
                 if (const std::shared_ptr<CheckedSave*> alive = self.lock())
                     (*alive)->Finish(id, report);
             });
-        });
+        },
+        std::move(stage));
 }
 
 void CheckedSave::Finish(unsigned long long id, const CheckReport& report)
 {
-    // The thread has handed its report over and is ending: joining it takes no time.
-    m_checks.erase(id);
-    if (!m_pending || m_pending->id != id)
+    const auto found = m_checks.find(id);
+    if (found == m_checks.end())
         return;
+    // Joined when this ends, after the message: the thread is ending but may not have been
+    // scheduled since it posted.
+    const Running running = std::move(found->second);
+    m_checks.erase(found);
+    if (!m_pending || m_pending->id != id)
+        return; // an abandoned save: its staged entry goes with `running`
     Pending pending = std::move(*m_pending);
     m_pending.reset();
-    Complete(*pending.batch, pending.texts, report);
+    Complete(*pending.batch, pending.texts, report, running.record.get());
 }
 
-void CheckedSave::Complete(FileBatch& batch, const SaveTexts& texts, const CheckReport& report)
+void CheckedSave::Complete(
+    FileBatch& batch, const SaveTexts& texts, const CheckReport& report, StagedRecord* record)
 {
-    if (report.refused()) {
-        m_messages.Inform(report.RefusalMessage());
+    const auto refuse = [&](const std::string& message) {
+        if (record)
+            record->entry.Discard();
+        m_messages.Inform(message);
         m_finished(false);
-        return;
-    }
-    if (const std::optional<std::string> changed = ChangedSinceComposed(m_files, batch)) {
-        m_messages.Inform(texts.failed(catalogue::ChangedDuringCheck(*changed)));
-        m_finished(false);
-        return;
-    }
-    if (Status committed = CommitWithHistory(batch, m_services.history, texts.dialog); !committed.ok()) {
-        m_messages.Inform(texts.failed(committed.message()));
-        m_finished(false);
-        return;
-    }
+    };
+    if (report.refused())
+        return refuse(report.RefusalMessage());
+    if (const std::optional<std::string> changed = ChangedSinceComposed(m_files, batch))
+        return refuse(texts.failed(catalogue::ChangedDuringCheck(*changed)));
+    // The staged entry holds the bytes the batch was composed from, which the files still hold.
+    Status committed = !record ? CommitWithHistory(batch, m_services.history, texts.dialog)
+        : record->status.ok()  ? CommitStaged(batch, m_services.history, record->entry)
+                               : record->status;
+    if (!committed.ok())
+        return refuse(texts.failed(committed.message()));
     if (m_services.log)
         m_services.log(catalogue::LogSaved(texts.dialog));
     m_messages.Inform(texts.saved + report.NotCheckedNote());

@@ -33,9 +33,10 @@ struct SaveTexts
 };
 
 /// The saves of one dialog, checked by the servers before anything is written. The check runs on
-/// a thread of its own; its outcome is handled on the window's thread: a refusal is shown and
-/// nothing is written; otherwise the files are recorded in the history and replaced, the event log
-/// gets its line and the success message is shown, with a note for each server not checked.
+/// a thread of its own, and the save's history entry is written beside the history meanwhile; the
+/// outcome is handled on the window's thread: a refusal is shown, the entry dropped and nothing
+/// written; otherwise the entry joins the history and the files are replaced, the event log gets
+/// its line and the success message is shown, with a note for each server not checked.
 class CheckedSave final
 {
 public:
@@ -67,8 +68,20 @@ private:
         std::unique_ptr<FileBatch> batch;
         SaveTexts texts;
     };
+    /// The history entry of a save, written while its check runs.
+    struct StagedRecord
+    {
+        Status status = Status::Ok();
+        StagedEntry entry;
+    };
+    struct Running
+    {
+        std::unique_ptr<StagedRecord> record; ///< first: dropped after the thread is joined
+        std::unique_ptr<BackgroundCheck> check;
+    };
     void Finish(unsigned long long id, const CheckReport& report);
-    void Complete(FileBatch& batch, const SaveTexts& texts, const CheckReport& report);
+    /// `record`: the entry staged during the check; null for a save without one.
+    void Complete(FileBatch& batch, const SaveTexts& texts, const CheckReport& report, StagedRecord* record);
 
     ConfigFiles& m_files;
     MessageBoxes& m_messages;
@@ -76,7 +89,7 @@ private:
     Post m_post;
     Finished m_finished;
     std::optional<Pending> m_pending;
-    std::map<unsigned long long, std::unique_ptr<BackgroundCheck>> m_checks;
+    std::map<unsigned long long, Running> m_checks;
     unsigned long long m_nextId = 1;
     /// Tasks posted by a check look here first: a task that outlives this object does nothing.
     std::shared_ptr<CheckedSave*> m_self;

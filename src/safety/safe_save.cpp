@@ -13,19 +13,10 @@ namespace {
 Status CommitRecorded(
     FileBatch& batch, SettingsHistory& history, std::string_view dialog, std::string_view undoes)
 {
-    std::string entry;
-    if (Status recorded = history.Record(batch, dialog, undoes, entry); !recorded.ok())
+    StagedEntry staged;
+    if (Status recorded = history.Stage(FilesBeforeSave(batch), dialog, undoes, staged); !recorded.ok())
         return recorded;
-    if (Status committed = batch.Commit(); !committed.ok()) {
-        // When some files could not be put back, the record holds their old bytes: it stays, so
-        // that an undo can still restore them.
-        if (!batch.partlyCommitted())
-            (void)history.Discard(entry);
-        return committed;
-    }
-    // Housekeeping only: the save is done, and the next one trims again.
-    (void)history.Trim();
-    return Status::Ok();
+    return CommitStaged(batch, history, staged);
 }
 
 UndoOutcome Failed(std::string reason)
@@ -52,6 +43,23 @@ std::string ServersToRestart(const std::string& appDir, const std::vector<Histor
 }
 
 } // namespace
+
+Status CommitStaged(FileBatch& batch, SettingsHistory& history, StagedEntry& staged)
+{
+    std::string entry;
+    if (Status published = history.Publish(staged, entry); !published.ok())
+        return published;
+    if (Status committed = batch.Commit(); !committed.ok()) {
+        // When some files could not be put back, the record holds their old bytes: it stays, so
+        // that an undo can still restore them.
+        if (!batch.partlyCommitted())
+            (void)history.Discard(entry);
+        return committed;
+    }
+    // Housekeeping only: the save is done, and the next one trims again.
+    (void)history.Trim();
+    return Status::Ok();
+}
 
 Status CommitWithHistory(FileBatch& batch, SettingsHistory& history, std::string_view dialog)
 {

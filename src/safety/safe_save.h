@@ -16,6 +16,9 @@ namespace larkspan {
 /// takes its record back. The history is trimmed afterwards. A failure's message is the reason,
 /// naming the folder or file.
 Status CommitWithHistory(FileBatch& batch, SettingsHistory& history, std::string_view dialog);
+/// CommitWithHistory with the record staged already from the batch's files (FilesBeforeSave), for
+/// a save that wrote it while its check ran. Only publishing it remains before the files change.
+Status CommitStaged(FileBatch& batch, SettingsHistory& history, StagedEntry& staged);
 
 /// How an undo ended, with the message for the user and, after an undo, the event-log message.
 struct UndoOutcome

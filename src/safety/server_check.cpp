@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <map>
 #include <optional>
+#include <system_error>
 
 namespace larkspan {
 
@@ -42,6 +43,8 @@ constexpr CheckedFile kCheckedFiles[] = {
     {ServerFile::PhpIni, CheckedServer::Php, paths::kPhpIni},
     {ServerFile::MyIni, CheckedServer::MySql, paths::kMyIni},
 };
+// The sizes PHP takes negative without a word; its checker prints them.
+constexpr std::string_view kPhpSizes[] = {"upload_max_filesize", "post_max_size"};
 
 const Checker& CheckerOf(CheckedServer server)
 {
@@ -341,6 +344,35 @@ std::string_view ServerName(CheckedServer server)
     return CheckerOf(server).name;
 }
 
+Command CheckerCommand(CheckedServer server, std::string_view appDir, const std::string& file)
+{
+    std::vector<std::string> arguments;
+    switch (server) {
+    case CheckedServer::Apache:
+        arguments = {
+            "-t", "-D", "DUMP_INCLUDES", "-d", NativePath(InBundle(appDir, paths::kApacheRoot)), "-f", file};
+        break;
+    case CheckedServer::Php: {
+        // Start-up errors go to stderr whatever the file says about showing and logging them;
+        // deprecations do not stop PHP and do not count.
+        std::string script = "foreach (array(";
+        for (const std::string_view key : kPhpSizes)
+            script.append("'").append(key).append("', ");
+        script += ") as $k) echo $k, '=', ini_get($k), \"\\n\";";
+        arguments = {"-c", file, "-d", "display_startup_errors=1", "-d", "display_errors=stderr", "-d",
+            "log_errors=0", "-d", "error_reporting=E_ALL & ~E_DEPRECATED & ~E_USER_DEPRECATED", "-r", script};
+        break;
+    }
+    case CheckedServer::MySql:
+        arguments = {"--defaults-file=" + file, "--help", "--verbose"};
+        break;
+    }
+    Command command {InBundle(appDir, CheckerOf(server).program), {}};
+    for (std::string& argument : arguments)
+        command.arguments.push_back(Argument::literal(std::move(argument)));
+    return command;
+}
+
 bool CheckReport::refused() const
 {
     return std::any_of(verdicts.begin(), verdicts.end(),
@@ -476,15 +508,10 @@ CheckReport ServerChecker::Check(const CheckRequest& request)
     return report;
 }
 
-ServerChecker::CheckerRun ServerChecker::RunChecker(CheckedServer server, const std::string& appDir,
-    const std::vector<std::string>& arguments,
-    const std::vector<std::pair<std::string, std::string>>& candidates)
+ServerChecker::CheckerRun ServerChecker::RunChecker(
+    const Command& command, const std::vector<std::pair<std::string, std::string>>& candidates)
 {
-    const std::string checker = InBundle(appDir, CheckerOf(server).program);
-    Command command {checker, {}};
-    for (const std::string& argument : arguments)
-        command.arguments.push_back(Argument::literal(argument));
-    CheckerRun checked {NativePath(checker), m_runner.Run(command, m_timeLimit)};
+    CheckerRun checked {NativePath(command.program), m_runner.Run(command, m_timeLimit)};
     // The user knows the live files, not our private copies of them.
     for (const auto& [candidate, live] : candidates) {
         ReplaceAll(checked.run.standardOutput, candidate, live);
@@ -514,8 +541,8 @@ ServerVerdict ServerChecker::CheckApache(const CheckRequest& request, const std:
     if (auto unwritten = WriteCandidate(kServer, candidateConf, confBytes, conf.livePath))
         return *unwritten;
 
-    const auto [program, run] = RunChecker(kServer, request.appDir,
-        {"-t", "-D", "DUMP_INCLUDES", "-d", request.apacheRoot, "-f", candidateConf}, candidates);
+    const auto [program, run]
+        = RunChecker(CheckerCommand(kServer, request.appDir, candidateConf), candidates);
     if (auto unfinished = UnfinishedRun(kServer, run, program, m_timeLimit))
         return *unfinished;
     if (run.exitCode != 0)
@@ -536,17 +563,8 @@ ServerVerdict ServerChecker::CheckPhp(
     if (auto unwritten = WriteCandidate(kServer, candidate, file.bytes, file.livePath))
         return *unwritten;
 
-    // Start-up errors go to stderr whatever the candidate says about showing and logging them;
-    // deprecations do not stop PHP and do not count.
-    static constexpr std::string_view kSizes[] = {"upload_max_filesize", "post_max_size"};
-    std::string script = "foreach (array(";
-    for (const std::string_view key : kSizes)
-        script.append("'").append(key).append("', ");
-    script += ") as $k) echo $k, '=', ini_get($k), \"\\n\";";
-    const auto [program, run] = RunChecker(kServer, request.appDir,
-        {"-c", candidate, "-d", "display_startup_errors=1", "-d", "display_errors=stderr", "-d",
-            "log_errors=0", "-d", "error_reporting=E_ALL & ~E_DEPRECATED & ~E_USER_DEPRECATED", "-r", script},
-        {{candidate, file.livePath}});
+    const auto [program, run]
+        = RunChecker(CheckerCommand(kServer, request.appDir, candidate), {{candidate, file.livePath}});
     if (auto unfinished = UnfinishedRun(kServer, run, program, m_timeLimit))
         return *unfinished;
     if (run.exitCode != 0 || !Trim(run.standardError, " \t\r\n").empty())
@@ -562,8 +580,8 @@ ServerVerdict ServerChecker::CheckPhp(
             return;
         const std::string_view key = text.substr(0, equals);
         const std::string_view value = Trim(text.substr(equals + 1));
-        if (std::find(std::begin(kSizes), std::end(kSizes), key) != std::end(kSizes) && value.size() > 1
-            && value[0] == '-' && std::isdigit(static_cast<unsigned char>(value[1])))
+        if (std::find(std::begin(kPhpSizes), std::end(kPhpSizes), key) != std::end(kPhpSizes)
+            && value.size() > 1 && value[0] == '-' && std::isdigit(static_cast<unsigned char>(value[1])))
             negative += (negative.empty() ? "" : "\n") + catalogue::PhpNegativeSize(key, value);
     });
     if (!negative.empty())
@@ -579,8 +597,8 @@ ServerVerdict ServerChecker::CheckMySql(
     if (auto unwritten = WriteCandidate(kServer, candidate, file.bytes, file.livePath))
         return *unwritten;
 
-    auto [program, run] = RunChecker(kServer, request.appDir,
-        {"--defaults-file=" + candidate, "--help", "--verbose"}, {{candidate, file.livePath}});
+    auto [program, run]
+        = RunChecker(CheckerCommand(kServer, request.appDir, candidate), {{candidate, file.livePath}});
     if (auto unfinished = UnfinishedRun(kServer, run, program, m_timeLimit))
         return *unfinished;
     // The server's own lines start after its time stamp, at the bracketed level.
@@ -629,10 +647,23 @@ ServerVerdict ServerChecker::CheckMySql(
     return Verdict(kServer, ServerVerdict::Kind::Accepted, {});
 }
 
-BackgroundCheck::BackgroundCheck(
-    ServerChecker& checker, CheckRequest request, std::function<void(CheckReport)> done)
+BackgroundCheck::BackgroundCheck(ServerChecker& checker, CheckRequest request,
+    std::function<void(CheckReport)> done, std::function<void()> alongside)
     : m_thread(
-        [&checker, request = std::move(request), done = std::move(done)] { done(checker.Check(request)); })
+        [&checker, request = std::move(request), done = std::move(done), alongside = std::move(alongside)] {
+            std::thread beside;
+            if (alongside) {
+                try {
+                    beside = std::thread(alongside);
+                } catch (const std::system_error&) {
+                    alongside(); // no thread to spare: one after the other
+                }
+            }
+            CheckReport report = checker.Check(request);
+            if (beside.joinable())
+                beside.join();
+            done(std::move(report));
+        })
 { }
 
 BackgroundCheck::~BackgroundCheck()

@@ -49,6 +49,10 @@ struct CheckReport
     std::string NotCheckedNote() const;
 };
 
+/// The command line of `server`'s checker reading `file` (httpd.conf with the bundle's Apache2
+/// folder as ServerRoot, php.ini, my.ini) as a check does.
+Command CheckerCommand(CheckedServer server, std::string_view appDir, const std::string& file);
+
 /// A file as a checker is to read it.
 struct CandidateFile
 {
@@ -99,11 +103,9 @@ private:
         std::string program; ///< native, for messages
         CapturedRun run; ///< private paths in its output replaced by the live ones
     };
-    /// Runs `server`'s checker with `arguments`; `candidates` pairs each private copy with its
-    /// live file.
-    CheckerRun RunChecker(CheckedServer server, const std::string& appDir,
-        const std::vector<std::string>& arguments,
-        const std::vector<std::pair<std::string, std::string>>& candidates);
+    /// Runs a checker's `command`; `candidates` pairs each private copy with its live file.
+    CheckerRun RunChecker(
+        const Command& command, const std::vector<std::pair<std::string, std::string>>& candidates);
     ServerVerdict CheckApache(const CheckRequest& request, const std::string& folder);
     ServerVerdict CheckPhp(const CheckRequest& request, const CandidateFile& file, const std::string& folder);
     ServerVerdict CheckMySql(
@@ -113,13 +115,15 @@ private:
     std::chrono::milliseconds m_timeLimit;
 };
 
-/// One check on a thread of its own. `done` is called once, on that thread, with the report: the
-/// caller hands it to its own thread (for a window, by posting it to the event loop). The
-/// destructor waits for the check to end.
+/// One check on a thread of its own. `alongside`, when given, runs on a further thread meanwhile.
+/// `done` is called once both have ended, on the check's thread, with the report: the caller hands
+/// it to its own thread (for a window, by posting it to the event loop). The destructor waits for
+/// the check to end.
 class BackgroundCheck final
 {
 public:
-    BackgroundCheck(ServerChecker& checker, CheckRequest request, std::function<void(CheckReport)> done);
+    BackgroundCheck(ServerChecker& checker, CheckRequest request, std::function<void(CheckReport)> done,
+        std::function<void()> alongside = {});
     ~BackgroundCheck();
     BackgroundCheck(const BackgroundCheck&) = delete;
     BackgroundCheck& operator=(const BackgroundCheck&) = delete;

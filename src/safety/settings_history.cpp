@@ -104,30 +104,57 @@ SettingsHistory::SettingsHistory(std::string appDir, std::size_t keep)
     , m_keep(std::max<std::size_t>(keep, 1))
 { }
 
+std::vector<HistoryFile> FilesBeforeSave(const FileBatch& batch)
+{
+    std::vector<HistoryFile> files;
+    for (const FileBatch::Change& change : batch.Changes())
+        files.push_back({std::string(change.path), change.existed, std::string(change.before)});
+    return files;
+}
+
+StagedEntry::~StagedEntry()
+{
+    Discard();
+}
+
+void StagedEntry::Discard()
+{
+    if (m_history && !m_folder.empty())
+        m_history->Unstage(*this);
+}
+
 Status SettingsHistory::Record(
     const FileBatch& batch, std::string_view dialog, std::string_view undoes, std::string& name)
 {
+    StagedEntry staged;
+    if (Status built = Stage(FilesBeforeSave(batch), dialog, undoes, staged); !built.ok())
+        return built;
+    return Publish(staged, name);
+}
+
+Status SettingsHistory::Stage(const std::vector<HistoryFile>& files, std::string_view dialog,
+    std::string_view undoes, StagedEntry& staged)
+{
+    staged.Discard();
     const auto failed = [this](const Status& status) {
         return Status::Failure(catalogue::HistoryFailed(m_folder, status.message()));
     };
     if (Status made = MakeFolders(m_folder); !made.ok())
         return failed(made);
-    // Leftovers of a save or a removal that was cut short.
-    std::vector<std::string> names;
-    if (Status listed = ListFolders(m_folder, names); !listed.ok())
-        return failed(listed);
-    unsigned long long last = 0;
-    for (const std::string& entry : names) {
-        if (entry.starts_with(".new-") || entry.starts_with(".old-"))
-            (void)RemoveTree(m_folder + "/" + entry);
-        last = std::max(last, SequenceOf(entry).value_or(0));
-    }
+    RemoveLeftovers();
 
     std::string building;
-    if (Status made = MakePrivateFolder(m_folder, ".new-", building); !made.ok())
-        return failed(made);
+    {
+        // Claimed as it appears, so that another thread's RemoveLeftovers never takes it.
+        const std::lock_guard lock(m_claimsMutex);
+        if (Status made = MakePrivateFolder(m_folder, ".new-", building); !made.ok())
+            return failed(made);
+        m_claims.insert(building);
+    }
+    staged.m_history = this;
+    staged.m_folder = building;
     const auto abandon = [&](const Status& status) {
-        (void)RemoveTree(building);
+        staged.Discard();
         return failed(status);
     };
     const std::tm now = LocalTimeNow();
@@ -137,16 +164,16 @@ Status SettingsHistory::Record(
     if (!undoes.empty())
         manifest += "undoes " + Escape(undoes) + "\n";
     std::size_t number = 0;
-    for (const FileBatch::Change& change : batch.Changes()) {
+    for (const HistoryFile& file : files) {
         const std::string stored = std::to_string(++number);
-        const bool inAppDir = change.path.size() > m_appDir.size() && change.path.starts_with(m_appDir)
-            && (change.path[m_appDir.size()] == '\\' || change.path[m_appDir.size()] == '/');
-        manifest += "file " + stored + (change.existed ? " present " : " missing ")
+        const bool inAppDir = file.path.size() > m_appDir.size() && file.path.starts_with(m_appDir)
+            && (file.path[m_appDir.size()] == '\\' || file.path[m_appDir.size()] == '/');
+        manifest += "file " + stored + (file.existed ? " present " : " missing ")
             + std::string(inAppDir ? kInAppDir : kAbsolute) + " "
-            + Escape(inAppDir ? change.path.substr(m_appDir.size()) : change.path) + "\n";
-        if (!change.existed)
+            + Escape(inAppDir ? file.path.substr(m_appDir.size()) : file.path) + "\n";
+        if (!file.existed)
             continue;
-        if (Status written = WriteNewFile(building + "/" + stored, change.before, 0600, true); !written.ok())
+        if (Status written = WriteNewFile(building + "/" + stored, file.bytes, 0600, true); !written.ok())
             return abandon(written);
     }
     if (Status written = WriteNewFile(building + "/" + std::string(kManifest), manifest, 0600, true);
@@ -154,9 +181,26 @@ Status SettingsHistory::Record(
         return abandon(written);
     if (Status synced = SyncFolder(building); !synced.ok())
         return abandon(synced);
-    const std::string entry = TimeText(now, "%Y%m%d-%H%M%S") + "-" + Padded(last + 1);
-    if (Status renamed = RenameFolder(building, m_folder + "/" + entry); !renamed.ok())
-        return abandon(renamed);
+    staged.m_stamp = TimeText(now, "%Y%m%d-%H%M%S");
+    return Status::Ok();
+}
+
+Status SettingsHistory::Publish(StagedEntry& staged, std::string& name)
+{
+    const auto failed = [this](const Status& status) {
+        return Status::Failure(catalogue::HistoryFailed(m_folder, status.message()));
+    };
+    std::vector<std::string> names;
+    if (Status listed = ListFolders(m_folder, names); !listed.ok())
+        return failed(listed);
+    unsigned long long last = 0;
+    for (const std::string& entry : names)
+        last = std::max(last, SequenceOf(entry).value_or(0));
+    const std::string entry = staged.m_stamp + "-" + Padded(last + 1);
+    if (Status renamed = RenameFolder(staged.m_folder, m_folder + "/" + entry); !renamed.ok())
+        return failed(renamed);
+    Release(staged.m_folder);
+    staged.m_folder.clear();
     // The entry is complete; only its durability across a crash depends on this.
     (void)SyncFolder(m_folder);
     name = entry;
@@ -167,10 +211,15 @@ Status SettingsHistory::Discard(std::string_view name)
 {
     // Renamed away first, so that a removal cut short never leaves a half entry among the others.
     const std::string doomed = m_folder + "/.old-" + std::string(name);
-    if (Status renamed = RenameFolder(m_folder + "/" + std::string(name), doomed); !renamed.ok())
-        return renamed;
-    (void)SyncFolder(m_folder);
-    return RemoveTree(doomed);
+    const bool claimed = Claim(doomed);
+    Status status = RenameFolder(m_folder + "/" + std::string(name), doomed);
+    if (status.ok()) {
+        (void)SyncFolder(m_folder);
+        status = RemoveTree(doomed);
+    }
+    if (claimed)
+        Release(doomed);
+    return status;
 }
 
 Status SettingsHistory::Trim()
@@ -191,6 +240,54 @@ Status SettingsHistory::Trim()
             return removed;
     }
     return Status::Ok();
+}
+
+void SettingsHistory::RemoveLeftovers()
+{
+    std::vector<std::string> doomed;
+    bool renamedAway = false;
+    {
+        const std::lock_guard lock(m_claimsMutex);
+        std::vector<std::string> names;
+        if (!ListFolders(m_folder, names).ok())
+            return;
+        for (const std::string& name : names) {
+            const bool old = name.starts_with(".old-");
+            if (!old && !name.starts_with(".new-"))
+                continue;
+            if (std::string path = m_folder + "/" + name; m_claims.insert(path).second) {
+                doomed.push_back(std::move(path));
+                renamedAway = renamedAway || old;
+            }
+        }
+    }
+    // A removal cut short may have renamed its entry away without that rename reaching the disk;
+    // removing the files first could leave half an entry among the others after a crash.
+    if (renamedAway)
+        (void)SyncFolder(m_folder);
+    for (const std::string& path : doomed) {
+        (void)RemoveTree(path);
+        Release(path);
+    }
+}
+
+bool SettingsHistory::Claim(const std::string& name)
+{
+    const std::lock_guard lock(m_claimsMutex);
+    return m_claims.insert(name).second;
+}
+
+void SettingsHistory::Release(const std::string& name)
+{
+    const std::lock_guard lock(m_claimsMutex);
+    m_claims.erase(name);
+}
+
+void SettingsHistory::Unstage(StagedEntry& staged)
+{
+    (void)RemoveTree(staged.m_folder);
+    Release(staged.m_folder);
+    staged.m_folder.clear();
 }
 
 Status SettingsHistory::List(std::vector<HistoryEntry>& entries) const

@@ -19,6 +19,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimer>
+#include <filesystem>
 #include <fstream>
 #include <future>
 #include <gtest/gtest.h>
@@ -66,6 +67,14 @@ struct CheckedDialogs : testing::Test
         std::vector<HistoryEntry> entries;
         EXPECT_TRUE(history.List(entries).ok());
         return entries;
+    }
+
+    // Everything in the history folder, entries and leftovers alike.
+    std::size_t HistoryFolders()
+    {
+        std::error_code error;
+        std::filesystem::directory_iterator items(history.folder(), error);
+        return error ? 0 : static_cast<std::size_t>(std::distance(items, {}));
     }
 
     std::unique_ptr<TextCodePage> utf8 = MakeTextCodePage("UTF-8");
@@ -155,6 +164,8 @@ TEST_F(CheckedDialogs, ARefusalWritesNothingAndASaveIsRecordedLoggedAndTold)
             EXPECT_EQ(History().size(), entries);
             EXPECT_TRUE(log.empty());
         }
+        // The entry written while the checker ran joined the history or went.
+        EXPECT_EQ(HistoryFolders(), History().size());
     }
 }
 
@@ -193,6 +204,7 @@ TEST_F(CheckedDialogs, TheWindowStaysResponsiveAndClosingDropsTheSave)
     EXPECT_TRUE(messages.shown.empty());
     EXPECT_EQ(files.texts, before);
     EXPECT_TRUE(History().empty());
+    EXPECT_EQ(HistoryFolders(), 0u);
     EXPECT_TRUE(log.empty());
 
     form.Form_Load();
@@ -221,6 +233,7 @@ TEST_F(CheckedDialogs, AFileChangedDuringTheCheckIsNotOverwritten)
     EXPECT_NE(messages.shown[0].find("httpd.conf"), std::string::npos) << messages.shown[0];
     EXPECT_TRUE(files.calls.empty());
     EXPECT_EQ(files.texts[kIni], ini);
+    EXPECT_EQ(HistoryFolders(), 0u);
     EXPECT_TRUE(form.isVisible());
 }
 

@@ -6,6 +6,7 @@
 #include "settings_history.h"
 #include "temp_dir.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -128,6 +129,43 @@ TEST_F(HistoryTest, NoFileChangesWithoutItsBackupAndNoBackupStaysWithoutItsSave)
     files.failingWrites = {1, 2};
     EXPECT_FALSE(Save({{ini, "x\r\n"}, {conf, "Listen 81\n"}}).ok());
     EXPECT_EQ(Entries().size(), 1u);
+}
+
+std::vector<std::string> FolderNames(const std::string& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& item : std::filesystem::directory_iterator(folder))
+        names.push_back(item.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+TEST_F(HistoryTest, AStagedEntryJoinsTheHistoryOnlyWhenPublishedAndLeavesNothingWhenDropped)
+{
+    const std::vector<HistoryFile> before {{conf, true, "Listen 80\n"}, {page, false, {}}};
+    {
+        StagedEntry dropped;
+        ASSERT_TRUE(history.Stage(before, "Apache设置", {}, dropped).ok());
+        EXPECT_TRUE(Entries().empty());
+        EXPECT_EQ(FolderNames(history.folder()).size(), 1u);
+    }
+    EXPECT_TRUE(FolderNames(history.folder()).empty());
+
+    StagedEntry staged;
+    ASSERT_TRUE(history.Stage(before, "Apache设置", {}, staged).ok());
+    // Another save staging meanwhile (the check of a second dialog) leaves this one alone.
+    StagedEntry other;
+    ASSERT_TRUE(history.Stage(before, "PHP设置", {}, other).ok());
+    other.Discard();
+    std::string name;
+    ASSERT_TRUE(history.Publish(staged, name).ok());
+    EXPECT_EQ(FolderNames(history.folder()), std::vector<std::string> {name});
+    HistoryEntry entry;
+    ASSERT_TRUE(history.Load(name, entry).ok());
+    ASSERT_EQ(entry.files.size(), 2u);
+    EXPECT_EQ(entry.files[0].bytes, "Listen 80\n");
+    EXPECT_FALSE(entry.files[1].existed);
+    EXPECT_EQ(entry.dialog, "Apache设置");
 }
 
 TEST_F(HistoryTest, EachUndoGoesOneSaveFurtherBackAndIsItselfRecorded)
