@@ -19,7 +19,7 @@ Status RewriteDirective(std::string_view file, std::string_view directive, std::
     std::string rewritten = RewriteDirectiveText(content, directive, value);
     TerminateLastLine(rewritten);
     if (rewritten == content)
-        return Status::Ok();
+        return Status::Success();
     content = {}; // one large buffer less while the new file is written
     return WriteTextFile(path, std::move(rewritten));
 }

@@ -31,7 +31,7 @@ Status FileBatch::Open(std::string_view path, bool mustExist, File*& file, bool 
     for (File& known : m_list) {
         if (known.path == path) {
             file = &known;
-            return Status::Ok();
+            return Status::Success();
         }
     }
     File opened;
@@ -49,7 +49,7 @@ Status FileBatch::Open(std::string_view path, bool mustExist, File*& file, bool 
     opened.content = opened.original;
     m_list.push_back(std::move(opened));
     file = &m_list.back();
-    return Status::Ok();
+    return Status::Success();
 }
 
 Status FileBatch::SetIniKey(
@@ -62,7 +62,7 @@ Status FileBatch::SetIniKey(
     if (Status status = Open(path, false, opened); !status.ok())
         return status;
     opened->content = IniUpdate(opened->content, section, key, value);
-    return Status::Ok();
+    return Status::Success();
 }
 
 Status FileBatch::RewriteDirective(std::string_view file, std::string_view directive, std::string_view value)
@@ -74,7 +74,7 @@ Status FileBatch::RewriteDirective(std::string_view file, std::string_view direc
         return status;
     opened->content = RewriteDirectiveText(opened->content, directive, value);
     TerminateLastLine(opened->content);
-    return Status::Ok();
+    return Status::Success();
 }
 
 Status FileBatch::Edit(
@@ -84,7 +84,7 @@ Status FileBatch::Edit(
     if (Status status = Open(file, false, opened); !status.ok())
         return status;
     opened->content = edit(opened->content);
-    return Status::Ok();
+    return Status::Success();
 }
 
 Status FileBatch::Restore(std::string_view file, std::optional<std::string> bytes)
@@ -95,7 +95,7 @@ Status FileBatch::Restore(std::string_view file, std::optional<std::string> byte
     opened->present = bytes.has_value();
     opened->createEmpty = opened->present;
     opened->content = bytes ? std::move(*bytes) : std::string();
-    return Status::Ok();
+    return Status::Success();
 }
 
 std::vector<FileBatch::Change> FileBatch::Changes() const
@@ -157,7 +157,7 @@ Status FileBatch::Commit()
         return Status::Failure(status.message()
             + catalogue::FilesDisagree(undoFailures, JoinPaths(newFiles), JoinPaths(oldFiles)));
     }
-    return Status::Ok();
+    return Status::Success();
 }
 
 } // namespace larkspan

@@ -39,11 +39,11 @@ Status IniReadable(std::string_view file, std::string_view appDir)
     std::string content;
     bool missing = false;
     if (Status read = ReadWholeFile(path, content, missing); !read.ok())
-        return missing ? Status::Ok() : read;
+        return missing ? Status::Success() : read;
     // Binary garbage reads as no keys at all; it is no settings file.
     if (HoldsBinaryBytes(content))
         return Status::Failure(path + ": " + std::string(catalogue::kNotText));
-    return Status::Ok();
+    return Status::Success();
 }
 
 Status IniWrite(std::string_view section, std::string_view key, std::string_view value, std::string_view file,
@@ -59,7 +59,7 @@ Status IniWrite(std::string_view section, std::string_view key, std::string_view
         return read;
     std::string updated = IniUpdate(content, section, key, value);
     if (!missing && updated == content)
-        return Status::Ok();
+        return Status::Success();
     return WriteFileAtomically(path, updated);
 }
 

@@ -63,7 +63,7 @@ Location Locate(std::string_view content, std::string_view section, std::string_
     Location location;
     bool inside = false;
     LineScanner scanner(content);
-    for (TextLine line; scanner.next(line);) {
+    for (TextLine line; scanner.Next(line);) {
         const std::size_t offset = TextBegin(content, line);
         const ParsedLine parsed = ParseLine(content.substr(offset, line.textEnd - offset));
         if (parsed.kind == LineKind::Section) {

@@ -10,7 +10,7 @@ namespace larkspan {
 class [[nodiscard]] Status final
 {
 public:
-    static Status Ok() { return Status(); }
+    static Status Success() { return Status(); }
     static Status Failure(std::string message)
     {
         Status status;

@@ -28,20 +28,20 @@ public:
     explicit LineScanner(std::string_view text)
         : m_text(text)
     {
-        m_nextLineFeed = find('\n');
-        m_nextCarriageReturn = find('\r');
+        m_nextLineFeed = Find('\n');
+        m_nextCarriageReturn = Find('\r');
     }
 
     /// The next line into `line`; false at the end of the text.
-    bool next(TextLine& line)
+    bool Next(TextLine& line)
     {
         const std::size_t size = m_text.size();
         if (m_begin >= size)
             return false;
         if (m_nextLineFeed < m_begin)
-            m_nextLineFeed = find('\n');
+            m_nextLineFeed = Find('\n');
         if (m_nextCarriageReturn < m_begin)
-            m_nextCarriageReturn = find('\r');
+            m_nextCarriageReturn = Find('\r');
         const std::size_t textEnd
             = m_nextLineFeed < m_nextCarriageReturn ? m_nextLineFeed : m_nextCarriageReturn;
         std::size_t end = textEnd;
@@ -56,7 +56,7 @@ public:
     }
 
 private:
-    std::size_t find(char c) const
+    std::size_t Find(char c) const
     {
         const void* found = std::memchr(m_text.data() + m_begin, c, m_text.size() - m_begin);
         return found ? static_cast<std::size_t>(static_cast<const char*>(found) - m_text.data())
@@ -73,7 +73,7 @@ private:
 template <typename Visit> void ForEachLine(std::string_view text, Visit&& visit)
 {
     LineScanner scanner(text);
-    for (TextLine line; scanner.next(line);)
+    for (TextLine line; scanner.Next(line);)
         visit(line);
 }
 
@@ -82,7 +82,7 @@ template <typename Visit> void ForEachLine(std::string_view text, Visit&& visit)
 inline std::string_view LineEndConvention(std::string_view text)
 {
     TextLine line;
-    if (LineScanner(text).next(line) && line.terminated())
+    if (LineScanner(text).Next(line) && line.terminated())
         return text.substr(line.textEnd, line.end - line.textEnd);
     return kPlatformLineEnd;
 }

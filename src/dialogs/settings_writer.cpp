@@ -70,7 +70,7 @@ bool SaveSettings(ConfigFiles& files, MessageBoxes& messages, const TextCodePage
     }
 
     FileBatch batch(files);
-    Status status = Status::Ok();
+    Status status = Status::Success();
     for (const Change& change : changes) {
         status = batch.SetIniKey(kSettingsFile, change.row->key.section, change.row->key.key, change.value);
         for (const ServerWrite& write : change.row->serverWrites) {

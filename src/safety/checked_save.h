@@ -71,7 +71,7 @@ private:
     /// The history entry of a save, written while its check runs.
     struct StagedRecord
     {
-        Status status = Status::Ok();
+        Status status = Status::Success();
         StagedEntry entry;
     };
     struct Running

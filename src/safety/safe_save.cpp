@@ -58,13 +58,13 @@ Status CommitStaged(FileBatch& batch, SettingsHistory& history, StagedEntry& sta
     }
     // Housekeeping only: the save is done, and the next one trims again.
     (void)history.Trim();
-    return Status::Ok();
+    return Status::Success();
 }
 
 Status CommitWithHistory(FileBatch& batch, SettingsHistory& history, std::string_view dialog)
 {
     if (!batch.Changed())
-        return Status::Ok();
+        return Status::Success();
     return CommitRecorded(batch, history, dialog, {});
 }
 

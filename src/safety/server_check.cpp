@@ -311,7 +311,7 @@ public:
     const std::string& path() const { return m_path; }
 
 private:
-    Status m_status = Status::Ok();
+    Status m_status = Status::Success();
     std::string m_path;
 };
 

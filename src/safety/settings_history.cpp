@@ -182,7 +182,7 @@ Status SettingsHistory::Stage(const std::vector<HistoryFile>& files, std::string
     if (Status synced = SyncFolder(building); !synced.ok())
         return abandon(synced);
     staged.m_stamp = TimeText(now, "%Y%m%d-%H%M%S");
-    return Status::Ok();
+    return Status::Success();
 }
 
 Status SettingsHistory::Publish(StagedEntry& staged, std::string& name)
@@ -204,7 +204,7 @@ Status SettingsHistory::Publish(StagedEntry& staged, std::string& name)
     // The entry is complete; only its durability across a crash depends on this.
     (void)SyncFolder(m_folder);
     name = entry;
-    return Status::Ok();
+    return Status::Success();
 }
 
 Status SettingsHistory::Discard(std::string_view name)
@@ -233,13 +233,13 @@ Status SettingsHistory::Trim()
             entries.emplace_back(*sequence, std::move(name));
     }
     if (entries.size() <= m_keep)
-        return Status::Ok();
+        return Status::Success();
     std::sort(entries.begin(), entries.end());
     for (std::size_t i = 0; i + m_keep < entries.size(); ++i) {
         if (Status removed = Discard(entries[i].second); !removed.ok())
             return removed;
     }
-    return Status::Ok();
+    return Status::Success();
 }
 
 void SettingsHistory::RemoveLeftovers()
@@ -295,7 +295,7 @@ Status SettingsHistory::List(std::vector<HistoryEntry>& entries) const
     entries.clear();
     std::vector<std::string> names;
     if (!PermissionBits(m_folder))
-        return Status::Ok(); // no save recorded yet
+        return Status::Success(); // no save recorded yet
     if (Status listed = ListFolders(m_folder, names); !listed.ok())
         return listed;
     for (const std::string& name : names) {
@@ -308,7 +308,7 @@ Status SettingsHistory::List(std::vector<HistoryEntry>& entries) const
     }
     std::sort(entries.begin(), entries.end(),
         [](const HistoryEntry& a, const HistoryEntry& b) { return a.sequence < b.sequence; });
-    return Status::Ok();
+    return Status::Success();
 }
 
 Status SettingsHistory::Load(std::string_view name, HistoryEntry& entry) const
@@ -384,7 +384,7 @@ Status SettingsHistory::ReadEntry(std::string_view name, bool withBytes, History
                 return read;
         }
     }
-    return Status::Ok();
+    return Status::Success();
 }
 
 } // namespace larkspan

@@ -25,7 +25,7 @@ Status Compose(FileBatch& batch)
         if (!status.ok())
             return status;
     }
-    return Status::Ok();
+    return Status::Success();
 }
 
 struct FileBatchTest : testing::Test

@@ -74,7 +74,7 @@ TEST(WindowsFiles, AFileHeldOpenWithoutSharingIsLeftWhole)
         EXPECT_TRUE(NamesAPathAndAReason(WriteFileAtomically(file, "Listen 81\r\n"), file)) << row.name;
         std::string content;
         EXPECT_EQ(ReadWholeFile(file, content).ok(), row.readable) << row.name;
-        holder.close();
+        holder.Close();
         EXPECT_EQ(ContentsOf(file), "Listen 80\r\n") << row.name;
         EXPECT_EQ(test::EntryCount(dir.path()), 1u) << row.name;
     }

@@ -47,7 +47,7 @@ public:
     Status IniReadable(std::string_view file) override
     {
         const std::string* reason = Unreadable(file);
-        return reason ? Status::Failure(std::string(file) + ": " + *reason) : Status::Ok();
+        return reason ? Status::Failure(std::string(file) + ": " + *reason) : Status::Success();
     }
 
     Status ReadFile(std::string_view file, std::string& content, bool& missing) override
@@ -62,7 +62,7 @@ public:
         if (missing)
             return Status::Failure(std::string(file) + ": No such file or directory");
         content = it->second;
-        return Status::Ok();
+        return Status::Success();
     }
 
     Status ReplaceFile(std::string_view file, std::string_view bytes) override
@@ -136,7 +136,7 @@ private:
             return Status::Failure(std::string(file) + ": Permission denied");
         calls.push_back({what, std::string(file), std::string(content)});
         apply();
-        return Status::Ok();
+        return Status::Success();
     }
 
     std::string m_appDir;

@@ -25,7 +25,7 @@ public:
         if (missing)
             return Status::Failure("desktop folder " + folder + ": No such file or directory");
         found = folder;
-        return Status::Ok();
+        return Status::Success();
     }
 
     Status WriteInternetShortcut(
@@ -34,7 +34,7 @@ public:
         if (name == failOn)
             return Status::Failure(inFolder + "/" + std::string(name) + ": Permission denied");
         written.push_back({inFolder, std::string(name), std::string(target)});
-        return Status::Ok();
+        return Status::Success();
     }
 
     std::string folder = "/home/user/Desktop";

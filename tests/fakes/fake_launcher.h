@@ -26,7 +26,7 @@ public:
         launches.push_back({command, style});
         if (onLaunch)
             onLaunch(command);
-        return Status::Ok();
+        return Status::Success();
     }
 
     std::vector<std::string> lines() const

@@ -43,8 +43,8 @@ public:
             if (!::CreatePipe(&read, &write, &inheritable, 0))
                 throw std::runtime_error("CreatePipe failed");
             ::SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);
-            m_output.reset(read);
-            childEnd.reset(write);
+            m_output.Reset(read);
+            childEnd.Reset(write);
             startup.dwFlags = STARTF_USESTDHANDLES;
             startup.hStdOutput = write;
             startup.hStdError = ::GetStdHandle(STD_ERROR_HANDLE);
@@ -56,7 +56,7 @@ public:
             throw std::runtime_error(
                 "cannot start " + commandLine + ": " + SystemErrorText(::GetLastError()));
         ::CloseHandle(process.hThread);
-        m_process.reset(process.hProcess);
+        m_process.Reset(process.hProcess);
     }
     ~ChildProcess() { Kill(); }
     ChildProcess(const ChildProcess&) = delete;
@@ -94,7 +94,7 @@ public:
             return;
         ::TerminateProcess(m_process.get(), 9);
         ::WaitForSingleObject(m_process.get(), 10000);
-        m_process.close();
+        m_process.Close();
     }
 
 private:

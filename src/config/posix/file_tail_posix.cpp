@@ -78,7 +78,7 @@ Status ReadFileTail(
         return Failure(path, error);
     bytes.resize(got);
     tail = {std::move(bytes), size, span.cut};
-    return Status::Ok();
+    return Status::Success();
 }
 
 } // namespace larkspan

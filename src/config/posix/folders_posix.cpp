@@ -62,7 +62,7 @@ Status MakePrivateFolder(std::string_view parent, std::string_view prefix, std::
     if (::mkdtemp(name.data()) == nullptr)
         return Failure(name, errno);
     made = std::move(name);
-    return Status::Ok();
+    return Status::Success();
 }
 
 Status MakeFolders(std::string_view path)
@@ -82,7 +82,7 @@ Status MakeFolders(std::string_view path)
         return Failure(path, errno);
     if (!S_ISDIR(status.st_mode))
         return Failure(path, ENOTDIR);
-    return Status::Ok();
+    return Status::Success();
 }
 
 Status WriteNewFile(std::string_view path, std::string_view bytes, unsigned mode, bool sync)
@@ -102,7 +102,7 @@ Status WriteNewFile(std::string_view path, std::string_view bytes, unsigned mode
         ::unlink(name.c_str());
         return Failure(path, error);
     }
-    return Status::Ok();
+    return Status::Success();
 }
 
 Status SyncFolder(std::string_view path)
@@ -113,7 +113,7 @@ Status SyncFolder(std::string_view path)
         return Failure(path, errno);
     const int error = ::fsync(folder) != 0 ? errno : 0;
     ::close(folder);
-    return error == 0 ? Status::Ok() : Failure(path, error);
+    return error == 0 ? Status::Success() : Failure(path, error);
 }
 
 Status RenameFolder(std::string_view from, std::string_view to)
@@ -122,7 +122,7 @@ Status RenameFolder(std::string_view from, std::string_view to)
     const std::string target(to);
     if (::renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) != 0)
         return Failure(errno == EEXIST ? to : from, errno);
-    return Status::Ok();
+    return Status::Success();
 }
 
 Status RemoveTree(std::string_view path)
@@ -130,7 +130,7 @@ Status RemoveTree(std::string_view path)
     const std::string name(path);
     if (const int error = RemoveAt(AT_FDCWD, name.c_str()); error != 0)
         return Failure(path, error);
-    return Status::Ok();
+    return Status::Success();
 }
 
 Status ListFolders(std::string_view path, std::vector<std::string>& names)
@@ -151,7 +151,7 @@ Status ListFolders(std::string_view path, std::vector<std::string>& names)
             names.emplace_back(entryName);
     }
     ::closedir(listing);
-    return Status::Ok();
+    return Status::Success();
 }
 
 bool SameFile(std::string_view first, std::string_view second)

@@ -191,7 +191,7 @@ Status ReadWholeFile(std::string_view path, std::string& content, bool& missing)
     if (failure)
         return *failure;
     content = std::move(bytes);
-    return Status::Ok();
+    return Status::Success();
 }
 
 Status WriteFileAtomically(std::string_view path, std::string_view content)
@@ -258,14 +258,14 @@ Status WriteFileAtomically(std::string_view path, std::string_view content)
         ::fsync(directory);
         ::close(directory);
     }
-    return Status::Ok();
+    return Status::Success();
 }
 
 Status RemoveWholeFile(std::string_view path)
 {
     if (::unlink(std::string(path).c_str()) != 0)
         return Failure(path, errno);
-    return Status::Ok();
+    return Status::Success();
 }
 
 } // namespace larkspan

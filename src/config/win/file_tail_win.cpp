@@ -73,7 +73,7 @@ Status ReadFileTail(
     }
     bytes.resize(got);
     tail = {std::move(bytes), size, span.cut};
-    return Status::Ok();
+    return Status::Success();
 }
 
 } // namespace larkspan

@@ -68,7 +68,7 @@ Status MakePrivateFolder(std::string_view parent, std::string_view prefix, std::
             return Failure(name, ERROR_NO_UNICODE_TRANSLATION);
         if (::CreateDirectoryW(wide->c_str(), nullptr)) {
             made = name;
-            return Status::Ok();
+            return Status::Success();
         }
         if (const DWORD error = ::GetLastError(); error != ERROR_ALREADY_EXISTS)
             return Failure(name, error);
@@ -93,7 +93,7 @@ Status MakeFolders(std::string_view path)
         return Failure(path, ::GetLastError());
     if (!(attributes & FILE_ATTRIBUTE_DIRECTORY))
         return Failure(path, ERROR_DIRECTORY);
-    return Status::Ok();
+    return Status::Success();
 }
 
 Status WriteNewFile(std::string_view path, std::string_view bytes, unsigned mode, bool sync)
@@ -115,7 +115,7 @@ Status WriteNewFile(std::string_view path, std::string_view bytes, unsigned mode
     }
     if (error == ERROR_SUCCESS && sync && !::FlushFileBuffers(file.get()))
         error = ::GetLastError();
-    if (!file.close() && error == ERROR_SUCCESS)
+    if (!file.Close() && error == ERROR_SUCCESS)
         error = ::GetLastError();
     // Of the permission bits, Windows keeps only whether anybody may write.
     if (error == ERROR_SUCCESS && (mode & 0222) == 0
@@ -125,13 +125,13 @@ Status WriteNewFile(std::string_view path, std::string_view bytes, unsigned mode
         ::DeleteFileW(wide->c_str());
         return Failure(path, error);
     }
-    return Status::Ok();
+    return Status::Success();
 }
 
 Status SyncFolder(std::string_view)
 {
     // NTFS commits a folder's entries with its journal; there is no folder to flush.
-    return Status::Ok();
+    return Status::Success();
 }
 
 Status RenameFolder(std::string_view from, std::string_view to)
@@ -144,7 +144,7 @@ Status RenameFolder(std::string_view from, std::string_view to)
         const DWORD error = ::GetLastError();
         return Failure(error == ERROR_ALREADY_EXISTS ? to : from, error);
     }
-    return Status::Ok();
+    return Status::Success();
 }
 
 Status RemoveTree(std::string_view path)
@@ -155,12 +155,12 @@ Status RemoveTree(std::string_view path)
     const DWORD attributes = ::GetFileAttributesW(wide->c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         const DWORD error = ::GetLastError();
-        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? Status::Ok()
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? Status::Success()
                                                                               : Failure(path, error);
     }
     if (const DWORD error = RemoveEntry(*wide, attributes); error != ERROR_SUCCESS)
         return Failure(path, error);
-    return Status::Ok();
+    return Status::Success();
 }
 
 Status ListFolders(std::string_view path, std::vector<std::string>& names)
@@ -184,7 +184,7 @@ Status ListFolders(std::string_view path, std::vector<std::string>& names)
     ::FindClose(search);
     if (error != ERROR_NO_MORE_FILES)
         return Failure(path, error);
-    return Status::Ok();
+    return Status::Success();
 }
 
 bool SameFile(std::string_view first, std::string_view second)

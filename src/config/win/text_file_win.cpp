@@ -165,7 +165,7 @@ Status ReadWholeFile(std::string_view path, std::string& content, bool& missing)
         bytes.append(buffer, count);
     }
     content = std::move(bytes);
-    return Status::Ok();
+    return Status::Success();
 }
 
 Status WriteFileAtomically(std::string_view path, std::string_view content)
@@ -217,7 +217,7 @@ Status WriteFileAtomically(std::string_view path, std::string_view content)
     for (int attempt = 0; attempt < 100 && !file.valid(); ++attempt) {
         const std::wstring temporary
             = directory + WideFromUtf8(TemporaryNameFor(targetName, ::GetCurrentProcessId())).value_or(L"");
-        file.reset(::CreateFileW(
+        file.Reset(::CreateFileW(
             temporary.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW, attributes, nullptr));
         if (!file.valid() && ::GetLastError() != ERROR_FILE_EXISTS
             && ::GetLastError() != ERROR_ALREADY_EXISTS)
@@ -238,7 +238,7 @@ Status WriteFileAtomically(std::string_view path, std::string_view content)
     // Makes the rename itself durable. The new content is already in place, so a failure here is
     // not reported as a failed write.
     ::FlushFileBuffers(file.get());
-    return Status::Ok();
+    return Status::Success();
 }
 
 Status RemoveWholeFile(std::string_view path)
@@ -248,7 +248,7 @@ Status RemoveWholeFile(std::string_view path)
         return Failure(path, ERROR_NO_UNICODE_TRANSLATION);
     if (!::DeleteFileW(name->c_str()))
         return Failure(path, ::GetLastError());
-    return Status::Ok();
+    return Status::Success();
 }
 
 } // namespace larkspan

@@ -12,19 +12,19 @@ public:
     explicit UniqueHandle(HANDLE handle = INVALID_HANDLE_VALUE)
         : m_handle(handle == nullptr ? INVALID_HANDLE_VALUE : handle)
     { }
-    ~UniqueHandle() { close(); }
+    ~UniqueHandle() { Close(); }
     UniqueHandle(const UniqueHandle&) = delete;
     UniqueHandle& operator=(const UniqueHandle&) = delete;
 
-    void reset(HANDLE handle)
+    void Reset(HANDLE handle)
     {
-        close();
+        Close();
         m_handle = handle == nullptr ? INVALID_HANDLE_VALUE : handle;
     }
     bool valid() const { return m_handle != INVALID_HANDLE_VALUE; }
     HANDLE get() const { return m_handle; }
     /// Closes the handle now; false when closing failed (a late write error surfaces there).
-    bool close()
+    bool Close()
     {
         const bool closed = !valid() || ::CloseHandle(m_handle);
         m_handle = INVALID_HANDLE_VALUE;

@@ -96,7 +96,7 @@ public:
         if (!S_ISDIR(info.st_mode))
             return Status::Failure(catalogue::DesktopFolderProblem(found, std::strerror(ENOTDIR)));
         folder = std::move(found);
-        return Status::Ok();
+        return Status::Success();
     }
 
     Status WriteInternetShortcut(

@@ -149,7 +149,7 @@ public:
             int status = 0;
             while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) { }
         }).detach();
-        return Status::Ok();
+        return Status::Success();
     }
 
 private:

@@ -125,9 +125,9 @@ public:
         ::ResumeThread(process.hThread);
         ::CloseHandle(process.hThread);
         // Our copies of the writing ends go, so the pipes end with the program.
-        outputWriteEnd.close();
-        errorWriteEnd.close();
-        input.close();
+        outputWriteEnd.Close();
+        errorWriteEnd.Close();
+        input.Close();
 
         PipeReader output(outputReadEnd.get());
         PipeReader error(errorReadEnd.get());

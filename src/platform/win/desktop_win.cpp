@@ -126,7 +126,7 @@ public:
         if (!(attributes & FILE_ATTRIBUTE_DIRECTORY))
             return Status::Failure("desktop folder " + found + ": " + SystemErrorText(ERROR_DIRECTORY));
         folder = found;
-        return Status::Ok();
+        return Status::Success();
     }
 
     Status WriteInternetShortcut(

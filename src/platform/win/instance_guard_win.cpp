@@ -28,7 +28,7 @@ public:
         // Not inheritable: the servers the panel starts must not keep the instance alive.
         const HANDLE mutex = ::CreateMutexW(nullptr, FALSE, wideName->c_str());
         const DWORD error = ::GetLastError();
-        m_mutex.reset(mutex);
+        m_mutex.Reset(mutex);
         if (!m_mutex.valid()) {
             // Denied: the mutex exists, made by an instance running with higher rights (elevated).
             if (error == ERROR_ACCESS_DENIED)
@@ -36,7 +36,7 @@ public:
             return {InstanceClaim::Outcome::Unavailable, name + ": " + SystemErrorText(error)};
         }
         if (error == ERROR_ALREADY_EXISTS) {
-            m_mutex.close();
+            m_mutex.Close();
             return {InstanceClaim::Outcome::HeldByAnother, {}};
         }
         return {};

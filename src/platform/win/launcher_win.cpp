@@ -28,9 +28,9 @@ public:
     explicit LogRedirection(const std::wstring& logFile)
     {
         SECURITY_ATTRIBUTES inheritable {sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-        m_input.reset(::CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable,
+        m_input.Reset(::CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable,
             OPEN_EXISTING, 0, nullptr));
-        m_log.reset(::CreateFileW(logFile.c_str(), FILE_APPEND_DATA | SYNCHRONIZE,
+        m_log.Reset(::CreateFileW(logFile.c_str(), FILE_APPEND_DATA | SYNCHRONIZE,
             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, &inheritable, OPEN_ALWAYS,
             FILE_ATTRIBUTE_NORMAL, nullptr));
         // Only a file will do: a pipe or device in the log's place could block the program's output.
@@ -122,7 +122,7 @@ public:
             return Status::Failure(name + ": " + SystemErrorText(::GetLastError()));
         ::CloseHandle(process.hThread);
         ::CloseHandle(process.hProcess);
-        return Status::Ok();
+        return Status::Success();
     }
 
 private:
