@@ -147,8 +147,11 @@ Status SettingsHistory::Stage(const std::vector<HistoryFile>& files, std::string
     {
         // Claimed as it appears, so that another thread's RemoveLeftovers never takes it.
         const std::lock_guard lock(m_claimsMutex);
-        if (Status made = MakePrivateFolder(m_folder, ".new-", building); !made.ok())
-            return failed(made);
+        std::string made;
+        if (Status status = MakePrivateFolder(m_folder, ".new-", made); !status.ok())
+            return failed(status);
+        // Claims are compared as RemoveLeftovers spells them, whatever separator the system used.
+        building = m_folder + "/" + made.substr(made.find_last_of("/\\") + 1);
         m_claims.insert(building);
     }
     staged.m_history = this;
