@@ -155,7 +155,7 @@ int main(int argc, char** argv)
     ServerChecker checker(*runner);
     std::string trouble;
     const auto run = [&](const Command& command) {
-        const CapturedRun result = runner->Run(command, std::chrono::seconds(20));
+        const CapturedRun result = runner->Run(command, std::chrono::seconds(20), {});
         if (result.outcome != CapturedRun::Outcome::Exited)
             trouble = command.program + " did not run: " + result.standardError;
     };

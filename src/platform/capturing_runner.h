@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <memory>
+#include <stop_token>
 #include <string>
 
 namespace larkspan {
@@ -25,9 +26,11 @@ class CapturingRunner
 public:
     virtual ~CapturingRunner() = default;
     /// Runs `command` (arguments as data, no shell; a path argument mapped to the native file
-    /// system) with stdin closed; kills it, and whatever it started, once `timeLimit` has passed.
+    /// system) with stdin closed; kills it, and whatever it started, once `timeLimit` has passed,
+    /// or within a tenth of a second of a stop requested through `stop`: either ends as TimedOut.
     /// Safe to call from several threads at once.
-    virtual CapturedRun Run(const Command& command, std::chrono::milliseconds timeLimit) = 0;
+    virtual CapturedRun Run(const Command& command, std::chrono::milliseconds timeLimit, std::stop_token stop)
+        = 0;
 };
 
 /// The operating system's runner. Each stream keeps at most its first 4 MB.

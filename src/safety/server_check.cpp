@@ -511,7 +511,7 @@ CheckReport ServerChecker::Check(const CheckRequest& request)
 ServerChecker::CheckerRun ServerChecker::RunChecker(
     const Command& command, const std::vector<std::pair<std::string, std::string>>& candidates)
 {
-    CheckerRun checked {NativePath(command.program), m_runner.Run(command, m_timeLimit)};
+    CheckerRun checked {NativePath(command.program), m_runner.Run(command, m_timeLimit, {})};
     // The user knows the live files, not our private copies of them.
     for (const auto& [candidate, live] : candidates) {
         ReplaceAll(checked.run.standardOutput, candidate, live);

@@ -13,7 +13,7 @@ namespace larkspan {
 class FakeCapturingRunner final : public CapturingRunner
 {
 public:
-    CapturedRun Run(const Command& command, std::chrono::milliseconds timeLimit) override
+    CapturedRun Run(const Command& command, std::chrono::milliseconds timeLimit, std::stop_token) override
     {
         std::lock_guard lock(m_mutex);
         commands.push_back(command);

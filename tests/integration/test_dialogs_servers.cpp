@@ -10,8 +10,8 @@
 #include "mysql_settings.h"
 #include "password_change.h"
 #include "php_settings.h"
-#include "qt_program_runner.h"
 #include "service_control.h"
+#include "threaded_program_runner.h"
 #include "virtual_hosts.h"
 
 #include <QCoreApplication>
@@ -162,7 +162,10 @@ TEST_F(DialogsOnBundle, MySqlSettingsReachTheRunningServer)
 TEST_F(DialogsOnBundle, PasswordChangeReportsTheRealOutcome)
 {
     ASSERT_EQ(Net("start", "MySQL").exitCode, 0);
-    QtProgramRunner runner;
+    const auto capturing = MakeSystemCapturingRunner();
+    ThreadedProgramRunner runner(*capturing, [](std::function<void()> task) {
+        QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(task), Qt::QueuedConnection);
+    });
     FakeLauncher console;
     PasswordChange change(*files, console, messages, runner);
     const auto changeAndWait = [&](const std::string& oldPassword, const std::string& newPassword) {

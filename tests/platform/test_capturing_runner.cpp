@@ -3,6 +3,7 @@
 #include "file_contents.h"
 
 #include <gtest/gtest.h>
+#include <stop_token>
 #include <thread>
 
 namespace larkspan {
@@ -40,7 +41,7 @@ TEST(CapturingRunner, KeepsEachStreamAndTellsHowTheProgramEnded)
     const auto runner = MakeSystemCapturingRunner();
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        const CapturedRun run = runner->Run(row.command, 20s);
+        const CapturedRun run = runner->Run(row.command, 20s, {});
         EXPECT_EQ(run.outcome, row.outcome);
         EXPECT_EQ(run.exitCode, row.exitCode);
         EXPECT_EQ(run.standardOutput.size(), row.outputSize);
@@ -48,25 +49,44 @@ TEST(CapturingRunner, KeepsEachStreamAndTellsHowTheProgramEnded)
     }
 }
 
-TEST(CapturingRunner, TheTimeLimitEndsTheProgramAndWhatItStarted)
+TEST(CapturingRunner, TheTimeLimitOrAStopEndsTheProgramAndWhatItStarted)
 {
-    const auto runner = MakeSystemCapturingRunner();
-    const auto started = std::chrono::steady_clock::now();
-    const CapturedRun run = runner->Run(Shell("sleep 60 & echo $!; wait"), 500ms);
-    EXPECT_LT(std::chrono::steady_clock::now() - started, 10s);
-    EXPECT_EQ(run.outcome, Outcome::TimedOut);
-
-    // The background sleep went with it: gone, or a zombie waiting for its new parent, once the
-    // signal has been delivered.
-    const std::string pid = run.standardOutput.substr(0, run.standardOutput.find('\n'));
-    ASSERT_FALSE(pid.empty());
-    const auto ended = [&] {
-        const std::string stat = FileContents("/proc/" + pid + "/stat");
-        return stat.empty() || stat.compare(stat.rfind(')'), 3, ") Z") == 0;
+    const struct
+    {
+        const char* name;
+        std::chrono::milliseconds limit;
+        std::chrono::milliseconds stopAfter; ///< zero: never stopped
+    } rows[] = {
+        {"time limit", 500ms, 0ms},
+        {"stop requested", 60s, 300ms},
     };
-    for (int wait = 0; wait < 100 && !ended(); ++wait)
-        std::this_thread::sleep_for(50ms);
-    EXPECT_TRUE(ended()) << FileContents("/proc/" + pid + "/stat");
+    const auto runner = MakeSystemCapturingRunner();
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::stop_source stop;
+        std::jthread stopper;
+        if (row.stopAfter > 0ms)
+            stopper = std::jthread([&] {
+                std::this_thread::sleep_for(row.stopAfter);
+                stop.request_stop();
+            });
+        const auto started = std::chrono::steady_clock::now();
+        const CapturedRun run = runner->Run(Shell("sleep 60 & echo $!; wait"), row.limit, stop.get_token());
+        EXPECT_LT(std::chrono::steady_clock::now() - started, row.limit > 10s ? row.stopAfter + 1s : 10s);
+        EXPECT_EQ(run.outcome, Outcome::TimedOut);
+
+        // The background sleep went with it: gone, or a zombie waiting for its new parent, once the
+        // signal has been delivered.
+        const std::string pid = run.standardOutput.substr(0, run.standardOutput.find('\n'));
+        ASSERT_FALSE(pid.empty());
+        const auto ended = [&] {
+            const std::string stat = FileContents("/proc/" + pid + "/stat");
+            return stat.empty() || stat.compare(stat.rfind(')'), 3, ") Z") == 0;
+        };
+        for (int wait = 0; wait < 100 && !ended(); ++wait)
+            std::this_thread::sleep_for(50ms);
+        EXPECT_TRUE(ended()) << FileContents("/proc/" + pid + "/stat");
+    }
 }
 
 } // namespace

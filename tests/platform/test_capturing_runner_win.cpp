@@ -3,6 +3,8 @@
 #include "win_test_support.h"
 
 #include <gtest/gtest.h>
+#include <stop_token>
+#include <thread>
 
 namespace larkspan {
 namespace {
@@ -18,21 +20,31 @@ TEST(WindowsCapturingRunner, KeepsEachStreamAndTellsHowTheProgramEnded)
         const char* name;
         Command command;
         std::chrono::milliseconds limit;
+        std::chrono::milliseconds stopAfter; ///< zero: never stopped
         Outcome outcome;
         std::string output;
         std::string error;
     } rows[] = {
-        {"streams apart", {helper, {Argument::literal("echo"), Argument::literal("密码 \"x\"")}}, 20s,
+        {"streams apart", {helper, {Argument::literal("echo"), Argument::literal("密码 \"x\"")}}, 20s, 0ms,
             Outcome::Exited, "out: 密码 \"x\"\n", "err: 密码 \"x\"\n"},
-        {"exit code", {helper, {Argument::literal("unknown")}}, 20s, Outcome::Exited, "", ""},
-        {"time limit", {helper, {Argument::literal("sleep"), Argument::literal("60000")}}, 500ms,
+        {"exit code", {helper, {Argument::literal("unknown")}}, 20s, 0ms, Outcome::Exited, "", ""},
+        {"time limit", {helper, {Argument::literal("sleep"), Argument::literal("60000")}}, 500ms, 0ms,
+            Outcome::TimedOut, "", ""},
+        {"stop requested", {helper, {Argument::literal("sleep"), Argument::literal("60000")}}, 60s, 300ms,
             Outcome::TimedOut, "", ""},
     };
     const auto runner = MakeSystemCapturingRunner();
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
+        std::stop_source stop;
+        std::jthread stopper;
+        if (row.stopAfter > 0ms)
+            stopper = std::jthread([&] {
+                std::this_thread::sleep_for(row.stopAfter);
+                stop.request_stop();
+            });
         const auto started = std::chrono::steady_clock::now();
-        const CapturedRun run = runner->Run(row.command, row.limit);
+        const CapturedRun run = runner->Run(row.command, row.limit, stop.get_token());
         EXPECT_LT(std::chrono::steady_clock::now() - started, 15s);
         EXPECT_EQ(run.outcome, row.outcome);
         EXPECT_EQ(run.standardOutput, row.output);
@@ -42,7 +54,7 @@ TEST(WindowsCapturingRunner, KeepsEachStreamAndTellsHowTheProgramEnded)
         }
     }
 
-    const CapturedRun missing = runner->Run({"C:\\nonexistent\\httpd.exe", {}}, 20s);
+    const CapturedRun missing = runner->Run({"C:\\nonexistent\\httpd.exe", {}}, 20s, {});
     EXPECT_EQ(missing.outcome, Outcome::NotStarted);
     EXPECT_TRUE(missing.standardError.starts_with("C:\\nonexistent\\httpd.exe: ")) << missing.standardError;
 }

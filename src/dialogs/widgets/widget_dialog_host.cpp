@@ -1,12 +1,15 @@
 #include "widget_dialog_host.h"
 
+#include "capturing_runner.h"
 #include "desktop.h"
 #include "fabout.h"
 #include "fapache.h"
 #include "fmysql.h"
 #include "fphp.h"
-#include "qt_program_runner.h"
+#include "threaded_program_runner.h"
 #include "zhanform.h"
+
+#include <QCoreApplication>
 
 namespace larkspan {
 
@@ -41,7 +44,13 @@ void WidgetDialogHost::ShowPhpSettings()
 void WidgetDialogHost::ShowMySqlSettings()
 {
     if (!m_mysql) {
-        m_runner = std::make_unique<QtProgramRunner>();
+        m_capturingRunner = MakeSystemCapturingRunner();
+        // The admin client runs on a worker thread; its report comes back through the event loop.
+        m_runner
+            = std::make_unique<ThreadedProgramRunner>(*m_capturingRunner, [](std::function<void()> task) {
+                  QMetaObject::invokeMethod(
+                      QCoreApplication::instance(), std::move(task), Qt::QueuedConnection);
+              });
         m_mysql
             = std::make_unique<fmysql>(m_files, m_launcher, m_messages, *m_runner, m_codePage, m_services);
     }

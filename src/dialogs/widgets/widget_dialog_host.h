@@ -8,13 +8,14 @@ class QWidget;
 
 namespace larkspan {
 
+class CapturingRunner;
 class ConfigFiles;
 class DesktopShortcuts;
 class Launcher;
 class MessageBoxes;
-class QtProgramRunner;
 struct SafeSaveServices;
 class TextCodePage;
+class ThreadedProgramRunner;
 class fabout;
 class fapache;
 class fmysql;
@@ -43,7 +44,8 @@ private:
     MessageBoxes& m_messages;
     const TextCodePage& m_codePage;
     SafeSaveServices* m_services;
-    std::unique_ptr<QtProgramRunner> m_runner;
+    std::unique_ptr<CapturingRunner> m_capturingRunner;
+    std::unique_ptr<ThreadedProgramRunner> m_runner;
     std::unique_ptr<fapache> m_apache;
     std::unique_ptr<fphp> m_php;
     std::unique_ptr<fmysql> m_mysql;

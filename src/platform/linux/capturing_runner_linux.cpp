@@ -61,9 +61,13 @@ CapturedRun NotStarted(const std::string& program, int error)
     return run;
 }
 
-// Reads both pipes until the program has closed them or the deadline passes. Returns false on
-// the deadline.
-bool Drain(Pipe& output, Pipe& error, CapturedRun& run, std::chrono::steady_clock::time_point deadline)
+// How long a wait may go on before a stop request is looked at.
+constexpr std::chrono::milliseconds kStopSlice(50);
+
+// Reads both pipes until the program has closed them. Returns false on the deadline or a stop
+// request.
+bool Drain(Pipe& output, Pipe& error, CapturedRun& run, std::chrono::steady_clock::time_point deadline,
+    const std::stop_token& stop)
 {
     std::array<Pipe*, 2> pipes {&output, &error};
     std::array<std::string*, 2> kept {&run.standardOutput, &run.standardError};
@@ -81,9 +85,9 @@ bool Drain(Pipe& output, Pipe& error, CapturedRun& run, std::chrono::steady_cloc
             return true;
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0)
+        if (left.count() <= 0 || stop.stop_requested())
             return false;
-        const int ready = ::poll(watched.data(), count, static_cast<int>(left.count()));
+        const int ready = ::poll(watched.data(), count, static_cast<int>(std::min(left, kStopSlice).count()));
         if (ready < 0 && errno != EINTR)
             return false;
         for (nfds_t i = 0; ready > 0 && i < count; ++i) {
@@ -103,15 +107,15 @@ bool Drain(Pipe& output, Pipe& error, CapturedRun& run, std::chrono::steady_cloc
     }
 }
 
-// Waits until `pid` has ended, without reaping it. Returns false on the deadline.
-bool WaitForExit(pid_t pid, std::chrono::steady_clock::time_point deadline)
+// Waits until `pid` has ended, without reaping it. Returns false on the deadline or a stop request.
+bool WaitForExit(pid_t pid, std::chrono::steady_clock::time_point deadline, const std::stop_token& stop)
 {
     for (;;) {
         siginfo_t info {};
         if (::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0
             && info.si_pid == pid)
             return true;
-        if (std::chrono::steady_clock::now() >= deadline)
+        if (std::chrono::steady_clock::now() >= deadline || stop.stop_requested())
             return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
@@ -120,7 +124,8 @@ bool WaitForExit(pid_t pid, std::chrono::steady_clock::time_point deadline)
 class SystemCapturingRunner final : public CapturingRunner
 {
 public:
-    CapturedRun Run(const Command& command, std::chrono::milliseconds timeLimit) override
+    CapturedRun Run(
+        const Command& command, std::chrono::milliseconds timeLimit, std::stop_token stop) override
     {
         const auto deadline = std::chrono::steady_clock::now() + timeLimit;
         std::vector<std::string> words = ArgumentVector(NativeCommand(command));
@@ -162,8 +167,8 @@ public:
         error.CloseWriteEnd();
 
         CapturedRun run;
-        bool finished = Drain(output, error, run, deadline);
-        finished = finished && WaitForExit(pid, deadline);
+        bool finished = Drain(output, error, run, deadline, stop);
+        finished = finished && WaitForExit(pid, deadline, stop);
         // Whatever the program started lives in its group and may not outlive the run. Killed
         // before the program is reaped, so that the group's id cannot have been reused yet.
         ::kill(-pid, SIGKILL);

@@ -3,6 +3,7 @@
 #include "unique_handle_win.h"
 #include "wide_text.h"
 
+#include <algorithm>
 #include <thread>
 #include <vector>
 
@@ -10,6 +11,8 @@ namespace larkspan {
 namespace {
 
 constexpr std::size_t kKeptBytes = 4u << 20;
+// How long a wait may go on before a stop request is looked at.
+constexpr std::chrono::milliseconds kStopSlice(50);
 
 CapturedRun NotStarted(const std::string& program, DWORD error)
 {
@@ -56,8 +59,10 @@ private:
 class SystemCapturingRunner final : public CapturingRunner
 {
 public:
-    CapturedRun Run(const Command& command, std::chrono::milliseconds timeLimit) override
+    CapturedRun Run(
+        const Command& command, std::chrono::milliseconds timeLimit, std::stop_token stop) override
     {
+        const auto deadline = std::chrono::steady_clock::now() + timeLimit;
         const Command native = NativeCommand(command);
         const std::string& program = native.program;
         const std::optional<std::wstring> application = WideFromUtf8(program);
@@ -132,7 +137,18 @@ public:
         PipeReader output(outputReadEnd.get());
         PipeReader error(errorReadEnd.get());
 
-        const DWORD waited = ::WaitForSingleObject(process.hProcess, static_cast<DWORD>(timeLimit.count()));
+        // Waited for in slices, so that a stop request is seen soon.
+        DWORD waited = WAIT_TIMEOUT;
+        for (;;) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0 || stop.stop_requested())
+                break;
+            waited = ::WaitForSingleObject(
+                process.hProcess, static_cast<DWORD>(std::min(left, kStopSlice).count()));
+            if (waited != WAIT_TIMEOUT)
+                break;
+        }
         // Whatever the program started may not outlive the run.
         if (job.valid())
             ::TerminateJobObject(job.get(), 1);
