@@ -8,6 +8,7 @@
 #include "config/native_path.h"
 #include "config/settings_keys.h"
 #include "config/text_lines.h"
+#include "platform/process_list.h"
 #include "platform/tcp_listeners.h"
 #include "platform/text_code_page.h"
 
@@ -287,11 +288,12 @@ std::string CondensedErrorLine(std::string_view line)
     return condensed;
 }
 
-ServerDiagnostics::ServerDiagnostics(
-    ConfigFiles& files, TcpListeners& listeners, const TextCodePage& codePage, View view)
+ServerDiagnostics::ServerDiagnostics(ConfigFiles& files, TcpListeners& listeners,
+    const TextCodePage& codePage, View view, const TextCodePage* consoleCodePage)
     : m_files(files)
     , m_listeners(listeners)
     , m_codePage(codePage)
+    , m_consoleCodePage(consoleCodePage ? *consoleCodePage : codePage)
     , m_view(std::move(view))
 {
     for (const ServiceKind kind : kAllServiceKinds)
@@ -304,14 +306,18 @@ void ServerDiagnostics::FindSources(ServiceKind kind)
     std::vector<std::string> paths = kind == ServiceKind::Apache
         ? std::vector<std::string> {NativePath(InBundle(appDir, paths::kApacheErrorLog))}
         : MySqlErrorFiles(m_files);
-    paths.push_back(NativePath(InBundle(appDir, paths::kServicesLog)));
+    const std::string servicesLog = NativePath(InBundle(appDir, paths::kServicesLog));
+    paths.push_back(servicesLog);
 
     Watch& watch = m_watches[Index(kind)];
     std::vector<Source> sources;
     for (std::string& path : paths) {
         const auto known = std::find_if(watch.sources.begin(), watch.sources.end(),
             [&path](const Source& source) { return source.path == path; });
-        sources.push_back({std::move(path), known == watch.sources.end() ? 0 : known->offset});
+        // The services log holds what console programs (net, the servers before their own logs
+        // are open) printed.
+        const TextCodePage* codePage = path == servicesLog ? &m_consoleCodePage : &m_codePage;
+        sources.push_back({std::move(path), known == watch.sources.end() ? 0 : known->offset, codePage});
     }
     watch.sources = std::move(sources);
 }
@@ -329,8 +335,8 @@ std::string ServerDiagnostics::PortMessage(ServiceKind kind)
         return {};
     std::vector<TcpListener> owners = m_listeners.ListenersOn(*port);
     // The server itself (a start while it runs) is no conflict.
-    std::erase_if(
-        owners, [kind](const TcpListener& owner) { return owner.imageName == Info(kind).processName; });
+    std::erase_if(owners,
+        [kind](const TcpListener& owner) { return SameImageName(owner.imageName, Info(kind).processName); });
     if (owners.empty())
         return {};
 
@@ -376,6 +382,18 @@ void ServerDiagnostics::StopLaunched(ServiceKind kind)
     Watch& watch = m_watches[Index(kind)];
     watch.startDeadline.reset();
     watch.stopRequestedUntil = m_view.now() + kStopRequestSeconds;
+}
+
+void ServerDiagnostics::StartFailed(ServiceKind kind, bool explain)
+{
+    Watch& watch = m_watches[Index(kind)];
+    if (!watch.startDeadline)
+        return;
+    // The reason is logged already: no wait for a process that will not come, and the server's own
+    // words at once.
+    watch.startDeadline.reset();
+    if (explain)
+        Explain(kind, {});
 }
 
 void ServerDiagnostics::Observed(ServiceKind kind, ServiceState state)
@@ -446,7 +464,7 @@ void ServerDiagnostics::Explain(ServiceKind kind, std::string_view headline)
         ForEachLine(bytes, [&](const TextLine& line) {
             bool complete = true;
             std::string text = CondensedErrorLine(
-                m_codePage.Decode(bytes.substr(line.begin, line.textEnd - line.begin), complete));
+                source.codePage->Decode(bytes.substr(line.begin, line.textEnd - line.begin), complete));
             const auto same = [&text](const Found& found) { return found.text == text; };
             // The services log repeats the tail of MariaDB's error file after a failed start.
             if (text.empty() || std::any_of(problems.begin(), problems.end(), same)
@@ -468,11 +486,13 @@ void ServerDiagnostics::Explain(ServiceKind kind, std::string_view headline)
 
     const std::string separator(kSeparator);
     if (shown.empty() && failures.empty()) {
-        m_view.appendLogLine(std::string(headline) + std::string(kNothingNew) + separator, {});
+        if (!headline.empty())
+            m_view.appendLogLine(std::string(headline) + std::string(kNothingNew) + separator, {});
         return;
     }
     // The list is narrow: the server's lines go without the headline, so more of them shows.
-    m_view.appendLogLine(std::string(headline) + separator, {});
+    if (!headline.empty())
+        m_view.appendLogLine(std::string(headline) + separator, {});
     for (const Found& found : shown)
         m_view.appendLogLine(found.text + separator, *found.source);
     for (const std::string& failure : failures)

@@ -33,8 +33,10 @@ class ApacheSettings final
 {
 public:
     /// Without `checked`, a save is written at once; with it, the servers check it first.
+    /// Larkspan.ini is in `codePage`; httpd.conf receives its values in `pathCodePage`, in which
+    /// Apache reads paths (when null, as Larkspan.ini holds them).
     ApacheSettings(ConfigFiles& files, MessageBoxes& messages, const TextCodePage& codePage,
-        CheckedSave* checked = nullptr);
+        CheckedSave* checked = nullptr, const TextCodePage* pathCodePage = nullptr);
 
     /// Reads Larkspan.ini afresh; the result is also the reference for the next Save.
     ApacheFields Load();
@@ -48,10 +50,14 @@ private:
         ShownText listen, root, sname, admin, index;
     };
 
+    /// A value of Larkspan.ini as httpd.conf and the file layer take it.
+    std::string AsApacheReadsIt(const std::string& value) const;
+
     ConfigFiles& m_files;
     MessageBoxes& m_messages;
     const TextCodePage& m_codePage;
     CheckedSave* m_checked;
+    const TextCodePage* m_pathCodePage;
     std::string m_configPath;
     Loaded m_loaded;
 };

@@ -36,8 +36,11 @@ PasswordChange::PasswordChange(ConfigFiles& files, Launcher& launcher, MessageBo
 Command PasswordChange::PasswordCommand(
     const std::string& appDir, const std::string& oldPassword, const std::string& newPassword)
 {
-    Command command {InBundle(appDir, paths::kMySqlAdmin),
-        {Argument::literal("-uroot"), Argument::literal("-p" + oldPassword)}};
+    Command command {InBundle(appDir, paths::kMySqlAdmin), {Argument::literal("-uroot")}};
+    // A bare "-p" makes the client ask for the password on its console, which it has none of: an
+    // empty password (the server's default) is given by giving none.
+    if (!oldPassword.empty())
+        command.arguments.push_back(Argument::literal("-p" + oldPassword));
     // The client reads every argument that begins with "-" as an option, wherever it stands
     // ("--help" would even succeed without changing anything); "--" ends its options.
     if (newPassword.starts_with('-'))

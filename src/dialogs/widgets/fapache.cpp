@@ -41,10 +41,10 @@ QString SystemFolderPicker(QWidget* owner, const QString& prompt)
 } // namespace
 
 fapache::fapache(ConfigFiles& files, MessageBoxes& messages, const TextCodePage& codePage,
-    SafeSaveServices* services, QWidget* parent)
+    SafeSaveServices* services, const TextCodePage* pathCodePage, QWidget* parent)
     : QDialog(parent)
     , m_saving(*this, files, messages, services)
-    , m_settings(files, messages, codePage, m_saving.checked())
+    , m_settings(files, messages, codePage, m_saving.checked(), pathCodePage)
     , m_pickFolder(SystemFolderPicker)
 {
     const auto controls = BuildForm(this, "Apache设置", 5280, 3420, kLayout);

@@ -14,12 +14,13 @@
 namespace larkspan {
 
 WidgetDialogHost::WidgetDialogHost(ConfigFiles& files, Launcher& launcher, MessageBoxes& messages,
-    const TextCodePage& codePage, SafeSaveServices* services)
+    const TextCodePage& codePage, SafeSaveServices* services, const TextCodePage* pathCodePage)
     : m_files(files)
     , m_launcher(launcher)
     , m_messages(messages)
     , m_codePage(codePage)
     , m_services(services)
+    , m_pathCodePage(pathCodePage ? *pathCodePage : codePage)
 { }
 
 WidgetDialogHost::~WidgetDialogHost() = default;
@@ -28,7 +29,7 @@ WidgetDialogHost::~WidgetDialogHost() = default;
 void WidgetDialogHost::ShowApacheSettings()
 {
     if (!m_apache)
-        m_apache = std::make_unique<fapache>(m_files, m_messages, m_codePage, m_services);
+        m_apache = std::make_unique<fapache>(m_files, m_messages, m_codePage, m_services, &m_pathCodePage);
     m_apache->Form_Load();
     m_apache->exec();
 }
@@ -61,7 +62,8 @@ void WidgetDialogHost::ShowMySqlSettings()
 void WidgetDialogHost::ShowSiteManagement()
 {
     if (!m_sites)
-        m_sites = std::make_unique<zhanform>(m_files, m_messages, m_codePage, m_services);
+        // vhosts.conf is Apache's: its paths are read as UTF-8 on Windows.
+        m_sites = std::make_unique<zhanform>(m_files, m_messages, m_pathCodePage, m_services);
     m_sites->Form_Load();
     m_sites->exec();
 }
