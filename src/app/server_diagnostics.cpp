@@ -200,13 +200,17 @@ std::string ServerPortText(ConfigFiles& files, ServiceKind kind)
 
 // MariaDB's error file: log-error of my.ini (relative to the data folder, ".err" added to a name
 // without extension), or else the "*.err" files of the data folder (its default, HOSTNAME.err).
-std::vector<std::string> MySqlErrorFiles(ConfigFiles& files)
+// my.ini holds its paths in `fileCodePage` (MySQL reads them so); the file layer takes them in
+// `pathCodePage`.
+std::vector<std::string> MySqlErrorFiles(
+    ConfigFiles& files, const TextCodePage& fileCodePage, const TextCodePage& pathCodePage)
 {
     const std::string dataFolder = InBundle(files.AppDir(), paths::kMySqlData);
     const std::string myIni = InBundle(files.AppDir(), paths::kMyIni);
     std::string configured = files.IniRead(kMySqlSection, "log-error", "", myIni);
     if (configured.empty())
         configured = files.IniRead(kMySqlSection, "log_error", "", myIni);
+    configured = PathFromFileText(configured, fileCodePage, pathCodePage);
     if (!configured.empty()) {
         const std::size_t nameStart = configured.find_last_of("/\\") + 1;
         if (configured.find('.', nameStart) == std::string::npos)
@@ -289,11 +293,13 @@ std::string CondensedErrorLine(std::string_view line)
 }
 
 ServerDiagnostics::ServerDiagnostics(ConfigFiles& files, TcpListeners& listeners,
-    const TextCodePage& codePage, View view, const TextCodePage* consoleCodePage)
+    const TextCodePage& codePage, View view, const TextCodePage* consoleCodePage,
+    const TextCodePage* pathCodePage)
     : m_files(files)
     , m_listeners(listeners)
     , m_codePage(codePage)
     , m_consoleCodePage(consoleCodePage ? *consoleCodePage : codePage)
+    , m_pathCodePage(pathCodePage ? *pathCodePage : codePage)
     , m_view(std::move(view))
 {
     for (const ServiceKind kind : kAllServiceKinds)
@@ -305,7 +311,7 @@ void ServerDiagnostics::FindSources(ServiceKind kind)
     const std::string& appDir = m_files.AppDir();
     std::vector<std::string> paths = kind == ServiceKind::Apache
         ? std::vector<std::string> {NativePath(InBundle(appDir, paths::kApacheErrorLog))}
-        : MySqlErrorFiles(m_files);
+        : MySqlErrorFiles(m_files, m_codePage, m_pathCodePage);
     const std::string servicesLog = NativePath(InBundle(appDir, paths::kServicesLog));
     paths.push_back(servicesLog);
 

@@ -42,10 +42,11 @@ public:
         std::function<double()> now;
     };
 
-    /// The servers write their error files in `codePage`; the services log holds what console
-    /// programs printed, in `consoleCodePage` (when null, `codePage`).
+    /// The servers write their error files, and my.ini holds its paths, in `codePage`; the services
+    /// log holds what console programs printed, in `consoleCodePage`; the file layer takes paths in
+    /// `pathCodePage` (when null, `codePage`).
     ServerDiagnostics(ConfigFiles& files, TcpListeners& listeners, const TextCodePage& codePage, View view,
-        const TextCodePage* consoleCodePage = nullptr);
+        const TextCodePage* consoleCodePage = nullptr, const TextCodePage* pathCodePage = nullptr);
 
     void BeforeStart(ServiceKind kind) override;
     void StartLaunched(ServiceKind kind) override;
@@ -83,6 +84,7 @@ private:
     TcpListeners& m_listeners;
     const TextCodePage& m_codePage;
     const TextCodePage& m_consoleCodePage;
+    const TextCodePage& m_pathCodePage;
     View m_view;
     std::array<Watch, 2> m_watches {};
 };

@@ -58,7 +58,8 @@ protected:
                                          m_log.push_back(std::string(message));
                                          m_sources.push_back(std::string(source));
                                      },
-                [this] { return m_clock; }});
+                [this] { return m_clock; }},
+            nullptr, m_pathCodePage.get());
         m_control = std::make_unique<ServiceControl>(m_services, m_messages,
             ServiceControl::Hooks {
                 [this](std::string_view message) { m_log.push_back(std::string(message)); },
@@ -76,6 +77,7 @@ protected:
     DiskConfigFiles m_files {m_dir.path()};
     FakeTcpListeners m_listeners;
     std::unique_ptr<TextCodePage> m_codePage = MakeTextCodePage("UTF-8");
+    std::unique_ptr<TextCodePage> m_pathCodePage;
     FakeServiceManager m_services;
     FakeMessageBoxes m_messages;
     double m_clock = 0;
@@ -352,6 +354,20 @@ TEST_F(ServerDiagnosticsTest, MariaDbsErrorFileIsFoundAsMariaDbFindsIt)
         EXPECT_EQ(m_log, (std::vector<std::string> {"MySQL意外停止：    ", "[ERROR] found    "})) << c.name;
         fs::remove(m_dir / c.errorFile);
     }
+}
+
+// my.ini holds MariaDB's error file in its own code page (ANSI on Windows); the file is found under
+// the name the file system gives it.
+TEST_F(ServerDiagnosticsTest, TheErrorFileNamedInMyIniIsFoundInItsCodePage)
+{
+    m_codePage = MakeTextCodePage("ISO-8859-1");
+    m_pathCodePage = MakeTextCodePage("UTF-8");
+    ASSERT_TRUE(m_codePage && m_pathCodePage);
+    Write("MySQL/my.ini", "[mysqld]\nport=3307\nlog-error=\"" + m_dir / "MySQL/data/erreur-\xE9t\xE9\"\n");
+    Make(Stopped, Running);
+    Append("MySQL/data/erreur-été.err", "2024-01-06  9:28:46 0 [ERROR] found\n");
+    Tick(1, ServiceKind::MySQL, Stopped);
+    EXPECT_EQ(m_log, (std::vector<std::string> {"MySQL意外停止：    ", "[ERROR] found    "}));
 }
 
 TEST_F(ServerDiagnosticsTest, LinesAreShownInTheServersCodePage)

@@ -73,7 +73,7 @@ Form1::Form1(Form1Deps deps, Form1Hooks hooks, QWidget* parent)
     , m_diagnostics(deps.files, deps.listeners, deps.codePage,
           {[this](std::string_view message, std::string_view source) { AppendLongLogLine(message, source); },
               [this] { return m_hooks.now(); }},
-          deps.consoleCodePage)
+          deps.consoleCodePage, deps.pathCodePage)
     , m_monitor(deps.processes,
           {[this](ServiceKind kind, ServiceState state) { ShowServiceState(kind, state); },
               [this](std::string_view message) { AppendLogLine(message); },
