@@ -211,7 +211,8 @@ private:
             const char c = m_text[at];
             if (c == '\\') {
                 plain = false;
-                at += 2;
+                // PHP keeps the brace of "\{$" literal; too rare to trust a reading of, so refused too.
+                at += At(at + 1) == '{' ? 1 : 2;
                 continue;
             }
             if (c == '"')

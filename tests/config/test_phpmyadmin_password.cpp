@@ -203,6 +203,8 @@ TEST(PhpMyAdminPassword, RefusesWhatItCannotReadForSure)
         {"a heredoc", head + root + "$cfg['Servers'][$i]['password'] = <<<EOT\nx\nEOT;\n", "heredoc"},
         {"a backtick command", head + root + "$cfg['Servers'][$i]['password'] = `cat pw`;\n", "反引号"},
         {"an expression inside a string", head + "$x = \"{$a[\"k\"]}\";\n" + root + password, "嵌入了表达式"},
+        {"an expression after a backslash", head + "$x = \"\\{$a[\"k\"]}\";\n" + root + password,
+            "嵌入了表达式"},
         {"a short open tag", "<? $i = 1;\n" + root + password, "第 1 行使用了短标记"},
         {"an attribute", head + "#[Attr]\n" + root + password, "属性"},
         {"an unterminated comment", head + root + password + "/* open\n", "第 6 行的注释没有结束"},
