@@ -86,7 +86,9 @@ protected:
         };
         if (!screenshot.empty()) {
             const CapturedRun shot = run("--screenshot=" + screenshot);
-            EXPECT_TRUE(shot.outcome == CapturedRun::Outcome::Exited && fs::file_size(screenshot) > 0)
+            std::error_code error;
+            const auto size = fs::file_size(screenshot, error);
+            EXPECT_TRUE(shot.outcome == CapturedRun::Outcome::Exited && !error && size > 0)
                 << shot.standardError;
         }
         // A page that did not load still exits 0, with nothing on its output.
