@@ -32,7 +32,7 @@ std::string Readable(const std::string& text)
 
 PasswordChange::PasswordChange(ConfigFiles& files, Launcher& launcher, MessageBoxes& messages,
     ProgramRunner& runner, const TextCodePage& codePage, SafeSaveServices* services,
-    std::chrono::milliseconds timeLimit)
+    std::chrono::milliseconds timeLimit, const TextCodePage* pathCodePage)
     : m_files(files)
     , m_launcher(launcher)
     , m_messages(messages)
@@ -40,6 +40,7 @@ PasswordChange::PasswordChange(ConfigFiles& files, Launcher& launcher, MessageBo
     , m_codePage(codePage)
     , m_services(services)
     , m_timeLimit(timeLimit)
+    , m_pathCodePage(pathCodePage)
 { }
 
 Command PasswordChange::PasswordCommand(
@@ -120,8 +121,11 @@ std::string PasswordChange::FollowInPhpMyAdmin(const std::string& newPassword)
     // phpMyAdmin lives in the web root: its own settings file, else the defaults it ships with.
     if (Status readable = m_files.IniReadable(kSettingsFile); !readable.ok())
         return notChanged(catalogue::PhpMyAdminNotLocated(readable.message()));
-    const std::string root = m_files.IniRead(
+    std::string root = m_files.IniRead(
         keys::kApacheDocumentRoot.section, keys::kApacheDocumentRoot.key, "", kSettingsFile);
+    // Larkspan.ini holds it in the ANSI code page of a Windows bundle; the file layer takes UTF-8.
+    if (m_pathCodePage)
+        root = PathFromFileText(root, m_codePage, *m_pathCodePage);
     if (root.empty())
         return notChanged(catalogue::PhpMyAdminNotLocated(catalogue::kSiteDirectoryEmpty));
     std::string path;

@@ -5,10 +5,12 @@
 #include "config/disk_config_files.h"
 #include "config/win/wide_text.h"
 #include "dialogs/apache_settings.h"
+#include "dialogs/password_change.h"
 #include "dialogs/virtual_hosts.h"
 #include "fakes/fake_dialog_host.h"
 #include "fakes/fake_launcher.h"
 #include "fakes/fake_message_boxes.h"
+#include "fakes/fake_program_runner.h"
 #include "platform/text_code_page.h"
 #include "safety/settings_history.h"
 #include "support/file_contents.h"
@@ -124,6 +126,25 @@ TEST_F(ChineseBundle, TheSiteFolderReachesThePageTheFolderWindowAndTheEditor)
     EXPECT_TRUE(IsFolder(launcher.launches[1].command.arguments.at(0).text));
     EXPECT_EQ(launcher.launches[2].command.arguments.at(0).text,
         m_site + "\\phpMyAdmin\\libraries\\config.default.php");
+}
+
+// After a password change phpMyAdmin's configuration in the site folder is found and changed.
+TEST_F(ChineseBundle, PhpMyAdminInTheSiteFolderFollowsThePassword)
+{
+    const std::string config = m_site + "\\phpMyAdmin\\config.inc.php";
+    Write(config,
+        "<?php\r\n$i = 1;\r\n$cfg['Servers'][$i]['auth_type'] = 'config';\r\n"
+        "$cfg['Servers'][$i]['user'] = 'root';\r\n$cfg['Servers'][$i]['password'] = '';\r\n");
+    FakeLauncher launcher;
+    FakeProgramRunner runner;
+    PasswordChange change(
+        m_files, launcher, m_messages, runner, *m_settings, nullptr, std::chrono::seconds(30), m_paths.get());
+    ASSERT_TRUE(change.Start("", "新密码", [](bool) {}));
+    runner.Finish({CapturedRun::Outcome::Exited, 0, "", ""});
+    ASSERT_EQ(m_messages.asked.size(), 2u);
+    EXPECT_NE(m_messages.asked[1].find(config), std::string::npos) << m_messages.asked[1];
+    EXPECT_NE(Read(config).find("['password'] = '" + Gbk("新密码") + "';"), std::string::npos)
+        << Read(config);
 }
 
 TEST_F(ChineseBundle, TheHostEditorWritesApachesPathsInUtf8AndKeepsOlderLines)

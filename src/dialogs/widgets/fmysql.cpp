@@ -41,11 +41,13 @@ constexpr ControlRow kLayout[] = {
 } // namespace
 
 fmysql::fmysql(ConfigFiles& files, Launcher& launcher, MessageBoxes& messages, ProgramRunner& runner,
-    const TextCodePage& codePage, SafeSaveServices* services, QWidget* parent)
+    const TextCodePage& codePage, SafeSaveServices* services, const TextCodePage* pathCodePage,
+    QWidget* parent)
     : QDialog(parent)
     , m_saving(*this, files, messages, services)
     , m_settings(files, messages, codePage, m_saving.checked())
-    , m_password(files, launcher, messages, runner, codePage, services)
+    , m_password(
+          files, launcher, messages, runner, codePage, services, std::chrono::seconds(30), pathCodePage)
 {
     const auto controls = BuildForm(this, "MySQL设置", 4680, 3795, kLayout);
     m_port = static_cast<QLineEdit*>(controls.value("port"));

@@ -52,8 +52,8 @@ void WidgetDialogHost::ShowMySqlSettings()
                   QMetaObject::invokeMethod(
                       QCoreApplication::instance(), std::move(task), Qt::QueuedConnection);
               });
-        m_mysql
-            = std::make_unique<fmysql>(m_files, m_launcher, m_messages, *m_runner, m_codePage, m_services);
+        m_mysql = std::make_unique<fmysql>(
+            m_files, m_launcher, m_messages, *m_runner, m_codePage, m_services, &m_pathCodePage);
     }
     m_mysql->Form_Load();
     m_mysql->exec();
