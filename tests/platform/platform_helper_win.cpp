@@ -8,6 +8,8 @@
 //   args ...                  writes each further argument in brackets, one a line
 //   console-text              writes "拒绝访问。" in GBK and a UTF-8 path, as net and Apache do
 //   print TEXT                writes TEXT through WriteToConsole
+//   exit CODE                 exits with CODE (-1 as exit(-1) does)
+//   crash                     ends by an access violation
 //   hold FILE SHARE MS        opens FILE sharing SHARE (FILE_SHARE_* bits), says "held", waits MS
 //   service [EXIT]            runs as a service until stopped, or stops at once with service-specific
 //                             exit code EXIT
@@ -169,6 +171,10 @@ int main()
         larkspan::WriteToConsole(larkspan::ConsoleStream::Output, arguments[2] + "\n");
         return 0;
     }
+    if (mode == "exit" && arguments.size() > 2)
+        ::ExitProcess(static_cast<UINT>(std::stoll(arguments[2])));
+    if (mode == "crash")
+        ::RaiseException(EXCEPTION_ACCESS_VIOLATION, EXCEPTION_NONCONTINUABLE, 0, nullptr);
     if (mode == "hold" && arguments.size() > 4)
         return Hold(arguments);
     if (mode == "service")

@@ -64,6 +64,19 @@ TEST(WindowsCapturingRunner, KeepsEachStreamAndTellsHowTheProgramEnded)
     EXPECT_TRUE(missing.standardError.starts_with("C:\\nonexistent\\httpd.exe: ")) << missing.standardError;
 }
 
+// A checker that calls exit(-1) has exited (0xFFFFFFFF), and only the system's own statuses of an
+// exception are crashes.
+TEST(WindowsCapturingRunner, AnExitOfMinusOneIsAnExitNotACrash)
+{
+    const auto runner = MakeSystemCapturingRunner();
+    const CapturedRun minusOne
+        = runner->Run({test::HelperProgram(), {Argument::literal("exit"), Argument::literal("-1")}}, 20s, {});
+    EXPECT_EQ(minusOne.outcome, Outcome::Exited);
+    EXPECT_EQ(minusOne.exitCode, -1);
+    const CapturedRun crash = runner->Run({test::HelperProgram(), {Argument::literal("crash")}}, 20s, {});
+    EXPECT_EQ(crash.outcome, Outcome::Crashed);
+}
+
 // The bundle's clients are named without ".exe" (\MySQL\bin\mysqladmin) and run in their own folder,
 // whatever the panel's working directory; an empty argument (an empty password) arrives as one.
 TEST(WindowsCapturingRunner, AProgramWithoutExtensionStartsInItsOwnFolderWithItsArgumentsWhole)

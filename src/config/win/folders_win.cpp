@@ -63,7 +63,20 @@ std::string TemporaryFolderRoot()
     }
     while (folder.size() > 3 && (folder.back() == L'\\' || folder.back() == L'/'))
         folder.pop_back();
-    return Utf8FromWide(folder);
+    // The long name, as programs print the paths they read: TEMP often holds an 8.3 short name
+    // (C:\Users\ZHANGS~1\...) for a user name that is long or not ASCII.
+    std::wstring longName(folder.size() + 1, L'\0');
+    for (;;) {
+        const DWORD length
+            = ::GetLongPathNameW(folder.c_str(), longName.data(), static_cast<DWORD>(longName.size()));
+        if (length == 0)
+            return Utf8FromWide(folder);
+        if (length < longName.size()) {
+            longName.resize(length);
+            return Utf8FromWide(longName);
+        }
+        longName.resize(length);
+    }
 }
 
 Status MakePrivateFolder(std::string_view parent, std::string_view prefix, std::string& made)

@@ -170,7 +170,9 @@ public:
         DWORD code = 0;
         if (waited != WAIT_OBJECT_0)
             run.outcome = CapturedRun::Outcome::TimedOut;
-        else if (!::GetExitCodeProcess(process.hProcess, &code) || (code & 0xC0000000u) == 0xC0000000u)
+        // A crash ends the process with the system's status of its exception (0xC0000005 ...); an
+        // exit(-1) is 0xFFFFFFFF, whose customer bit the system's statuses never have.
+        else if (!::GetExitCodeProcess(process.hProcess, &code) || (code & 0xE0000000u) == 0xC0000000u)
             run.outcome = CapturedRun::Outcome::Crashed;
         else {
             run.outcome = CapturedRun::Outcome::Exited;
