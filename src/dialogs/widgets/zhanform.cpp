@@ -30,6 +30,7 @@ constexpr ControlRow kLayout[] = {
 
 // The label above the file's box is an instruction, too long to hear as the box's name at every visit.
 constexpr SpokenRow kSpoken[] = {
+    {"Label2", {}, "示例"},
     {"Text1", {}, "示例", "一个虚拟主机的示例，可复制"},
     {"host", "Label1", "虚拟主机配置 vhosts.conf", "请复制示例内容填到下面的框中做相应修改后保存"},
     {"Command2", {}, {}, "不保存，关闭窗口"},
