@@ -9,9 +9,25 @@
 #include "platform/desktop_shortcuts.h"
 #include "platform/threaded_program_runner.h"
 
-#include <QCoreApplication>
+#include <QApplication>
+#include <QPointer>
 
 namespace larkspan {
+
+namespace {
+
+// A dialog has no owner window: when it closes, nothing but a window manager that happens to do it
+// would give the keyboard back to the window it was opened from, and a keyboard user would be left
+// with no window to type into.
+void ShowModal(QDialog& dialog)
+{
+    const QPointer<QWidget> opener = QApplication::activeWindow();
+    dialog.exec();
+    if (opener && opener->isVisible() && !opener->isMinimized())
+        opener->activateWindow();
+}
+
+} // namespace
 
 WidgetDialogHost::WidgetDialogHost(ConfigFiles& files, Launcher& launcher, MessageBoxes& messages,
     const TextCodePage& codePage, SafeSaveServices* services, const TextCodePage* pathCodePage)
@@ -31,7 +47,7 @@ void WidgetDialogHost::ShowApacheSettings()
     if (!m_apache)
         m_apache = std::make_unique<fapache>(m_files, m_messages, m_codePage, m_services, &m_pathCodePage);
     m_apache->Form_Load();
-    m_apache->exec();
+    ShowModal(*m_apache);
 }
 
 void WidgetDialogHost::ShowPhpSettings()
@@ -39,7 +55,7 @@ void WidgetDialogHost::ShowPhpSettings()
     if (!m_php)
         m_php = std::make_unique<fphp>(m_files, m_messages, m_codePage, m_services);
     m_php->Form_Load();
-    m_php->exec();
+    ShowModal(*m_php);
 }
 
 void WidgetDialogHost::ShowMySqlSettings()
@@ -56,7 +72,7 @@ void WidgetDialogHost::ShowMySqlSettings()
             m_files, m_launcher, m_messages, *m_runner, m_codePage, m_services, &m_pathCodePage);
     }
     m_mysql->Form_Load();
-    m_mysql->exec();
+    ShowModal(*m_mysql);
 }
 
 void WidgetDialogHost::ShowSiteManagement()
@@ -65,7 +81,7 @@ void WidgetDialogHost::ShowSiteManagement()
         // vhosts.conf is Apache's: its paths are read as UTF-8 on Windows.
         m_sites = std::make_unique<zhanform>(m_files, m_messages, m_pathCodePage, m_services);
     m_sites->Form_Load();
-    m_sites->exec();
+    ShowModal(*m_sites);
 }
 
 void WidgetDialogHost::ShowAbout()
@@ -74,7 +90,7 @@ void WidgetDialogHost::ShowAbout()
         m_desktop = MakeSystemDesktopShortcuts();
         m_about = std::make_unique<fabout>(*m_desktop, m_launcher, m_messages);
     }
-    m_about->exec();
+    ShowModal(*m_about);
 }
 
 } // namespace larkspan
