@@ -101,6 +101,11 @@ std::string DirectiveNameHoldsBlank(std::string_view directive)
 
 const std::string_view kNotRegularFile = "不是普通文件（是 FIFO、设备或套接字）";
 const std::string_view kTooLarge = "文件超过 8 MB，太大，没有读取";
+const std::string_view kIsLink = "是一个链接，为安全起见没有跟随它";
+std::string LargerThan(std::size_t bytes)
+{
+    return "文件超过 " + std::to_string(bytes) + " 字节，太大，没有读取";
+}
 
 // A save of several files that failed part-way and could not be undone.
 std::string FilesDisagree(std::string_view undoFailures, std::string_view newFiles, std::string_view oldFiles)

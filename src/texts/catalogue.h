@@ -51,6 +51,8 @@ extern const std::string_view kDirectiveNameEmpty;
 std::string DirectiveNameHoldsBlank(std::string_view directive);
 extern const std::string_view kNotRegularFile;
 extern const std::string_view kTooLarge;
+extern const std::string_view kIsLink;
+std::string LargerThan(std::size_t bytes);
 
 // A save of several files that failed part-way and could not be undone.
 std::string FilesDisagree(
