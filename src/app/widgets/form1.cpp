@@ -339,6 +339,12 @@ void Form1::undoset_Click()
         [this](std::string_view message) { AppendLongLogLine(message, {}); });
 }
 
+void Form1::redoset_Click()
+{
+    RedoLastUndoCommand(m_deps.files, m_deps.history, m_deps.messages,
+        [this](std::string_view message) { AppendLongLogLine(message, {}); });
+}
+
 void Form1::Command1_Click()
 {
     Menu("file")->popup(QCursor::pos());
