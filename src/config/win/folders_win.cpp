@@ -268,21 +268,31 @@ Status ReadFileInFolder(
     const DWORD folderAttributes = ::GetFileAttributesW(wideFolder->c_str());
     if (folderAttributes == INVALID_FILE_ATTRIBUTES)
         return Failure(folder, ::GetLastError());
-    if (folderAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
+    if ((folderAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && IsLink(folder))
         return Refused(folder, catalogue::kIsLink);
-    // The reparse point itself is opened, not what it names, and refused below.
-    UniqueHandle file(
-        ::CreateFileW(wide->c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-            nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    // The reparse point itself is opened, not what it names: a link is refused, and a file of
+    // another kind of reparse point (a cloud placeholder) is opened again as files are.
+    constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    UniqueHandle file(::CreateFileW(wide->c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
+        FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (!file.valid())
         return Failure(path, ::GetLastError());
+    FILE_ATTRIBUTE_TAG_INFO tag {};
+    if (!::GetFileInformationByHandleEx(file.get(), FileAttributeTagInfo, &tag, sizeof tag))
+        return Failure(path, ::GetLastError());
+    if (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+        if (IsReparseTagNameSurrogate(tag.ReparseTag))
+            return Refused(path, catalogue::kIsLink);
+        file.Reset(::CreateFileW(wide->c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
+            FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        if (!file.valid())
+            return Failure(path, ::GetLastError());
+    }
     if (::GetFileType(file.get()) != FILE_TYPE_DISK)
         return Refused(path, catalogue::kNotRegularFile);
     BY_HANDLE_FILE_INFORMATION information {};
     if (!::GetFileInformationByHandle(file.get(), &information))
         return Failure(path, ::GetLastError());
-    if (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
-        return Refused(path, catalogue::kIsLink);
     if (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
         return Failure(path, kDirectoryNotSupported);
     const unsigned long long size
@@ -309,8 +319,18 @@ Status ReadFileInFolder(
 bool IsLink(std::string_view path)
 {
     const std::optional<std::wstring> wide = WideFromUtf8(path);
-    const DWORD attributes = wide ? ::GetFileAttributesW(wide->c_str()) : INVALID_FILE_ATTRIBUTES;
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+    if (!wide)
+        return false;
+    WIN32_FIND_DATAW entry {};
+    const HANDLE search
+        = ::FindFirstFileExW(wide->c_str(), FindExInfoBasic, &entry, FindExSearchNameMatch, nullptr, 0);
+    if (search == INVALID_HANDLE_VALUE)
+        return false;
+    ::FindClose(search);
+    // Only reparse points that name another file (links, junctions) count, not a cloud folder's
+    // placeholders; the tag is in dwReserved0.
+    return (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
+        && IsReparseTagNameSurrogate(entry.dwReserved0);
 }
 
 bool SameFile(std::string_view first, std::string_view second)
