@@ -71,7 +71,7 @@ std::string Normalised(std::string_view path)
 }
 
 // Every file a save of the panel writes: the settings dialogs' and the site editor's files in
-// the bundle, and the phpinfo page in the site folder.
+// the bundle; in the site folder, the phpinfo page and phpMyAdmin's settings (its password).
 std::set<std::string> FilesSavesWrite(ConfigFiles& files)
 {
     const std::string& appDir = files.AppDir();
@@ -80,8 +80,11 @@ std::set<std::string> FilesSavesWrite(ConfigFiles& files)
         Normalised(InBundle(appDir, paths::kPhpIni)), Normalised(InBundle(appDir, paths::kMyIni))};
     const std::string documentRoot
         = files.IniRead(keys::kApacheDocumentRoot.section, keys::kApacheDocumentRoot.key, "", kSettingsFile);
-    if (!documentRoot.empty())
-        written.insert(Normalised(InBundle(documentRoot, paths::kPhpInfoFile)));
+    if (!documentRoot.empty()) {
+        for (const std::string_view file :
+            {paths::kPhpInfoFile, paths::kPhpMyAdminLocalConfig, paths::kPhpMyAdminConfig})
+            written.insert(Normalised(InBundle(documentRoot, file)));
+    }
     return written;
 }
 

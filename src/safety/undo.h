@@ -23,9 +23,9 @@ struct UndoOutcome
 /// none; a file the save created is removed. A file that no longer holds what the save wrote is
 /// named in a confirmation first (a save recorded by an older version, which did not keep what
 /// it wrote, names every file the undo changes), and Cancel writes nothing. Only the files a
-/// save of the panel writes are restored (the bundle's settings files, the phpinfo page of the
-/// site folder): an entry naming any other refuses the undo. The undo is itself recorded,
-/// holding the bytes it replaced, and marks that save as undone: the next undo goes one save
+/// save of the panel writes are restored (the bundle's settings files; in the site folder, the
+/// phpinfo page and phpMyAdmin's settings): an entry naming any other refuses the undo. The undo is itself
+/// recorded, holding the bytes it replaced, and marks that save as undone: the next undo goes one save
 /// further back, and a new save is undone before older ones.
 UndoOutcome UndoLastSave(ConfigFiles& files, SettingsHistory& history, MessageBoxes& messages);
 

@@ -44,6 +44,7 @@ struct UndoOnDisk : testing::Test
         , history(bundle.string())
     {
         WriteBytes(site / "index.php", "<?php echo 1;\n");
+        WriteBytes(site / "phpMyAdmin" / "config.inc.php", "<?php\n");
         WriteBytes(
             bundle / "Larkspan.ini", "[Apache]\r\nListen=8080\r\nDocumentRoot=" + site.string() + "\r\n");
         WriteBytes(conf, kConf);
@@ -232,6 +233,8 @@ TEST_F(UndoOnDisk, AnUndoWritesNothingButTheFilesSavesWrite)
             Copy::Bytes, ""},
         {"the phpinfo page of the site folder",
             "file 1 present absolute " + site.string() + "\\phpinfo.php\n", Copy::Bytes, ""},
+        {"phpMyAdmin's settings in the site folder",
+            "file 1 present absolute " + site.string() + "\\phpMyAdmin\\config.inc.php\n", Copy::Bytes, ""},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
