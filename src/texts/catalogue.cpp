@@ -186,6 +186,40 @@ std::string LogUndone(std::string_view dialog)
     return "已撤销上次设置（" + std::string(dialog) + "）...    ";
 }
 
+// The server diagnostics in the event log. A server may still come up after its bound, so the
+// headlines say what was seen, not "failed".
+std::string NotStartedInTime(std::string_view server, int seconds)
+{
+    return std::string(server) + "在" + std::to_string(seconds) + "秒内没有启动：";
+}
+
+std::string GoneAfterStart(std::string_view server)
+{
+    return std::string(server) + "启动后又停止：";
+}
+
+std::string UnexpectedStop(std::string_view server)
+{
+    return std::string(server) + "意外停止：";
+}
+
+const std::string_view kNothingNew = "错误输出中没有新的内容";
+std::string PortTakenByUnseen(unsigned port)
+{
+    return "端口 " + std::to_string(port) + " 已被一个无权查看的程序占用";
+}
+
+std::string PortTakenBy(unsigned port, std::string_view owners, bool more)
+{
+    return "端口 " + std::to_string(port) + " 已被 " + std::string(owners) + (more ? " 等程序占用" : " 占用");
+}
+
+const std::string_view kListSeparator = "、";
+std::string ErrorFileUnreadable(std::string_view reason)
+{
+    return "无法读取 " + std::string(reason);
+}
+
 // The virtual-host editor.
 const std::string_view kHostsSaved = "站点信息已保存，重起Apache生效。";
 std::string HostsUnreadable(std::string_view reason)

@@ -75,6 +75,18 @@ std::string UndoFailed(std::string_view reason);
 std::string LogSaved(std::string_view dialog);
 std::string LogUndone(std::string_view dialog);
 
+// The server diagnostics in the event log: headlines of an explanation, then the server's lines.
+std::string NotStartedInTime(std::string_view server, int seconds);
+std::string GoneAfterStart(std::string_view server);
+std::string UnexpectedStop(std::string_view server);
+extern const std::string_view kNothingNew;
+std::string PortTakenByUnseen(unsigned port);
+/// `owners` joined by kListSeparator; `more`: other owners left unnamed.
+std::string PortTakenBy(unsigned port, std::string_view owners, bool more);
+/// Between the items of a list within a sentence.
+extern const std::string_view kListSeparator;
+std::string ErrorFileUnreadable(std::string_view reason);
+
 // The virtual-host editor.
 extern const std::string_view kHostsSaved;
 std::string HostsUnreadable(std::string_view reason);

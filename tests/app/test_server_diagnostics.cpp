@@ -1,6 +1,7 @@
 // What the panel tells about a server it started or saw stop: the port's owner before a start, and
 // the server's own new error lines after a failed start or an unexpected stop. Real files in a
 // temporary bundle, fake port table and launcher, a clock the test moves.
+#include "app/error_lines.h"
 #include "app/server_diagnostics.h"
 #include "config/disk_config_files.h"
 #include "fakes/fake_launcher.h"
