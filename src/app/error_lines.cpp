@@ -3,14 +3,13 @@
 #include "app/error_lines.h"
 
 #include "config/ascii_text.h"
+#include "config/outside_text.h"
 
 #include <algorithm>
 
 namespace larkspan {
 
 namespace {
-
-constexpr std::size_t kMaxLineBytes = 1000;
 
 bool IsDigit(char c)
 {
@@ -99,33 +98,6 @@ bool StartsWithBracket(std::string_view text, std::string_view word)
     return text.size() > word.size() + 1 && text.front() == '[' && text.substr(1, word.size()) == word;
 }
 
-// Only control characters go; a tab becomes a blank.
-std::string Printable(std::string_view text)
-{
-    std::string kept;
-    kept.reserve(text.size());
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '\t')
-            kept += ' ';
-        else if (byte >= 0x20 && byte != 0x7F)
-            kept += c;
-    }
-    return kept;
-}
-
-void CutAtCharacter(std::string& text, std::size_t limit)
-{
-    if (text.size() <= limit)
-        return;
-    std::size_t end = limit;
-    // Never in the middle of a UTF-8 sequence.
-    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
-        --end;
-    text.resize(end);
-    text += "…";
-}
-
 } // namespace
 
 std::string CondensedErrorLine(std::string_view line)
@@ -156,10 +128,10 @@ std::string CondensedErrorLine(std::string_view line)
         rest.remove_prefix(Blanks(rest, 0));
     }
     condensed.append(rest);
-    condensed = Printable(condensed);
+    condensed = CleanLine(condensed);
     while (!condensed.empty() && condensed.back() == ' ')
         condensed.pop_back();
-    CutAtCharacter(condensed, kMaxLineBytes);
+    CutAtCharacter(condensed, kShownLineBytes);
     return condensed;
 }
 

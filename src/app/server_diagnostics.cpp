@@ -7,6 +7,7 @@
 #include "config/config_files.h"
 #include "config/file_tail.h"
 #include "config/native_path.h"
+#include "config/outside_text.h"
 #include "config/settings_keys.h"
 #include "config/text_lines.h"
 #include "platform/tcp_listeners.h"
@@ -15,6 +16,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <set>
 
 namespace larkspan {
 
@@ -22,7 +24,7 @@ namespace {
 
 // A failure is explained in at most this many lines; the rest stays in the files.
 constexpr std::size_t kMaxLines = 5;
-// Per file and explanation: a huge append costs no more than this.
+// Per file and explanation: a huge append costs no more than this, read from its end.
 constexpr std::size_t kReadLimit = 64 * 1024;
 // A stop command that has not stopped the server by then no longer explains its stop.
 constexpr double kStopRequestSeconds = 90.0;
@@ -50,6 +52,22 @@ std::string ServerPortText(ConfigFiles& files, ServiceKind kind)
     if (kind == ServiceKind::Apache)
         return files.IniRead(keys::kApacheListen.section, keys::kApacheListen.key, "", kSettingsFile);
     return files.IniRead(kMySqlSection, "port", kMySqlDefaultPort, InBundle(files.AppDir(), paths::kMyIni));
+}
+
+// Where the first whole line of the end of a file begins: after the first line end, or after the
+// last NUL before it (a hole or a stretch the file system filled with zeros, which no line
+// crosses). Without either, all of it is the end of one long line, shown as it is.
+std::size_t FirstWholeLine(std::string_view bytes)
+{
+    const std::size_t lineEnd = bytes.find_first_of("\r\n");
+    if (const std::size_t hole = bytes.substr(0, lineEnd).rfind('\0'); hole != std::string_view::npos)
+        return hole + 1;
+    return lineEnd == std::string_view::npos ? 0 : lineEnd + 1;
+}
+
+std::string_view FileName(std::string_view path)
+{
+    return path.substr(path.find_last_of("/\\") + 1);
 }
 
 } // namespace
@@ -127,7 +145,10 @@ std::string ServerDiagnostics::PortMessage(ServiceKind kind)
         }
         if (count++ != 0)
             named += catalogue::kListSeparator;
-        named += owner.imageName + " (PID " + std::to_string(owner.processId) + ")";
+        // Any program may choose its name: one that reverses, colours or splits the line is cleaned.
+        std::string name = CleanLine(owner.imageName);
+        CutAtCharacter(name, kShownLineBytes);
+        named += name + " (PID " + std::to_string(owner.processId) + ")";
     }
     if (named.empty())
         return catalogue::PortTakenByUnseen(*port) + std::string(kSeparator);
@@ -209,10 +230,17 @@ void ServerDiagnostics::Explain(ServiceKind kind, std::string_view headline)
         std::string text;
         const std::string* source;
     };
-    // The first lines of each sort are enough: errors and warnings before progress notes.
+    struct Skipped
+    {
+        std::uint64_t bytes;
+        const std::string* source;
+    };
+    // A few lines of each sort are enough: errors and warnings before progress notes.
     std::vector<Found> problems;
     std::vector<Found> notes;
+    std::vector<Skipped> skipped;
     std::vector<std::string> failures;
+    std::set<std::string> seen;
     std::size_t order = 0;
     for (Source& source : m_watches[Index(kind)].sources) {
         FileTail tail;
@@ -224,20 +252,35 @@ void ServerDiagnostics::Explain(ServiceKind kind, std::string_view headline)
             continue;
         }
         source.offset = tail.end;
-        const std::string_view bytes = tail.bytes;
+        std::string_view bytes = tail.bytes;
+        if (tail.skipped != 0) {
+            skipped.push_back({tail.skipped, &source.path});
+            bytes.remove_prefix(FirstWholeLine(bytes));
+        }
+        std::vector<Found> fileProblems;
+        std::vector<Found> fileNotes;
         ForEachLine(bytes, [&](const TextLine& line) {
             bool complete = true;
             std::string text = CondensedErrorLine(
                 m_codePage.Decode(bytes.substr(line.begin, line.textEnd - line.begin), complete));
-            const auto same = [&text](const Found& found) { return found.text == text; };
             // The services log repeats the tail of MariaDB's error file after a failed start.
-            if (text.empty() || std::any_of(problems.begin(), problems.end(), same)
-                || std::any_of(notes.begin(), notes.end(), same))
+            if (text.empty() || !seen.insert(text).second)
                 return;
-            std::vector<Found>& sort = IsInformational(text) ? notes : problems;
-            if (sort.size() < kMaxLines)
-                sort.push_back({order++, std::move(text), &source.path});
+            (IsInformational(text) ? fileNotes : fileProblems)
+                .push_back({order++, std::move(text), &source.path});
         });
+        // Of a file read from its end only the newest lines say why the server ended; otherwise
+        // the first lines since the last look.
+        const auto keep = [&](std::vector<Found>& lines, std::vector<Found>& into) {
+            const std::size_t room = kMaxLines - std::min(into.size(), kMaxLines);
+            const auto first = tail.skipped != 0 && lines.size() > room
+                ? lines.end() - static_cast<std::ptrdiff_t>(room)
+                : lines.begin();
+            std::move(first, first + static_cast<std::ptrdiff_t>(std::min(room, lines.size())),
+                std::back_inserter(into));
+        };
+        keep(fileProblems, problems);
+        keep(fileNotes, notes);
     }
 
     if (problems.size() < kMaxLines)
@@ -249,16 +292,21 @@ void ServerDiagnostics::Explain(ServiceKind kind, std::string_view headline)
     std::sort(shown.begin(), shown.end(), [](const Found& a, const Found& b) { return a.order < b.order; });
 
     const std::string separator(kSeparator);
-    if (shown.empty() && failures.empty()) {
+    if (shown.empty() && skipped.empty() && failures.empty()) {
         m_view.appendLogLine(std::string(headline) + std::string(catalogue::kNothingNew) + separator, {});
         return;
     }
     // The list is narrow: the server's lines go without the headline, so more of them shows.
     m_view.appendLogLine(std::string(headline) + separator, {});
+    for (const Skipped& skip : skipped)
+        m_view.appendLogLine(catalogue::OutputSkipped(FileName(*skip.source), catalogue::ByteSize(skip.bytes),
+                                 catalogue::ByteSize(kReadLimit))
+                + separator,
+            *skip.source);
     for (const Found& found : shown)
         m_view.appendLogLine(found.text + separator, *found.source);
     for (const std::string& failure : failures)
-        m_view.appendLogLine(catalogue::ErrorFileUnreadable(failure) + separator, {});
+        m_view.appendLogLine(catalogue::ErrorFileUnreadable(CleanLine(failure)) + separator, {});
 }
 
 } // namespace larkspan

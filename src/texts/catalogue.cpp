@@ -220,6 +220,25 @@ std::string ErrorFileUnreadable(std::string_view reason)
     return "无法读取 " + std::string(reason);
 }
 
+std::string OutputSkipped(std::string_view file, std::string_view skipped, std::string_view read)
+{
+    return std::string(file) + " 新增的内容太多，跳过了较早的 " + std::string(skipped) + "，只读取了最后的 "
+        + std::string(read);
+}
+
+std::string ByteSize(unsigned long long bytes)
+{
+    constexpr unsigned long long kKilo = 1024;
+    if (bytes < kKilo)
+        return std::to_string(bytes) + " 字节";
+    if (bytes < kKilo * kKilo)
+        return std::to_string(bytes / kKilo) + " KB";
+    const bool giga = bytes >= kKilo * kKilo * kKilo;
+    const unsigned long long unit = giga ? kKilo * kKilo * kKilo : kKilo * kKilo;
+    const unsigned long long tenths = (bytes + unit / 20) / (unit / 10);
+    return std::to_string(tenths / 10) + "." + std::to_string(tenths % 10) + (giga ? " GB" : " MB");
+}
+
 // The virtual-host editor.
 const std::string_view kHostsSaved = "站点信息已保存，重起Apache生效。";
 std::string HostsUnreadable(std::string_view reason)

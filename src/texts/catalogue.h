@@ -86,6 +86,9 @@ std::string PortTakenBy(unsigned port, std::string_view owners, bool more);
 /// Between the items of a list within a sentence.
 extern const std::string_view kListSeparator;
 std::string ErrorFileUnreadable(std::string_view reason);
+std::string OutputSkipped(std::string_view file, std::string_view skipped, std::string_view read);
+/// A size in bytes as the panel writes it: "512 字节", "64 KB", "2.0 GB".
+std::string ByteSize(unsigned long long bytes);
 
 // The virtual-host editor.
 extern const std::string_view kHostsSaved;
