@@ -6,6 +6,7 @@
 #include "config/ini_engine.h"
 #include "config/native_path.h"
 #include "config/text_lines.h"
+#include "safety/verdict_text.h"
 #include "texts/catalogue.h"
 
 #include <algorithm>
@@ -327,6 +328,14 @@ std::optional<ServerVerdict> WriteCandidate(
     return std::nullopt;
 }
 
+// The report with each verdict's lines as a message box shows them.
+CheckReport Shown(CheckReport report)
+{
+    for (ServerVerdict& verdict : report.verdicts)
+        verdict.lines = ShownVerdictLines(verdict.lines, ServerName(verdict.server));
+    return report;
+}
+
 } // namespace
 
 std::optional<CheckedServer> ServerOfFile(std::string_view appDir, std::string_view path)
@@ -484,7 +493,7 @@ CheckReport ServerChecker::Check(const CheckRequest& request)
             servers.push_back(checker.server);
     }
     if (servers.empty())
-        return report;
+        return Shown(std::move(report));
 
     PrivateFolder folder;
     for (const CheckedServer server : servers) {
@@ -505,7 +514,7 @@ CheckReport ServerChecker::Check(const CheckRequest& request)
             break;
         }
     }
-    return report;
+    return Shown(std::move(report));
 }
 
 ServerChecker::CheckerRun ServerChecker::RunChecker(

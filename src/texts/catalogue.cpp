@@ -142,6 +142,13 @@ std::string PhpNegativeSize(std::string_view key, std::string_view value)
     return std::string(key) + " = " + std::string(value) + "：大小不能是负数";
 }
 
+std::string NotAllShown(std::string_view file)
+{
+    if (file.empty())
+        return "……（太长，没有全部显示）";
+    return "……（太长，没有全部显示；完整的内容保存在 " + std::string(file) + "）";
+}
+
 // The history of saves and the undo.
 std::string HistoryFailed(std::string_view folder, std::string_view reason)
 {

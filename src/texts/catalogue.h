@@ -63,6 +63,8 @@ std::string CheckFolderFailed(std::string_view reason);
 std::string HostsNotIncluded(std::string_view httpdConf, std::string_view vhosts);
 std::string MySqlWouldUse(std::string_view option, std::string_view value, std::string_view used);
 std::string PhpNegativeSize(std::string_view key, std::string_view value);
+/// After the part of a checker's words a message shows; `file`, when not empty, holds them all.
+std::string NotAllShown(std::string_view file);
 
 // The history of saves and the undo.
 std::string HistoryFailed(std::string_view folder, std::string_view reason);
