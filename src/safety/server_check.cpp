@@ -595,6 +595,16 @@ ServerVerdict ServerChecker::CheckPhp(
     });
     if (!negative.empty())
         return Verdict(kServer, ServerVerdict::Kind::Refused, negative);
+    // Whatever exited 0 without the values did not run the check.
+    const std::string output = "\n" + run.standardOutput;
+    std::string missing;
+    for (const std::string_view key : kPhpSizes) {
+        if (output.find("\n" + std::string(key) + "=") == std::string::npos)
+            missing.append(missing.empty() ? "" : catalogue::kListSeparator).append(key);
+    }
+    if (!missing.empty())
+        return Verdict(
+            kServer, ServerVerdict::Kind::NotChecked, catalogue::PhpGaveNoValues(program, missing));
     return Verdict(kServer, ServerVerdict::Kind::Accepted, {});
 }
 
@@ -629,6 +639,8 @@ ServerVerdict ServerChecker::CheckMySql(
     // A value of this save that the server clamps or replaces by its default is refused, naming
     // the one it uses. Values the save leaves as they were are not its business.
     const std::map<std::string, std::string> used = ListedValues(run.standardOutput);
+    if (used.empty())
+        return Verdict(kServer, ServerVerdict::Kind::NotChecked, catalogue::MySqlGaveNoValues(program));
     const std::map<std::string, std::string> unchanged = ServerOptions(file.before);
     std::string changed;
     for (const auto& [name, value] : ServerOptions(file.bytes)) {

@@ -13,6 +13,12 @@ const std::string_view kFolderIsSymlink = "是符号链接，不是目录";
 const std::string_view kNotADirectory = "不是目录";
 const std::string_view kLockNotRegularFile = "不是普通文件";
 const std::string_view kOwnedByAnother = "属于另一个用户";
+std::string NoDisplay(std::string_view reason)
+{
+    return "LarkspanAdmin 无法打开窗口：没有可用的图形显示。请在图形桌面中启动，或把环境变量 DISPLAY"
+           "（Wayland 下为 WAYLAND_DISPLAY）设为一个可用的显示。\n"
+        + std::string(reason);
+}
 
 // The settings dialogs' checks and outcomes.
 const std::string_view kSiteDirectoryMissing = "网站的目录不存在！";
@@ -147,6 +153,16 @@ std::string NotAllShown(std::string_view file)
     if (file.empty())
         return "……（太长，没有全部显示）";
     return "……（太长，没有全部显示；完整的内容保存在 " + std::string(file) + "）";
+}
+
+std::string PhpGaveNoValues(std::string_view program, std::string_view keys)
+{
+    return std::string(program) + ": 正常退出，但没有给出 " + std::string(keys) + " 的值";
+}
+
+std::string MySqlGaveNoValues(std::string_view program)
+{
+    return std::string(program) + ": 正常退出，但没有列出它将使用的设置值";
 }
 
 // The history of saves and the undo.

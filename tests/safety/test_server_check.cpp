@@ -143,6 +143,18 @@ TEST_F(ServerCheckTest, EachCheckerAnswerBecomesAVerdict)
         {"MySQL content", myIni, "[mysqld]\nport=3307\nmax-connections=\"1K\"\n",
             [](const Command&) { return Exited(0, "----- -----\nport 3307\nmax-connections 1024\n", ""); },
             Kind::Accepted, ""},
+        {"PHP that exits 0 without the values asked for", phpIni, "upload_max_filesize = 8M\n",
+            [](const Command&) { return Exited(0, "post_max_size=8M\n", ""); }, Kind::NotChecked,
+            NativePath(bundle.path() + "\\PHP5\\php.exe")
+                + ": 正常退出，但没有给出 upload_max_filesize 的值"},
+        {"PHP that exits 0 and says nothing", phpIni, "upload_max_filesize = 8M\n",
+            [](const Command&) { return Exited(0, "", ""); }, Kind::NotChecked,
+            NativePath(bundle.path() + "\\PHP5\\php.exe")
+                + ": 正常退出，但没有给出 upload_max_filesize、post_max_size 的值"},
+        {"MySQL that exits 0 and lists nothing", myIni, "[mysqld]\nport=3307\n",
+            [](const Command&) { return Exited(0, "", ""); }, Kind::NotChecked,
+            NativePath(bundle.path() + "\\MySQL\\bin\\mysqld-nt.exe")
+                + ": 正常退出，但没有列出它将使用的设置值"},
         {"no checker in the bundle", phpIni, "x=1\n",
             [](const Command&) {
                 return CapturedRun {Outcome::NotStarted, -1, "", "php.exe: No such file"};
