@@ -45,7 +45,7 @@ fmysql::fmysql(ConfigFiles& files, Launcher& launcher, MessageBoxes& messages, P
     : QDialog(parent)
     , m_saving(*this, files, messages, services)
     , m_settings(files, messages, codePage, m_saving.checked())
-    , m_password(files, launcher, messages, runner)
+    , m_password(files, launcher, messages, runner, codePage, services)
 {
     const auto controls = BuildForm(this, "MySQL设置", 4680, 3795, kLayout);
     m_port = static_cast<QLineEdit*>(controls.value("port"));
