@@ -1,7 +1,7 @@
 #include "dialogs/mysql_settings.h"
 
 #include "config/bundle_paths.h"
-#include "config/ini_engine.h"
+#include "config/mysql_options.h"
 #include "config/settings_keys.h"
 #include "dialogs/setting_rows.h"
 #include "texts/catalogue.h"

@@ -77,13 +77,6 @@ struct CheckRequest
 /// cannot be read leaves that server unchecked, with the reason.
 CheckRequest PrepareCheck(ConfigFiles& files, const FileBatch& batch);
 
-/// `httpdConf` with every Include line that names the file `liveVhosts` (relative to the
-/// ServerRoot in effect, `serverRoot` at first) naming `candidateVhosts` instead. Every other byte
-/// stays, so the checker's line numbers are those of the real file. `redirected` tells whether a
-/// line did.
-std::string RedirectInclude(std::string_view httpdConf, std::string_view serverRoot,
-    std::string_view liveVhosts, std::string_view candidateVhosts, bool& redirected);
-
 /// Runs the bundle's own checkers on the candidate files: Apache in its configuration-test mode,
 /// PHP starting up on the candidate php.ini, the MySQL server listing the values it would use.
 /// The candidates are written to a private temporary folder, never beside the live files, and

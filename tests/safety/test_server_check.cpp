@@ -228,37 +228,6 @@ TEST_F(ServerCheckTest, FilesNoServerReadsAreNotChecked)
     EXPECT_TRUE(runner.commands.empty());
 }
 
-TEST(RedirectInclude, PointsTheIncludeOfTheLiveFileAtTheCandidate)
-{
-    const std::string candidate = "/tmp/c/vhosts.conf";
-    const struct
-    {
-        const char* name;
-        std::string conf;
-        std::string redirected; // empty: unchanged
-    } rows[] = {
-        {"relative to the ServerRoot given", "Include conf/vhosts.conf\r\n",
-            "Include \"/tmp/c/vhosts.conf\"\r\n"},
-        {"quoted, indented, optional", "  IncludeOptional \"conf/vhosts.conf\" # x\n",
-            "  IncludeOptional \"/tmp/c/vhosts.conf\" # x\n"},
-        {"absolute, no line end", "include /b/Apache2/conf/../conf/vhosts.conf",
-            "include \"/tmp/c/vhosts.conf\""},
-        {"after a ServerRoot of the file", "ServerRoot /b\nInclude Apache2/conf/vhosts.conf\n",
-            "ServerRoot /b\nInclude \"/tmp/c/vhosts.conf\"\n"},
-        {"another file", "Include conf/extra.conf\n", ""},
-        {"a comment", "#Include conf/vhosts.conf\n", ""},
-        {"a ServerRoot elsewhere", "ServerRoot /elsewhere\nInclude conf/vhosts.conf\n", ""},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.name);
-        bool redirected = false;
-        const std::string result
-            = RedirectInclude(row.conf, "/b/Apache2", "/b/Apache2/conf/vhosts.conf", candidate, redirected);
-        EXPECT_EQ(redirected, !row.redirected.empty());
-        EXPECT_EQ(result, row.redirected.empty() ? row.conf : row.redirected);
-    }
-}
-
 TEST_F(ServerCheckTest, ABackgroundCheckReportsFromItsOwnThread)
 {
     runner.answer = [](const Command&) { return Exited(1, "", "refused\n"); };
