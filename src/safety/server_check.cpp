@@ -10,9 +10,9 @@
 #include "texts/catalogue.h"
 
 #include <algorithm>
+#include <functional>
 #include <map>
 #include <optional>
-#include <system_error>
 
 namespace larkspan {
 
@@ -257,7 +257,7 @@ ServerChecker::ServerChecker(CapturingRunner& runner, std::chrono::milliseconds 
     , m_timeLimit(timeLimit)
 { }
 
-CheckReport ServerChecker::Check(const CheckRequest& request)
+CheckReport ServerChecker::Check(const CheckRequest& request, std::stop_token stop)
 {
     CheckReport report {request.unchecked};
     std::vector<CheckedServer> servers;
@@ -274,6 +274,8 @@ CheckReport ServerChecker::Check(const CheckRequest& request)
 
     PrivateFolder folder("larkspan-check-");
     for (const CheckedServer server : servers) {
+        if (stop.stop_requested())
+            break;
         if (!folder.status().ok()) {
             report.verdicts.push_back(Verdict(server, ServerVerdict::Kind::NotChecked,
                 catalogue::CheckFolderFailed(folder.status().message())));
@@ -281,23 +283,25 @@ CheckReport ServerChecker::Check(const CheckRequest& request)
         }
         switch (server) {
         case CheckedServer::Apache:
-            report.verdicts.push_back(CheckApache(request, folder.path()));
+            report.verdicts.push_back(CheckApache(request, folder.path(), stop));
             break;
         case CheckedServer::Php:
-            report.verdicts.push_back(CheckPhp(request, *Find(request, ServerFile::PhpIni), folder.path()));
+            report.verdicts.push_back(
+                CheckPhp(request, *Find(request, ServerFile::PhpIni), folder.path(), stop));
             break;
         case CheckedServer::MySql:
-            report.verdicts.push_back(CheckMySql(request, *Find(request, ServerFile::MyIni), folder.path()));
+            report.verdicts.push_back(
+                CheckMySql(request, *Find(request, ServerFile::MyIni), folder.path(), stop));
             break;
         }
     }
     return report;
 }
 
-ServerChecker::CheckerRun ServerChecker::RunChecker(
-    const Command& command, const std::vector<std::pair<std::string, std::string>>& candidates)
+ServerChecker::CheckerRun ServerChecker::RunChecker(const Command& command,
+    const std::vector<std::pair<std::string, std::string>>& candidates, std::stop_token stop)
 {
-    CheckerRun checked {NativePath(command.program), m_runner.Run(command, m_timeLimit, {})};
+    CheckerRun checked {NativePath(command.program), m_runner.Run(command, m_timeLimit, stop)};
     // The user knows the live files, not our private copies of them.
     for (const auto& [candidate, live] : candidates) {
         ReplaceAll(checked.run.standardOutput, candidate, live);
@@ -306,7 +310,8 @@ ServerChecker::CheckerRun ServerChecker::RunChecker(
     return checked;
 }
 
-ServerVerdict ServerChecker::CheckApache(const CheckRequest& request, const std::string& folder)
+ServerVerdict ServerChecker::CheckApache(
+    const CheckRequest& request, const std::string& folder, std::stop_token stop)
 {
     constexpr CheckedServer kServer = CheckedServer::Apache;
     // PrepareCheck gives httpd.conf whenever vhosts.conf changed.
@@ -328,7 +333,7 @@ ServerVerdict ServerChecker::CheckApache(const CheckRequest& request, const std:
         return *unwritten;
 
     const auto [program, run]
-        = RunChecker(CheckerCommand(kServer, request.appDir, candidateConf), candidates);
+        = RunChecker(CheckerCommand(kServer, request.appDir, candidateConf), candidates, stop);
     if (auto unfinished = UnfinishedRun(kServer, run, program, m_timeLimit))
         return *unfinished;
     if (run.exitCode != 0)
@@ -342,7 +347,7 @@ ServerVerdict ServerChecker::CheckApache(const CheckRequest& request, const std:
 }
 
 ServerVerdict ServerChecker::CheckPhp(
-    const CheckRequest& request, const CandidateFile& file, const std::string& folder)
+    const CheckRequest& request, const CandidateFile& file, const std::string& folder, std::stop_token stop)
 {
     constexpr CheckedServer kServer = CheckedServer::Php;
     const std::string candidate = folder + "/" + BaseName(file.livePath);
@@ -350,7 +355,7 @@ ServerVerdict ServerChecker::CheckPhp(
         return *unwritten;
 
     const auto [program, run]
-        = RunChecker(CheckerCommand(kServer, request.appDir, candidate), {{candidate, file.livePath}});
+        = RunChecker(CheckerCommand(kServer, request.appDir, candidate), {{candidate, file.livePath}}, stop);
     if (auto unfinished = UnfinishedRun(kServer, run, program, m_timeLimit))
         return *unfinished;
     if (run.exitCode != 0 || !Trim(run.standardError, " \t\r\n").empty())
@@ -376,7 +381,7 @@ ServerVerdict ServerChecker::CheckPhp(
 }
 
 ServerVerdict ServerChecker::CheckMySql(
-    const CheckRequest& request, const CandidateFile& file, const std::string& folder)
+    const CheckRequest& request, const CandidateFile& file, const std::string& folder, std::stop_token stop)
 {
     constexpr CheckedServer kServer = CheckedServer::MySql;
     const std::string candidate = folder + "/" + BaseName(file.livePath);
@@ -384,7 +389,7 @@ ServerVerdict ServerChecker::CheckMySql(
         return *unwritten;
 
     auto [program, run]
-        = RunChecker(CheckerCommand(kServer, request.appDir, candidate), {{candidate, file.livePath}});
+        = RunChecker(CheckerCommand(kServer, request.appDir, candidate), {{candidate, file.livePath}}, stop);
     if (auto unfinished = UnfinishedRun(kServer, run, program, m_timeLimit))
         return *unfinished;
     // The server's own lines start after its time stamp, at the bracketed level.
@@ -431,30 +436,6 @@ ServerVerdict ServerChecker::CheckMySql(
     if (!changed.empty())
         return Verdict(kServer, ServerVerdict::Kind::Refused, changed);
     return Verdict(kServer, ServerVerdict::Kind::Accepted, {});
-}
-
-BackgroundCheck::BackgroundCheck(ServerChecker& checker, CheckRequest request,
-    std::function<void(CheckReport)> done, std::function<void()> alongside)
-    : m_thread(
-        [&checker, request = std::move(request), done = std::move(done), alongside = std::move(alongside)] {
-            std::thread beside;
-            if (alongside) {
-                try {
-                    beside = std::thread(alongside);
-                } catch (const std::system_error&) {
-                    alongside(); // no thread to spare: one after the other
-                }
-            }
-            CheckReport report = checker.Check(request);
-            if (beside.joinable())
-                beside.join();
-            done(std::move(report));
-        })
-{ }
-
-BackgroundCheck::~BackgroundCheck()
-{
-    m_thread.join();
 }
 
 } // namespace larkspan

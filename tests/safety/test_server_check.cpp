@@ -3,11 +3,16 @@
 #include "config/native_path.h"
 #include "fakes/fake_capturing_runner.h"
 #include "fakes/fake_config_files.h"
+#include "fakes/fake_message_boxes.h"
+#include "safety/checked_save.h"
 #include "safety/server_check.h"
 #include "support/file_contents.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
+#include <memory>
+#include <mutex>
+#include <optional>
 #include <thread>
 
 namespace larkspan {
@@ -228,22 +233,44 @@ TEST_F(ServerCheckTest, FilesNoServerReadsAreNotChecked)
     EXPECT_TRUE(runner.commands.empty());
 }
 
-TEST_F(ServerCheckTest, ABackgroundCheckReportsFromItsOwnThread)
+// Quitting the panel while a checker hangs: the window's thread must not wait out its time limit.
+TEST_F(ServerCheckTest, DestroyingACheckedSaveStopsAHungCheckAtOnce)
 {
-    runner.answer = [](const Command&) { return Exited(1, "", "refused\n"); };
+    runner.hangs = true;
+    ServerChecker slowChecker {runner, std::chrono::seconds(20)};
+    TempDir historyFolder;
+    SettingsHistory history {historyFolder.path()};
+    SafeSaveServices services {slowChecker, history, {}};
+    FakeMessageBoxes messages;
+    std::vector<std::function<void()>> posted;
+    std::mutex postedMutex;
+    std::optional<bool> finished;
+    auto save = std::make_unique<CheckedSave>(
+        files, messages, services,
+        [&](std::function<void()> task) {
+            std::lock_guard lock(postedMutex);
+            posted.push_back(std::move(task));
+        },
+        [&](bool saved) { finished = saved; });
     FileBatch batch(files);
     ASSERT_TRUE(batch.Edit(phpIni, [](std::string_view) { return "x=1\n"; }).ok());
-    std::thread::id reporter;
-    CheckReport report;
-    {
-        BackgroundCheck check(checker, PrepareCheck(files, batch), [&](CheckReport done) {
-            reporter = std::this_thread::get_id();
-            report = std::move(done);
-        });
-    }
-    EXPECT_NE(reporter, std::thread::id());
-    EXPECT_NE(reporter, std::this_thread::get_id());
-    EXPECT_EQ(report.RefusalMessage(), "PHP 不接受新的设置，没有写入任何文件。检查程序的结果：\nrefused");
+    save->Start(
+        std::move(batch), {"PHP设置", "saved", [](std::string_view reason) { return std::string(reason); }});
+    ASSERT_TRUE(save->busy());
+    while (runner.RunCount() == 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+
+    const auto before = std::chrono::steady_clock::now();
+    save.reset();
+    EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(2));
+    for (const auto& task : posted)
+        task();
+    EXPECT_FALSE(finished.has_value()) << "an outcome after the end";
+    EXPECT_TRUE(messages.shown.empty());
+    EXPECT_EQ(files.texts.count(phpIni), 0u) << "nothing written";
+    std::vector<HistoryEntry> entries;
+    EXPECT_TRUE(history.List(entries).ok());
+    EXPECT_TRUE(entries.empty());
 }
 
 } // namespace
