@@ -361,20 +361,30 @@ ServerVerdict ServerChecker::CheckPhp(
     if (run.exitCode != 0 || !Trim(run.standardError, " \t\r\n").empty())
         return Refusal(kServer, run, program);
 
-    // PHP takes a negative size without a word, though no upload or form can be that size.
-    std::string negative;
+    std::map<std::string_view, std::string_view> values;
     ForEachLine(run.standardOutput, [&](const TextLine& line) {
         const std::string_view text
             = std::string_view(run.standardOutput).substr(line.begin, line.textEnd - line.begin);
-        const std::size_t equals = text.find('=');
-        if (equals == std::string_view::npos)
-            return;
-        const std::string_view key = text.substr(0, equals);
-        const std::string_view value = Trim(text.substr(equals + 1));
-        if (std::find(std::begin(kPhpSizes), std::end(kPhpSizes), key) != std::end(kPhpSizes)
-            && value.size() > 1 && value[0] == '-' && std::isdigit(static_cast<unsigned char>(value[1])))
-            negative += (negative.empty() ? "" : "\n") + catalogue::PhpNegativeSize(key, value);
+        if (const std::size_t equals = text.find('='); equals != std::string_view::npos)
+            values.emplace(text.substr(0, equals), Trim(text.substr(equals + 1)));
     });
+    // A program that ends well without its answers has not read the file the way PHP does.
+    std::string missing;
+    for (const std::string_view key : kPhpSizes) {
+        if (!values.contains(key))
+            missing.append(missing.empty() ? "" : ", ").append(key);
+    }
+    if (!missing.empty())
+        return Verdict(
+            kServer, ServerVerdict::Kind::NotChecked, catalogue::CheckerGaveNoValues(program, missing));
+
+    // PHP takes a negative size without a word, though no upload or form can be that size.
+    std::string negative;
+    for (const std::string_view key : kPhpSizes) {
+        const std::string_view value = values[key];
+        if (value.size() > 1 && value[0] == '-' && std::isdigit(static_cast<unsigned char>(value[1])))
+            negative += (negative.empty() ? "" : "\n") + catalogue::PhpNegativeSize(key, value);
+    }
     if (!negative.empty())
         return Verdict(kServer, ServerVerdict::Kind::Refused, negative);
     return Verdict(kServer, ServerVerdict::Kind::Accepted, {});
@@ -413,11 +423,14 @@ ServerVerdict ServerChecker::CheckMySql(
     const std::map<std::string, std::string> used = MySqlListedValues(run.standardOutput);
     const std::map<std::string, std::string> unchanged = MySqlOptions(file.before);
     std::string changed;
+    std::string unanswered;
     for (const auto& [name, value] : MySqlOptions(file.bytes)) {
         if (const auto old = unchanged.find(name); old != unchanged.end() && old->second == value)
             continue;
-        const auto listed = used.find(name);
         const std::optional<MySqlWholeNumber> wanted = ReadMySqlWholeNumber(value, true);
+        if (wanted && used.empty())
+            unanswered.append(unanswered.empty() ? "" : ", ").append(name);
+        const auto listed = used.find(name);
         if (listed == used.end() || !wanted)
             continue;
         const std::optional<MySqlWholeNumber> actual = ReadMySqlWholeNumber(listed->second, false);
@@ -435,6 +448,10 @@ ServerVerdict ServerChecker::CheckMySql(
     }
     if (!changed.empty())
         return Verdict(kServer, ServerVerdict::Kind::Refused, changed);
+    // Without its table of values the server has said nothing about the numbers of this save.
+    if (!unanswered.empty())
+        return Verdict(
+            kServer, ServerVerdict::Kind::NotChecked, catalogue::CheckerGaveNoValues(program, unanswered));
     return Verdict(kServer, ServerVerdict::Kind::Accepted, {});
 }
 

@@ -118,6 +118,10 @@ TEST_F(ServerCheckTest, EachCheckerAnswerBecomesAVerdict)
         {"a negative size PHP takes silently", phpIni, "upload_max_filesize = -5M\n",
             [](const Command&) { return Exited(0, "upload_max_filesize=-5M\npost_max_size=8M\n", ""); },
             Kind::Refused, "upload_max_filesize = -5M：大小不能是负数"},
+        {"PHP that ends well without its answers", phpIni, "upload_max_filesize = 8M\n",
+            [](const Command&) { return Exited(0, "post_max_size=8M\n", ""); }, Kind::NotChecked,
+            NativePath(bundle.path() + "\\PHP5\\php.exe")
+                + ": 正常结束，却没有给出 upload_max_filesize 的值"},
         {"PHP content", phpIni, "upload_max_filesize = 8M\n",
             [](const Command&) { return Exited(0, "upload_max_filesize=8M\npost_max_size=8M\n", ""); },
             Kind::Accepted, ""},
@@ -147,6 +151,11 @@ TEST_F(ServerCheckTest, EachCheckerAnswerBecomesAVerdict)
         {"MySQL content", myIni, "[mysqld]\nport=3307\nmax-connections=\"1K\"\n",
             [](const Command&) { return Exited(0, "----- -----\nport 3307\nmax-connections 1024\n", ""); },
             Kind::Accepted, ""},
+        {"MySQL that lists no values", myIni, "[mysqld]\nport=3307\nskip-networking\n",
+            [](const Command&) { return Exited(0, "", ""); }, Kind::NotChecked,
+            NativePath(bundle.path() + "\\MySQL\\bin\\mysqld-nt.exe") + ": 正常结束，却没有给出 port 的值"},
+        {"MySQL asked for no numbers", myIni, "[mysqld]\ndefault-storage-engine=MyISAM\n",
+            [](const Command&) { return Exited(0, "", ""); }, Kind::Accepted, ""},
         {"no checker in the bundle", phpIni, "x=1\n",
             [](const Command&) {
                 return CapturedRun {Outcome::NotStarted, -1, "", "php.exe: No such file"};
