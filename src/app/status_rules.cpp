@@ -33,7 +33,7 @@ ServiceState StatusMonitor::Observe(ServiceKind kind)
 
 void StatusMonitor::Announce(ServiceKind kind, ServiceState state)
 {
-    m_announced[Index(kind)] = state;
+    m_announced[ServiceIndex(kind)] = state;
     const ServiceInfo& info = Info(kind);
     m_view.appendLogLine(state == Running ? info.runningMessage : info.stoppedMessage);
 }
@@ -52,7 +52,7 @@ void StatusMonitor::Tick()
 {
     for (const ServiceKind kind : kAllServiceKinds) {
         const ServiceState state = Observe(kind);
-        if (state != m_announced[Index(kind)])
+        if (state != m_announced[ServiceIndex(kind)])
             Announce(kind, state);
         if (m_view.observed)
             m_view.observed(kind, state);

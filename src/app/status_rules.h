@@ -59,10 +59,9 @@ public:
     /// One timer tick: presents both servers again and announces only the changes, Apache first.
     void Tick();
 
-    ServiceState Announced(ServiceKind kind) const { return m_announced[Index(kind)]; }
+    ServiceState Announced(ServiceKind kind) const { return m_announced[ServiceIndex(kind)]; }
 
 private:
-    static std::size_t Index(ServiceKind kind) { return kind == ServiceKind::Apache ? 0 : 1; }
     ServiceState Observe(ServiceKind kind);
     void Announce(ServiceKind kind, ServiceState state);
 

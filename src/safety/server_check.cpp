@@ -30,7 +30,7 @@ struct Checker
 constexpr Checker kCheckers[] = {
     {CheckedServer::Apache, "Apache", paths::kApacheProgram},
     {CheckedServer::Php, "PHP", paths::kPhpProgram},
-    {CheckedServer::MySql, "MySQL", paths::kMySqlServerProgram},
+    {CheckedServer::MySQL, "MySQL", paths::kMySqlServerProgram},
 };
 struct CheckedFile
 {
@@ -42,7 +42,7 @@ constexpr CheckedFile kCheckedFiles[] = {
     {ServerFile::HttpdConf, CheckedServer::Apache, paths::kHttpdConf},
     {ServerFile::VhostsConf, CheckedServer::Apache, paths::kVhostsConf},
     {ServerFile::PhpIni, CheckedServer::Php, paths::kPhpIni},
-    {ServerFile::MyIni, CheckedServer::MySql, paths::kMyIni},
+    {ServerFile::MyIni, CheckedServer::MySQL, paths::kMyIni},
 };
 // The sizes PHP takes negative without a word; its checker prints them.
 constexpr std::string_view kPhpSizes[] = {"upload_max_filesize", "post_max_size"};
@@ -185,7 +185,7 @@ Command CheckerCommand(CheckedServer server, std::string_view appDir, const std:
             "log_errors=0", "-d", "error_reporting=E_ALL & ~E_DEPRECATED & ~E_USER_DEPRECATED", "-r", script};
         break;
     }
-    case CheckedServer::MySql:
+    case CheckedServer::MySQL:
         arguments = {"--defaults-file=" + file, "--help", "--verbose"};
         break;
     }
@@ -289,7 +289,7 @@ CheckReport ServerChecker::Check(const CheckRequest& request, std::stop_token st
             report.verdicts.push_back(
                 CheckPhp(request, *Find(request, ServerFile::PhpIni), folder.path(), stop));
             break;
-        case CheckedServer::MySql:
+        case CheckedServer::MySQL:
             report.verdicts.push_back(
                 CheckMySql(request, *Find(request, ServerFile::MyIni), folder.path(), stop));
             break;
@@ -393,7 +393,7 @@ ServerVerdict ServerChecker::CheckPhp(
 ServerVerdict ServerChecker::CheckMySql(
     const CheckRequest& request, const CandidateFile& file, const std::string& folder, std::stop_token stop)
 {
-    constexpr CheckedServer kServer = CheckedServer::MySql;
+    constexpr CheckedServer kServer = CheckedServer::MySQL;
     const std::string candidate = folder + "/" + BaseName(file.livePath);
     if (auto unwritten = WriteCandidate(kServer, candidate, file.bytes, file.livePath))
         return *unwritten;

@@ -15,7 +15,7 @@
 namespace larkspan {
 
 /// The servers whose files a save can touch, each with the bundle's own checker.
-enum class CheckedServer { Apache, Php, MySql };
+enum class CheckedServer { Apache, Php, MySQL };
 /// The files those servers read.
 enum class ServerFile { HttpdConf, VhostsConf, PhpIni, MyIni };
 

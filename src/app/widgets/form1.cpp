@@ -28,11 +28,6 @@ namespace larkspan {
 
 namespace {
 
-std::size_t RowIndex(ServiceKind kind)
-{
-    return kind == ServiceKind::Apache ? 0 : 1;
-}
-
 double SteadySeconds()
 {
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
@@ -89,7 +84,7 @@ Form1::Form1(Form1Deps deps, Form1Hooks hooks, QWidget* parent)
     BuildMenus(this, Form1Menus());
     ConnectHandlers();
     for (const ServiceKind kind : kAllServiceKinds)
-        m_rows[RowIndex(kind)] = FindServiceRow(kind);
+        m_rows[ServiceIndex(kind)] = FindServiceRow(kind);
 
     m_timer = new QTimer(this);
     m_timer->setObjectName(QStringLiteral("Timer1"));
@@ -239,7 +234,7 @@ bool Form1::NotificationAreaAvailable() const
 void Form1::ShowServiceState(ServiceKind kind, ServiceState state)
 {
     const ServicePresentation presentation = PresentationFor(kind, state);
-    ServiceRow& row = m_rows[RowIndex(kind)];
+    ServiceRow& row = m_rows[ServiceIndex(kind)];
     row.statusLabel->setText(ToQString(presentation.glyph));
     QPalette palette = row.statusLabel->palette();
     palette.setColor(QPalette::WindowText,
