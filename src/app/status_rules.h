@@ -62,12 +62,13 @@ public:
     ServiceState Announced(ServiceKind kind) const { return m_announced[ServiceIndex(kind)]; }
 
 private:
-    ServiceState Observe(ServiceKind kind);
+    /// Both servers' states from one pass over the process list.
+    std::array<ServiceState, kAllServiceKinds.size()> Observe();
     void Announce(ServiceKind kind, ServiceState state);
 
     ProcessList& m_processes;
     View m_view;
-    std::array<ServiceState, 2> m_announced {Stopped, Stopped};
+    std::array<ServiceState, kAllServiceKinds.size()> m_announced {Stopped, Stopped};
 };
 
 } // namespace larkspan
