@@ -47,6 +47,7 @@ struct Fixture
     test::TempDir historyFolder;
     SettingsHistory history {historyFolder.path()};
     bool trayAvailable = true;
+    bool trayCanChange = true; ///< a desktop whose notification area can go and come back
     int programEnds = 0;
     int applicationQuits = 0;
     double clock = 1000.0;
@@ -56,6 +57,7 @@ struct Fixture
     {
         Form1Hooks hooks;
         hooks.notificationAreaAvailable = [this] { return trayAvailable; };
+        hooks.notificationAreaCanChange = [this] { return trayCanChange; };
         hooks.endProgramNow = [this] { ++programEnds; };
         // The real quit would leave the test program's application quitting: every later modal
         // loop would end at once.
@@ -492,7 +494,12 @@ TEST(Form1Visibility, AWindowHiddenInAVanishedNotificationAreaComesBack)
     f.child<QAction>("hideme")->trigger();
     EXPECT_TRUE(form.isVisible()) << "nothing hides the window while there is no way back";
 
-    // Found by the window's own check, once a second.
+    // Found by the window's own check, every few seconds (here at once).
+    QTimer* watch = f.child<QTimer>("NotificationAreaWatch");
+    ASSERT_TRUE(watch->isActive());
+    EXPECT_GT(watch->interval(), 1000) << "not every second";
+    EXPECT_LE(watch->interval(), 10000) << "soon back";
+    watch->setInterval(20);
     f.trayAvailable = true;
     QElapsedTimer waited;
     waited.start();
@@ -511,6 +518,19 @@ TEST(Form1Visibility, AWindowHiddenInAVanishedNotificationAreaComesBack)
     f.trayAvailable = true;
     form.CheckNotificationArea();
     EXPECT_FALSE(form.trayIcon().isVisible());
+}
+
+// Where the platform's notification area cannot change, nothing follows it.
+TEST(Form1Visibility, NoWatchWhereTheNotificationAreaCannotChange)
+{
+    for (const bool canChange : {true, false}) {
+        Fixture f;
+        f.trayCanChange = canChange;
+        Form1& form = f.make();
+        ASSERT_TRUE(form.Form_Load());
+        EXPECT_EQ(f.child<QTimer>("NotificationAreaWatch")->isActive(), canChange);
+        EXPECT_TRUE(f.child<QTimer>("Timer1")->isActive());
+    }
 }
 
 // A shown window is left as it is when the area goes; without one at start-up nothing changes.

@@ -28,6 +28,19 @@ namespace larkspan {
 
 namespace {
 
+// Often enough that a window hidden in a vanished notification area is soon back, seldom enough
+// to cost nothing beside the monitor: asking the desktop can be a round trip to its bus.
+constexpr int kNotificationAreaWatchMs = 5000;
+
+// Where the answer never changes: Windows' taskbar (its answer is always yes, and Qt adds the
+// icons again when Explorer restarts) and the platforms without a desktop.
+bool PlatformNotificationAreaCanChange()
+{
+    const QString platform = QGuiApplication::platformName();
+    return platform != QLatin1String("windows") && platform != QLatin1String("offscreen")
+        && platform != QLatin1String("minimal");
+}
+
 double SteadySeconds()
 {
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
@@ -46,6 +59,8 @@ Form1Hooks WithDefaults(Form1Hooks hooks)
 {
     if (!hooks.notificationAreaAvailable)
         hooks.notificationAreaAvailable = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
+    if (!hooks.notificationAreaCanChange)
+        hooks.notificationAreaCanChange = PlatformNotificationAreaCanChange;
     if (!hooks.endProgramNow)
         hooks.endProgramNow = [] { std::exit(0); };
     if (!hooks.quitApplication)
@@ -97,7 +112,8 @@ Form1::Form1(Form1Deps deps, Form1Hooks hooks, QWidget* parent)
     connect(m_trayIcon, &QSystemTrayIcon::activated, this, &Form1::TrayIcon_Activated);
 
     m_trayWatch = new QTimer(this);
-    m_trayWatch->setInterval(1000);
+    m_trayWatch->setObjectName(QStringLiteral("NotificationAreaWatch"));
+    m_trayWatch->setInterval(kNotificationAreaWatchMs);
     connect(m_trayWatch, &QTimer::timeout, this, &Form1::CheckNotificationArea);
 
     if (qGuiApp) {
@@ -157,7 +173,8 @@ bool Form1::Form_Load()
         hide();
     else
         show();
-    m_trayWatch->start();
+    if (m_hooks.notificationAreaCanChange())
+        m_trayWatch->start();
     m_monitor.Probe();
     return true;
 }
@@ -235,12 +252,20 @@ void Form1::ShowServiceState(ServiceKind kind, ServiceState state)
 {
     const ServicePresentation presentation = PresentationFor(kind, state);
     ServiceRow& row = m_rows[ServiceIndex(kind)];
-    row.statusLabel->setText(ToQString(presentation.glyph));
-    QPalette palette = row.statusLabel->palette();
-    palette.setColor(QPalette::WindowText,
-        QColor(presentation.colour.red, presentation.colour.green, presentation.colour.blue));
-    row.statusLabel->setPalette(palette);
-    row.statusLabel->setToolTip(ToQString(presentation.toolTip));
+    // Every tick presents the row again; what already shows is left as it is, so an unchanged
+    // row costs no palette or tool-tip events.
+    const QString glyph = ToQString(presentation.glyph);
+    if (row.statusLabel->text() != glyph)
+        row.statusLabel->setText(glyph);
+    const QColor colour(presentation.colour.red, presentation.colour.green, presentation.colour.blue);
+    if (row.statusLabel->palette().color(QPalette::WindowText) != colour) {
+        QPalette palette = row.statusLabel->palette();
+        palette.setColor(QPalette::WindowText, colour);
+        row.statusLabel->setPalette(palette);
+    }
+    const QString toolTip = ToQString(presentation.toolTip);
+    if (row.statusLabel->toolTip() != toolTip)
+        row.statusLabel->setToolTip(toolTip);
     row.startButton->setEnabled(presentation.startEnabled);
     row.stopButton->setEnabled(presentation.stopEnabled);
     for (QAction* item : row.startItems)
