@@ -575,14 +575,18 @@ TEST(Form1Messages, BoxesAreCentredOnTheScreenOrOnTheShownWindow)
 
 TEST(Form1Visibility, ProgramCloseRemovesTheIconAndCloses)
 {
-    Fixture f;
-    Form1& form = f.make();
-    ASSERT_TRUE(form.Form_Load());
-    form.showme_Click();
-    EXPECT_TRUE(form.close()); // not the user's close: the session or the program itself
-    EXPECT_FALSE(form.isVisible());
-    EXPECT_FALSE(form.trayIcon().isVisible());
-    EXPECT_EQ(f.applicationQuits, 1);
+    for (const bool trayAvailable : {true, false}) {
+        SCOPED_TRACE(trayAvailable ? "with notification area" : "without notification area");
+        Fixture f;
+        f.trayAvailable = trayAvailable;
+        Form1& form = f.make();
+        ASSERT_TRUE(form.Form_Load());
+        form.showme_Click();
+        EXPECT_TRUE(form.close()); // not the user's close: the session or the program itself
+        EXPECT_FALSE(form.isVisible());
+        EXPECT_FALSE(form.trayIcon().isVisible());
+        EXPECT_EQ(f.applicationQuits, 1);
+    }
 }
 
 TEST(Form1Visibility, QuitItemsRemoveTheIconAndEndAtOnce)
@@ -614,13 +618,15 @@ TEST(Form1Handlers, CommandOneOpensTheFileMenu)
     f.child<QMenu>("file")->hide();
 }
 
-// What a command did: launches, dialogs, file writes and log messages (without their times).
+// What a command did: launches, dialogs, file writes, log messages (without their times) and the
+// message boxes shown or asked.
 struct Effects
 {
     std::vector<std::string> launches;
     std::vector<std::string> dialogs;
     std::vector<std::string> writes;
     std::vector<std::string> messages;
+    std::vector<std::string> boxes;
     bool operator==(const Effects&) const = default;
 };
 
@@ -630,9 +636,9 @@ Effects RunCommand(const char* control)
     f.files.Set("Larkspan.ini", "Apache", "Listen", "81");
     f.files.Set("Larkspan.ini", "Apache", "DocumentRoot", "D:\\bundle\\www");
     f.make();
-    if (auto* button = f.child<QPushButton>(control))
+    if (auto* button = control ? f.child<QPushButton>(control) : nullptr)
         button->click();
-    else
+    else if (control)
         f.child<QAction>(control)->trigger();
     Effects effects;
     effects.launches = f.launcher.lines();
@@ -641,6 +647,8 @@ Effects RunCommand(const char* control)
         effects.writes.push_back(call.what + " " + call.file);
     for (const std::string& line : f.lines())
         effects.messages.push_back(line.substr(0, line.rfind("    ") + 4));
+    effects.boxes = f.messages.shown;
+    effects.boxes.insert(effects.boxes.end(), f.messages.asked.begin(), f.messages.asked.end());
     return effects;
 }
 
@@ -675,8 +683,11 @@ TEST(Form1Handlers, EveryTwinDoesWhatItsPrimaryDoes)
         {"about", "about2"},
         {"undoset", "undoset2"},
     };
+    // What a window does when no command runs: nothing.
+    const Effects idle = RunCommand(nullptr);
     for (const auto& group : groups) {
         const Effects primary = RunCommand(group.front());
+        EXPECT_NE(primary, idle) << group.front() << " did nothing";
         for (std::size_t i = 1; i < group.size(); ++i)
             EXPECT_EQ(RunCommand(group[i]), primary) << group[i] << " differs from " << group.front();
     }

@@ -1,5 +1,6 @@
-// Status presentation, the monitor's start-up probe and ticks, the notification icon's mouse rules,
-// the close decision and the log's time format; no widgets involved.
+// The monitor's start-up probe and ticks, the notification icon's mouse rules and the log's time
+// format; no widgets involved. How each state is presented, and what a close does, are shown on
+// the window itself (test_form1.cpp).
 #include "app/status_rules.h"
 #include "app/tray_rules.h"
 #include "fakes/fake_process_list.h"
@@ -12,35 +13,6 @@
 
 namespace larkspan {
 namespace {
-
-TEST(StatusRules, PresentationOfEachKindAndState)
-{
-    struct Row
-    {
-        ServiceKind kind;
-        ServiceState state;
-        std::string glyph;
-        Rgb colour;
-        std::string toolTip;
-        bool startEnabled;
-        bool stopEnabled;
-    };
-    const std::vector<Row> rows {
-        {ServiceKind::Apache, Running, "●", {0, 192, 0}, "Apache运行", false, true},
-        {ServiceKind::Apache, Stopped, "■", {255, 0, 0}, "Apache停止", true, false},
-        {ServiceKind::MySQL, Running, "●", {0, 192, 0}, "MySQL运行", false, true},
-        {ServiceKind::MySQL, Stopped, "■", {255, 0, 0}, "MySQL停止", true, false},
-    };
-    for (const Row& row : rows) {
-        const ServicePresentation p = PresentationFor(row.kind, row.state);
-        SCOPED_TRACE(row.toolTip);
-        EXPECT_EQ(p.glyph, row.glyph);
-        EXPECT_EQ(p.colour, row.colour);
-        EXPECT_EQ(p.toolTip, row.toolTip);
-        EXPECT_EQ(p.startEnabled, row.startEnabled);
-        EXPECT_EQ(p.stopEnabled, row.stopEnabled);
-    }
-}
 
 // Records what the monitor presents and logs.
 struct Recorder
@@ -186,14 +158,6 @@ TEST(TrayRules, MouseMessages)
     };
     for (const auto& [message, action] : rows)
         EXPECT_EQ(TrayActionFor(message), action) << message;
-}
-
-TEST(TrayRules, CloseDecisions)
-{
-    EXPECT_EQ(CloseDecisionFor(CloseReason::UserClose, true), CloseDecision::Hide);
-    EXPECT_EQ(CloseDecisionFor(CloseReason::UserClose, false), CloseDecision::Minimise);
-    EXPECT_EQ(CloseDecisionFor(CloseReason::ProgramEnds, true), CloseDecision::CloseAndRemoveIcon);
-    EXPECT_EQ(CloseDecisionFor(CloseReason::ProgramEnds, false), CloseDecision::CloseAndRemoveIcon);
 }
 
 #ifndef _WIN32

@@ -6,6 +6,7 @@
 #include "ui/widgets/program_icon.h"
 
 #include <QEvent>
+#include <QFont>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -26,15 +27,18 @@ constexpr ControlRow kLayout[] = {
 };
 // clang-format on
 
-} // namespace
-
-QFont fabout::NoticeFont()
+// Stands in for Fixedsys: a monospace face with Chinese glyphs. Fixedsys draws every size with one
+// small bitmap cell, so the size is the one at which the description fits its two lines, not a
+// nominal 12 pt.
+QFont NoticeFont()
 {
     QFont font(QStringLiteral("WenQuanYi Micro Hei Mono"));
     font.setStyleHint(QFont::Monospace);
     font.setPixelSize(14);
     return font;
 }
+
+} // namespace
 
 fabout::fabout(DesktopShortcuts& desktop, Launcher& launcher, MessageBoxes& messages, QWidget* parent)
     : QDialog(parent)

@@ -20,11 +20,6 @@ public:
     void Label1_Click();
     void Command1_Click();
 
-    /// Stands in for Fixedsys: a monospace face with Chinese glyphs. Fixedsys draws every size
-    /// with one small bitmap cell, so the size is the one at which the description fits its two
-    /// lines, not a nominal 12 pt.
-    static QFont NoticeFont();
-
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
