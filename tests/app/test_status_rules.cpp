@@ -6,7 +6,6 @@
 #include "fakes/fake_process_list.h"
 #include "platform/log_time.h"
 
-#include <clocale>
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
@@ -159,25 +158,6 @@ TEST(TrayRules, MouseMessages)
     for (const auto& [message, action] : rows)
         EXPECT_EQ(TrayActionFor(message), action) << message;
 }
-
-#ifndef _WIN32
-// On Windows the format is the user's, from the system: test_log_time_win.cpp.
-TEST(LogTime, LongTimeInTheCLocale)
-{
-    const std::string saved = std::setlocale(LC_TIME, nullptr);
-    std::setlocale(LC_TIME, "C");
-    std::tm time {};
-    time.tm_hour = 14;
-    time.tm_min = 5;
-    time.tm_sec = 9;
-    EXPECT_EQ(LongTimeText(time), "14:05:09");
-    time.tm_hour = 0;
-    time.tm_min = 0;
-    time.tm_sec = 0;
-    EXPECT_EQ(LongTimeText(time), "00:00:00");
-    std::setlocale(LC_TIME, saved.c_str());
-}
-#endif
 
 TEST(LogTime, LineForm)
 {
