@@ -37,6 +37,8 @@ inline constexpr std::string_view kStandIns = "\\bin";
 // Relative to the web root (DocumentRoot of Larkspan.ini), not to AppDir.
 inline constexpr std::string_view kPhpMyAdmin = "\\phpMyAdmin";
 inline constexpr std::string_view kPhpMyAdminConfig = "\\phpMyAdmin\\libraries\\config.default.php";
+/// The site's own phpMyAdmin settings, read over the defaults of kPhpMyAdminConfig when present.
+inline constexpr std::string_view kPhpMyAdminLocalConfig = "\\phpMyAdmin\\config.inc.php";
 inline constexpr std::string_view kPhpInfoFile = "\\phpinfo.php";
 
 /// The last component of one of the paths above: a program's image name ("httpd.exe").

@@ -240,6 +240,7 @@ struct RowState
     QString glyph;
     QColor colour;
     QString toolTip;
+    QString spokenName; ///< what a screen reader hears of the glyph
     bool startEnabled;
     bool stopEnabled;
 };
@@ -253,6 +254,7 @@ void ExpectRow(const Fixture& f, const char* label, const char* start, const cha
     EXPECT_EQ(status->text(), state.glyph);
     EXPECT_EQ(status->palette().color(QPalette::WindowText), state.colour);
     EXPECT_EQ(status->toolTip(), state.toolTip);
+    EXPECT_EQ(status->accessibleName(), state.spokenName);
     EXPECT_EQ(f.child<QPushButton>(start)->isEnabled(), state.startEnabled);
     EXPECT_EQ(f.child<QPushButton>(stop)->isEnabled(), state.stopEnabled);
     for (const char* item : startItems)
@@ -267,10 +269,10 @@ void ExpectRow(const Fixture& f, const char* label, const char* start, const cha
     }
 }
 
-const RowState kApacheRunning {"●", QColor(0, 192, 0), "Apache运行", false, true};
-const RowState kApacheStopped {"■", QColor(255, 0, 0), "Apache停止", true, false};
-const RowState kMySqlRunning {"●", QColor(0, 192, 0), "MySQL运行", false, true};
-const RowState kMySqlStopped {"■", QColor(255, 0, 0), "MySQL停止", true, false};
+const RowState kApacheRunning {"●", QColor(0, 192, 0), "Apache运行", "Apache：正在运行", false, true};
+const RowState kApacheStopped {"■", QColor(255, 0, 0), "Apache停止", "Apache：已停止", true, false};
+const RowState kMySqlRunning {"●", QColor(0, 192, 0), "MySQL运行", "MySQL：正在运行", false, true};
+const RowState kMySqlStopped {"■", QColor(255, 0, 0), "MySQL停止", "MySQL：已停止", true, false};
 
 void ExpectApache(const Fixture& f, const RowState& state)
 {

@@ -32,6 +32,17 @@ constexpr ControlRow kLayout[] = {
 };
 // clang-format on
 
+constexpr SpokenRow kSpoken[] = {
+    {"listen", "Label1"},
+    {"root", "Label2"},
+    {"Command3", {}, {}, "选择网站目录"},
+    {"sname", "Label3"},
+    {"admin", "Label4"},
+    {"index", "Label5"},
+    {"Command2", {}, {}, "不保存，关闭窗口"},
+    {"Command1", {}, {}, "保存设置并关闭窗口"},
+};
+
 QString SystemFolderPicker(QWidget* owner, const QString& prompt)
 {
     return QDir::toNativeSeparators(QFileDialog::getExistingDirectory(owner, prompt));
@@ -41,7 +52,7 @@ QString SystemFolderPicker(QWidget* owner, const QString& prompt)
 
 fapache::fapache(ConfigFiles& files, MessageBoxes& messages, const TextCodePage& codePage,
     SafeSaveServices* services, QWidget* parent)
-    : SettingsDialog("Apache设置", 5280, 3420, kLayout, files, messages, services, parent)
+    : SettingsDialog("Apache设置", 5280, 3420, kLayout, kSpoken, files, messages, services, parent)
     , m_settings(files, messages, codePage, checked())
     , m_pickFolder(SystemFolderPicker)
     , m_listen(Find<QLineEdit>("listen"))

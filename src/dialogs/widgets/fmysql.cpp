@@ -36,13 +36,26 @@ constexpr ControlRow kLayout[] = {
 };
 // clang-format on
 
+// Both groups have a 确定 button: the descriptions tell them apart.
+constexpr SpokenRow kSpoken[] = {
+    {"port", "Label1"},
+    {"connections", "Label2"},
+    {"character", "Label3"},
+    {"engine", "Label4"},
+    {"Command1", {}, {}, "保存MySQL设置并关闭窗口"},
+    {"Command2", {}, {}, "不保存，关闭窗口"},
+    {"oldpwd", "Label5", {}, "Larkspan默认密码为qlwv"},
+    {"newpwd", "Label6"},
+    {"Command3", {}, {}, "修改MySQL用户root的密码"},
+};
+
 } // namespace
 
 fmysql::fmysql(ConfigFiles& files, Launcher& launcher, MessageBoxes& messages, ProgramRunner& runner,
     const TextCodePage& codePage, SafeSaveServices* services, QWidget* parent)
-    : SettingsDialog("MySQL设置", 4680, 3795, kLayout, files, messages, services, parent)
+    : SettingsDialog("MySQL设置", 4680, 3795, kLayout, kSpoken, files, messages, services, parent)
     , m_settings(files, messages, codePage, checked())
-    , m_password(files, launcher, messages, runner)
+    , m_password(files, launcher, messages, runner, codePage, services)
     , m_port(Find<QLineEdit>("port"))
     , m_connections(Find<QLineEdit>("connections"))
     , m_engine(Find<QComboBox>("engine"))

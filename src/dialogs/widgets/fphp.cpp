@@ -33,6 +33,18 @@ constexpr ControlRow kLayout[] = {
 };
 // clang-format on
 
+constexpr SpokenRow kSpoken[] = {
+    {"register", "Label1"},
+    {"display", "Label2"},
+    {"safe", "Label3"},
+    {"buffer", "Label4"},
+    {"short", "Label5"},
+    {"max_time", "Label6", {}, "单位：秒"},
+    {"upload_file", "Label8", {}, "单位：M（兆字节）"},
+    {"Command1", {}, {}, "保存设置并关闭窗口"},
+    {"Command2", {}, {}, "不保存，关闭窗口"},
+};
+
 void Select(QComboBox* list, const std::string& entry)
 {
     list->setCurrentIndex(list->findText(QString::fromStdString(entry)));
@@ -42,7 +54,7 @@ void Select(QComboBox* list, const std::string& entry)
 
 fphp::fphp(ConfigFiles& files, MessageBoxes& messages, const TextCodePage& codePage,
     SafeSaveServices* services, QWidget* parent)
-    : SettingsDialog("PHP设置", 5880, 3645, kLayout, files, messages, services, parent)
+    : SettingsDialog("PHP设置", 5880, 3645, kLayout, kSpoken, files, messages, services, parent)
     , m_settings(files, messages, codePage, checked())
     , m_short(Find<QComboBox>("short"))
     , m_buffer(Find<QComboBox>("buffer"))

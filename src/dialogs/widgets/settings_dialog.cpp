@@ -13,6 +13,7 @@ SettingsDialog::SettingsDialog(std::string_view caption, int clientWidthTwips, i
     , m_saving(*this, files, messages, services)
     , m_controls(BuildForm(this, caption, clientWidthTwips, clientHeightTwips, layout))
 {
+    DescribeControls(m_controls, spoken);
     // Each dialog has its own Command1_Click; a click comes once the dialog is whole.
     connect(Find<QPushButton>("Command1"), &QPushButton::clicked, this, [this] { Command1_Click(); });
     connect(Find<QPushButton>("Command2"), &QPushButton::clicked, this, &SettingsDialog::Command2_Click);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "dialogs/widgets/dialog_saving.h"
+#include "ui/widgets/accessibility.h"
 #include "ui/widgets/form_layout.h"
 
 #include <QDialog>
@@ -23,9 +24,10 @@ public:
     void Command2_Click();
 
 protected:
+    /// `spoken` describes the layout's controls to assistive technologies (DescribeControls).
     SettingsDialog(std::string_view caption, int clientWidthTwips, int clientHeightTwips,
-        std::span<const ControlRow> layout, ConfigFiles& files, MessageBoxes& messages,
-        SafeSaveServices* services, QWidget* parent);
+        std::span<const ControlRow> layout, std::span<const SpokenRow> spoken, ConfigFiles& files,
+        MessageBoxes& messages, SafeSaveServices* services, QWidget* parent);
 
     /// The control `name` of the layout as a `Control`; a name the layout lacks, or a control of
     /// another kind, ends the program with a message naming it.

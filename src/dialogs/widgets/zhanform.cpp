@@ -24,6 +24,15 @@ constexpr ControlRow kLayout[] = {
 };
 // clang-format on
 
+// The label above the file's box is an instruction, too long to hear as the box's name at every visit.
+constexpr SpokenRow kSpoken[] = {
+    {"Label2", {}, "示例"},
+    {"Text1", {}, "示例", "一个虚拟主机的示例，可复制"},
+    {"host", "Label1", "虚拟主机配置 vhosts.conf", "请复制示例内容填到下面的框中做相应修改后保存"},
+    {"Command2", {}, {}, "不保存，关闭窗口"},
+    {"Command1", {}, {}, "保存到 vhosts.conf 并关闭窗口"},
+};
+
 // The editor works with CR LF line ends; the text widgets with LF.
 QString ForDisplay(const std::string& text)
 {
@@ -44,7 +53,7 @@ std::string FromEditor(const QPlainTextEdit* editor)
 
 zhanform::zhanform(ConfigFiles& files, MessageBoxes& messages, const TextCodePage& codePage,
     SafeSaveServices* services, QWidget* parent)
-    : SettingsDialog("站点管理", 6675, 7080, kLayout, files, messages, services, parent)
+    : SettingsDialog("站点管理", 6675, 7080, kLayout, kSpoken, files, messages, services, parent)
     , m_hosts(files, messages, codePage, checked())
     , m_label3(Find<QLabel>("Label3"))
     , m_text1(Find<QPlainTextEdit>("Text1"))
