@@ -7,8 +7,8 @@
 namespace larkspan {
 
 SettingsDialog::SettingsDialog(std::string_view caption, int clientWidthTwips, int clientHeightTwips,
-    std::span<const ControlRow> layout, ConfigFiles& files, MessageBoxes& messages,
-    SafeSaveServices* services, QWidget* parent)
+    std::span<const ControlRow> layout, std::span<const SpokenRow> spoken, ConfigFiles& files,
+    MessageBoxes& messages, SafeSaveServices* services, QWidget* parent)
     : QDialog(parent)
     , m_saving(*this, files, messages, services)
     , m_controls(BuildForm(this, caption, clientWidthTwips, clientHeightTwips, layout))
