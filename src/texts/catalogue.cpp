@@ -142,6 +142,11 @@ std::string PhpNegativeSize(std::string_view key, std::string_view value)
     return std::string(key) + " = " + std::string(value) + "：大小不能是负数";
 }
 
+std::string CheckerGaveNoValues(std::string_view program, std::string_view names)
+{
+    return std::string(program) + ": 正常结束，却没有给出 " + std::string(names) + " 的值";
+}
+
 // The history of saves and the undo.
 std::string HistoryFailed(std::string_view folder, std::string_view reason)
 {

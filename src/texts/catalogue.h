@@ -63,6 +63,7 @@ std::string CheckFolderFailed(std::string_view reason);
 std::string HostsNotIncluded(std::string_view httpdConf, std::string_view vhosts);
 std::string MySqlWouldUse(std::string_view option, std::string_view value, std::string_view used);
 std::string PhpNegativeSize(std::string_view key, std::string_view value);
+std::string CheckerGaveNoValues(std::string_view program, std::string_view names);
 
 // The history of saves and the undo.
 std::string HistoryFailed(std::string_view folder, std::string_view reason);
