@@ -20,13 +20,15 @@ struct Rgb
     bool operator==(const Rgb&) const = default;
 };
 
-/// How one server's row looks in a state: the status label and which start/stop controls work.
-/// Restart controls are not part of it: no state ever disables them.
+/// How one server's row looks in a state: the status label, what a screen reader says of it, and
+/// which start/stop controls work. Restart controls are not part of it: no state ever disables them.
 struct ServicePresentation
 {
     std::string_view glyph;
     Rgb colour;
     std::string_view toolTip;
+    /// The glyph's accessible name: the server and its state in words.
+    std::string_view spokenName;
     bool startEnabled = false;
     bool stopEnabled = false;
 };
@@ -59,16 +61,16 @@ public:
     /// One timer tick: presents both servers again and announces only the changes, Apache first.
     void Tick();
 
-    ServiceState Announced(ServiceKind kind) const { return m_announced[Index(kind)]; }
+    ServiceState Announced(ServiceKind kind) const { return m_announced[ServiceIndex(kind)]; }
 
 private:
-    static std::size_t Index(ServiceKind kind) { return kind == ServiceKind::Apache ? 0 : 1; }
-    ServiceState Observe(ServiceKind kind);
+    /// Both servers' states from one pass over the process list.
+    std::array<ServiceState, kAllServiceKinds.size()> Observe();
     void Announce(ServiceKind kind, ServiceState state);
 
     ProcessList& m_processes;
     View m_view;
-    std::array<ServiceState, 2> m_announced {Stopped, Stopped};
+    std::array<ServiceState, kAllServiceKinds.size()> m_announced {Stopped, Stopped};
 };
 
 } // namespace larkspan

@@ -39,4 +39,29 @@ bool SameFile(std::string_view first, std::string_view second);
 /// give (missing, unreadable).
 std::optional<unsigned> PermissionBits(std::string_view path);
 
+/// A private folder (MakePrivateFolder) under TemporaryFolderRoot, removed with everything in it
+/// when this goes.
+class PrivateFolder final
+{
+public:
+    explicit PrivateFolder(std::string_view prefix)
+        : m_status(MakePrivateFolder(TemporaryFolderRoot(), prefix, m_path))
+    { }
+    ~PrivateFolder()
+    {
+        if (m_status.ok())
+            (void)RemoveTree(m_path);
+    }
+    PrivateFolder(const PrivateFolder&) = delete;
+    PrivateFolder& operator=(const PrivateFolder&) = delete;
+
+    /// Why the folder could not be made; Ok when it was.
+    const Status& status() const { return m_status; }
+    const std::string& path() const { return m_path; }
+
+private:
+    std::string m_path;
+    Status m_status;
+};
+
 } // namespace larkspan

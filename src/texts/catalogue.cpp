@@ -155,14 +155,9 @@ std::string NotAllShown(std::string_view file)
     return "……（太长，没有全部显示；完整的内容保存在 " + std::string(file) + "）";
 }
 
-std::string PhpGaveNoValues(std::string_view program, std::string_view keys)
+std::string CheckerGaveNoValues(std::string_view program, std::string_view names)
 {
-    return std::string(program) + ": 正常退出，但没有给出 " + std::string(keys) + " 的值";
-}
-
-std::string MySqlGaveNoValues(std::string_view program)
-{
-    return std::string(program) + ": 正常退出，但没有列出它将使用的设置值";
+    return std::string(program) + ": 正常结束，却没有给出 " + std::string(names) + " 的值";
 }
 
 // The history of saves and the undo.

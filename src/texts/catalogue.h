@@ -66,8 +66,7 @@ std::string MySqlWouldUse(std::string_view option, std::string_view value, std::
 std::string PhpNegativeSize(std::string_view key, std::string_view value);
 /// After the part of a checker's words a message shows; `file`, when not empty, holds them all.
 std::string NotAllShown(std::string_view file);
-std::string PhpGaveNoValues(std::string_view program, std::string_view keys);
-std::string MySqlGaveNoValues(std::string_view program);
+std::string CheckerGaveNoValues(std::string_view program, std::string_view names);
 
 // The history of saves and the undo.
 std::string HistoryFailed(std::string_view folder, std::string_view reason);

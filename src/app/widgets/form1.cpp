@@ -6,6 +6,7 @@
 #include "safety/undo.h"
 #include "texts/catalogue.h"
 #include "ui/message_boxes.h"
+#include "ui/widgets/accessibility.h"
 #include "ui/widgets/program_icon.h"
 
 #include <QAction>
@@ -28,9 +29,17 @@ namespace larkspan {
 
 namespace {
 
-std::size_t RowIndex(ServiceKind kind)
+// Often enough that a window hidden in a vanished notification area is soon back, seldom enough
+// to cost nothing beside the monitor: asking the desktop can be a round trip to its bus.
+constexpr int kNotificationAreaWatchMs = 5000;
+
+// Where the answer never changes: Windows' taskbar (its answer is always yes, and Qt adds the
+// icons again when Explorer restarts) and the platforms without a desktop.
+bool PlatformNotificationAreaCanChange()
 {
-    return kind == ServiceKind::Apache ? 0 : 1;
+    const QString platform = QGuiApplication::platformName();
+    return platform != QLatin1String("windows") && platform != QLatin1String("offscreen")
+        && platform != QLatin1String("minimal");
 }
 
 double SteadySeconds()
@@ -51,6 +60,8 @@ Form1Hooks WithDefaults(Form1Hooks hooks)
 {
     if (!hooks.notificationAreaAvailable)
         hooks.notificationAreaAvailable = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
+    if (!hooks.notificationAreaCanChange)
+        hooks.notificationAreaCanChange = PlatformNotificationAreaCanChange;
     if (!hooks.endProgramNow)
         hooks.endProgramNow = [] { std::exit(0); };
     if (!hooks.quitApplication)
@@ -83,13 +94,14 @@ Form1::Form1(Form1Deps deps, Form1Hooks hooks, QWidget* parent)
     , m_launchCommands(deps.files, deps.launcher, deps.messages, deps.dialogs, deps.history)
 {
     setObjectName(QStringLiteral("Form1"));
+    PresentAsWindow(staticMetaObject);
     setWindowIcon(ProgramIcon());
 
     CreateControls();
     BuildMenus(this, Form1Menus());
     ConnectHandlers();
     for (const ServiceKind kind : kAllServiceKinds)
-        m_rows[RowIndex(kind)] = FindServiceRow(kind);
+        m_rows[ServiceIndex(kind)] = FindServiceRow(kind);
 
     m_timer = new QTimer(this);
     m_timer->setObjectName(QStringLiteral("Timer1"));
@@ -102,7 +114,8 @@ Form1::Form1(Form1Deps deps, Form1Hooks hooks, QWidget* parent)
     connect(m_trayIcon, &QSystemTrayIcon::activated, this, &Form1::TrayIcon_Activated);
 
     m_trayWatch = new QTimer(this);
-    m_trayWatch->setInterval(1000);
+    m_trayWatch->setObjectName(QStringLiteral("NotificationAreaWatch"));
+    m_trayWatch->setInterval(kNotificationAreaWatchMs);
     connect(m_trayWatch, &QTimer::timeout, this, &Form1::CheckNotificationArea);
 
     if (qGuiApp) {
@@ -118,6 +131,7 @@ void Form1::CreateControls()
 {
     const auto controls
         = BuildForm(this, kApplicationTitle, kForm1WidthTwips, kForm1HeightTwips, Form1Controls());
+    DescribeControls(controls, Form1Spoken());
     m_list = static_cast<QListWidget*>(controls.value(QStringLiteral("List1")));
     // Keeps appending and scrolling flat however long the log grows.
     m_list->setUniformItemSizes(true);
@@ -162,7 +176,8 @@ bool Form1::Form_Load()
         hide();
     else
         show();
-    m_trayWatch->start();
+    if (m_hooks.notificationAreaCanChange())
+        m_trayWatch->start();
     m_monitor.Probe();
     return true;
 }
@@ -239,13 +254,23 @@ bool Form1::NotificationAreaAvailable() const
 void Form1::ShowServiceState(ServiceKind kind, ServiceState state)
 {
     const ServicePresentation presentation = PresentationFor(kind, state);
-    ServiceRow& row = m_rows[RowIndex(kind)];
-    row.statusLabel->setText(ToQString(presentation.glyph));
-    QPalette palette = row.statusLabel->palette();
-    palette.setColor(QPalette::WindowText,
-        QColor(presentation.colour.red, presentation.colour.green, presentation.colour.blue));
-    row.statusLabel->setPalette(palette);
-    row.statusLabel->setToolTip(ToQString(presentation.toolTip));
+    ServiceRow& row = m_rows[ServiceIndex(kind)];
+    // Every tick presents the row again; what already shows is left as it is, so an unchanged
+    // row costs no palette or tool-tip events.
+    const QString glyph = ToQString(presentation.glyph);
+    if (row.statusLabel->text() != glyph)
+        row.statusLabel->setText(glyph);
+    const QColor colour(presentation.colour.red, presentation.colour.green, presentation.colour.blue);
+    if (row.statusLabel->palette().color(QPalette::WindowText) != colour) {
+        QPalette palette = row.statusLabel->palette();
+        palette.setColor(QPalette::WindowText, colour);
+        row.statusLabel->setPalette(palette);
+    }
+    const QString toolTip = ToQString(presentation.toolTip);
+    if (row.statusLabel->toolTip() != toolTip)
+        row.statusLabel->setToolTip(toolTip);
+    // The glyph alone means nothing to a screen reader: it hears the state in words.
+    SetSpokenName(row.statusLabel, ToQString(presentation.spokenName));
     row.startButton->setEnabled(presentation.startEnabled);
     row.stopButton->setEnabled(presentation.stopEnabled);
     for (QAction* item : row.startItems)
@@ -257,6 +282,7 @@ void Form1::ShowServiceState(ServiceKind kind, ServiceState state)
 void Form1::AppendLogLine(std::string_view message)
 {
     m_list->addItem(QString::fromStdString(LogLine(message, LongTimeNow())));
+    AnnounceNewRow(m_list, m_list->count() - 1);
 }
 
 void Form1::AppendLongLogLine(std::string_view message, std::string_view source)
@@ -280,7 +306,12 @@ void Form1::AppendLongLogLine(std::string_view message, std::string_view source)
     }
     const QString whole = text + time;
     item->setToolTip(source.empty() ? whole : whole + QLatin1Char('\n') + ToQString(source));
+    // A screen reader reads the whole line, and the file it came from on request.
+    item->setData(Qt::AccessibleTextRole, whole);
+    if (!source.empty())
+        item->setData(Qt::AccessibleDescriptionRole, ToQString(source));
     m_list->addItem(item);
+    AnnounceNewRow(m_list, m_list->count() - 1);
 }
 
 int Form1::MouseMessageFor(QSystemTrayIcon::ActivationReason reason)
@@ -341,7 +372,13 @@ void Form1::undoset_Click()
 
 void Form1::Command1_Click()
 {
-    Menu("file")->popup(QCursor::pos());
+    // Pressed with the mouse, the menu opens at the pointer; pressed with Space or Enter while the
+    // pointer is elsewhere, it opens below the button, where the keyboard user is looking.
+    QPoint at = QCursor::pos();
+    if (const auto* button = findChild<QWidget*>(QStringLiteral("Command1"));
+        button && !button->rect().contains(button->mapFromGlobal(at)))
+        at = button->mapToGlobal(QPoint(0, button->height()));
+    Menu("file")->popup(at);
 }
 
 void Form1::hideme_Click()
