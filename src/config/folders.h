@@ -30,6 +30,8 @@ Status RenameFolder(std::string_view from, std::string_view to);
 Status RemoveTree(std::string_view path);
 /// The names of the entries of folder `path` that are folders themselves (symlinks excluded).
 Status ListFolders(std::string_view path, std::vector<std::string>& names);
+/// The names of the entries of folder `path` that are files (a link to a file counts as one).
+Status ListFiles(std::string_view path, std::vector<std::string>& names);
 /// Whether `first` and `second` both exist and are the same file (through links, another
 /// spelling of the name, another letter case where the file system ignores it).
 bool SameFile(std::string_view first, std::string_view second);

@@ -7,6 +7,7 @@
 #include "config/mysql_options.h"
 #include "config/native_path.h"
 #include "config/text_lines.h"
+#include "safety/verdict_text.h"
 #include "texts/catalogue.h"
 
 #include <algorithm>
@@ -149,6 +150,14 @@ std::optional<ServerVerdict> WriteCandidate(
     return std::nullopt;
 }
 
+// The report with each verdict's lines as a message box shows them.
+CheckReport Shown(CheckReport report)
+{
+    for (ServerVerdict& verdict : report.verdicts)
+        verdict.lines = ShownVerdictLines(verdict.lines, ServerName(verdict.server));
+    return report;
+}
+
 } // namespace
 
 std::optional<CheckedServer> ServerOfFile(std::string_view appDir, std::string_view path)
@@ -270,7 +279,7 @@ CheckReport ServerChecker::Check(const CheckRequest& request, std::stop_token st
             servers.push_back(checker.server);
     }
     if (servers.empty())
-        return report;
+        return Shown(std::move(report));
 
     PrivateFolder folder("larkspan-check-");
     for (const CheckedServer server : servers) {
@@ -295,7 +304,7 @@ CheckReport ServerChecker::Check(const CheckRequest& request, std::stop_token st
             break;
         }
     }
-    return report;
+    return Shown(std::move(report));
 }
 
 ServerChecker::CheckerRun ServerChecker::RunChecker(const Command& command,

@@ -11,7 +11,7 @@ namespace {
 using test::TempDir;
 using test::WriteBytes;
 
-TEST(ReadFileTail, ReadsFromTheOffsetWithinTheLimit)
+TEST(ReadFileTail, ReadsFromTheOffsetOrTheLastBytesWithinTheLimit)
 {
     struct Case
     {
@@ -19,13 +19,14 @@ TEST(ReadFileTail, ReadsFromTheOffsetWithinTheLimit)
         std::uint64_t offset;
         std::size_t limit;
         std::string bytes;
-        bool cut;
+        std::uint64_t skipped;
     };
     const Case cases[] = {
-        {"what was appended", 4, 100, "appended\n", false},
-        {"nothing new", 13, 100, "", false},
-        {"a file shorter than the offset is read from its start", 99, 100, "old\nappended\n", false},
-        {"a large append is cut at the limit", 4, 3, "app", true},
+        {"what was appended", 4, 100, "appended\n", 0},
+        {"nothing new", 13, 100, "", 0},
+        {"a file shorter than the offset is read from its start", 99, 100, "old\nappended\n", 0},
+        {"a large append: its end, the rest skipped", 4, 3, "ed\n", 6},
+        {"a file shorter than the offset, larger than the limit", 99, 5, "nded\n", 8},
     };
     TempDir dir;
     WriteBytes(dir / "error.log", "old\nappended\n");
@@ -36,7 +37,7 @@ TEST(ReadFileTail, ReadsFromTheOffsetWithinTheLimit)
         EXPECT_FALSE(missing) << c.name;
         EXPECT_EQ(tail.bytes, c.bytes) << c.name;
         EXPECT_EQ(tail.end, 13u) << c.name;
-        EXPECT_EQ(tail.cut, c.cut) << c.name;
+        EXPECT_EQ(tail.skipped, c.skipped) << c.name;
     }
 }
 

@@ -9,6 +9,7 @@
 #include "support/file_contents.h"
 #include "support/temp_dir.h"
 
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <memory>
 #include <mutex>
@@ -193,6 +194,53 @@ TEST_F(ServerCheckTest, EachCheckerAnswerBecomesAVerdict)
         EXPECT_EQ(report.refused(), row.kind == Kind::Refused);
         EXPECT_EQ(report.RefusalMessage().empty(), row.kind != Kind::Refused);
         EXPECT_EQ(report.NotCheckedNote().empty(), row.kind != Kind::NotChecked);
+    }
+}
+
+TEST_F(ServerCheckTest, ACheckersWordsAreShownCleanedAndBoundedTheRestKeptInAFile)
+{
+    const std::string hugeLine = "PHP Fatal error: " + std::string(4 << 20, 'x');
+    std::string many;
+    for (int i = 0; i < 4; ++i)
+        many += std::string(990, 'z') + "\n";
+    const struct
+    {
+        const char* name;
+        std::string error;
+        std::string shown; ///< before the note naming the file, when one is kept
+        bool kept;
+    } rows[] = {
+        {"controls that would reverse or colour the text",
+            "\xE2\x80\xAE"
+            "Fatal error: \x1b[31mbad\x1b[0m value\xC2\x85in php.ini\n",
+            "Fatal error: bad value in php.ini", false},
+        {"4 MB on one line", hugeLine + "\nsecond line\n", hugeLine.substr(0, 1000) + "…", true},
+        {"many long lines", std::string(16, 'a') + std::string(990, 'y') + "\n" + many,
+            std::string(16, 'a') + std::string(984, 'y') + "…\n" + std::string(990, 'z') + "\n"
+                + std::string(990, 'z') + "\n" + std::string(990, 'z') + "\n" + std::string(23, 'z') + "…",
+            true},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        runner.answer = [&](const Command&) { return Exited(255, "", row.error); };
+        const CheckReport report = Check(phpIni, "x=1\n");
+        ASSERT_EQ(report.verdicts.size(), 1u);
+        EXPECT_EQ(report.verdicts[0].kind, Kind::Refused);
+        const std::string& lines = report.verdicts[0].lines;
+        EXPECT_LT(report.RefusalMessage().size(), 6000u);
+        const std::string note = "\n……（太长，没有全部显示；完整的内容保存在 ";
+        const std::size_t noted = lines.find(note);
+        EXPECT_EQ(lines.substr(0, noted), row.shown);
+        ASSERT_EQ(noted != std::string::npos, row.kept) << lines;
+        if (row.kept) {
+            // The file holds the lines whole, as the checker wrote them.
+            const std::string file
+                = lines.substr(noted + note.size(), lines.size() - noted - note.size() - 3);
+            std::string written = row.error;
+            written.pop_back();
+            EXPECT_EQ(FileContents(file), written);
+            std::filesystem::remove_all(std::filesystem::path(file).parent_path());
+        }
     }
 }
 
