@@ -46,11 +46,38 @@ Status ReadFileInFolder(
     std::string_view folder, std::string_view name, std::size_t limit, std::string& content);
 /// Whether `path` itself is a symbolic link (on Windows, any reparse point: a link or a junction).
 bool IsLink(std::string_view path);
+/// The names of the entries of folder `path` that are files (a link to a file counts as one).
+Status ListFiles(std::string_view path, std::vector<std::string>& names);
 /// Whether `first` and `second` both exist and are the same file (through links, another
 /// spelling of the name, another letter case where the file system ignores it).
 bool SameFile(std::string_view first, std::string_view second);
 /// The permission bits of the file `path` (a symlink followed), or nullopt when it has none to
 /// give (missing, unreadable).
 std::optional<unsigned> PermissionBits(std::string_view path);
+
+/// A private folder (MakePrivateFolder) under TemporaryFolderRoot, removed with everything in it
+/// when this goes.
+class PrivateFolder final
+{
+public:
+    explicit PrivateFolder(std::string_view prefix)
+        : m_status(MakePrivateFolder(TemporaryFolderRoot(), prefix, m_path))
+    { }
+    ~PrivateFolder()
+    {
+        if (m_status.ok())
+            (void)RemoveTree(m_path);
+    }
+    PrivateFolder(const PrivateFolder&) = delete;
+    PrivateFolder& operator=(const PrivateFolder&) = delete;
+
+    /// Why the folder could not be made; Ok when it was.
+    const Status& status() const { return m_status; }
+    const std::string& path() const { return m_path; }
+
+private:
+    std::string m_path;
+    Status m_status;
+};
 
 } // namespace larkspan

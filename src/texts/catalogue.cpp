@@ -13,6 +13,12 @@ const std::string_view kFolderIsSymlink = "是符号链接，不是目录";
 const std::string_view kNotADirectory = "不是目录";
 const std::string_view kLockNotRegularFile = "不是普通文件";
 const std::string_view kOwnedByAnother = "属于另一个用户";
+std::string NoDisplay(std::string_view reason)
+{
+    return "LarkspanAdmin 无法打开窗口：没有可用的图形显示。请在图形桌面中启动，或把环境变量 DISPLAY"
+           "（Wayland 下为 WAYLAND_DISPLAY）设为一个可用的显示。\n"
+        + std::string(reason);
+}
 
 // The settings dialogs' checks and outcomes.
 const std::string_view kSiteDirectoryMissing = "网站的目录不存在！";
@@ -147,6 +153,18 @@ std::string PhpNegativeSize(std::string_view key, std::string_view value)
     return std::string(key) + " = " + std::string(value) + "：大小不能是负数";
 }
 
+std::string NotAllShown(std::string_view file)
+{
+    if (file.empty())
+        return "……（太长，没有全部显示）";
+    return "……（太长，没有全部显示；完整的内容保存在 " + std::string(file) + "）";
+}
+
+std::string CheckerGaveNoValues(std::string_view program, std::string_view names)
+{
+    return std::string(program) + ": 正常结束，却没有给出 " + std::string(names) + " 的值";
+}
+
 // The history of saves and the undo.
 std::string HistoryFailed(std::string_view folder, std::string_view reason)
 {
@@ -260,6 +278,59 @@ std::string LogUndone(std::string_view dialog)
 std::string LogRedone(std::string_view dialog)
 {
     return "已恢复上次撤销的设置（" + std::string(dialog) + "）...    ";
+}
+
+// The server diagnostics in the event log. A server may still come up after its bound, so the
+// headlines say what was seen, not "failed".
+std::string NotStartedInTime(std::string_view server, int seconds)
+{
+    return std::string(server) + "在" + std::to_string(seconds) + "秒内没有启动：";
+}
+
+std::string GoneAfterStart(std::string_view server)
+{
+    return std::string(server) + "启动后又停止：";
+}
+
+std::string UnexpectedStop(std::string_view server)
+{
+    return std::string(server) + "意外停止：";
+}
+
+const std::string_view kNothingNew = "错误输出中没有新的内容";
+std::string PortTakenByUnseen(unsigned port)
+{
+    return "端口 " + std::to_string(port) + " 已被一个无权查看的程序占用";
+}
+
+std::string PortTakenBy(unsigned port, std::string_view owners, bool more)
+{
+    return "端口 " + std::to_string(port) + " 已被 " + std::string(owners) + (more ? " 等程序占用" : " 占用");
+}
+
+const std::string_view kListSeparator = "、";
+std::string ErrorFileUnreadable(std::string_view reason)
+{
+    return "无法读取 " + std::string(reason);
+}
+
+std::string OutputSkipped(std::string_view file, std::string_view skipped, std::string_view read)
+{
+    return std::string(file) + " 新增的内容太多，跳过了较早的 " + std::string(skipped) + "，只读取了最后的 "
+        + std::string(read);
+}
+
+std::string ByteSize(unsigned long long bytes)
+{
+    constexpr unsigned long long kKilo = 1024;
+    if (bytes < kKilo)
+        return std::to_string(bytes) + " 字节";
+    if (bytes < kKilo * kKilo)
+        return std::to_string(bytes / kKilo) + " KB";
+    const bool giga = bytes >= kKilo * kKilo * kKilo;
+    const unsigned long long unit = giga ? kKilo * kKilo * kKilo : kKilo * kKilo;
+    const unsigned long long tenths = (bytes + unit / 20) / (unit / 10);
+    return std::to_string(tenths / 10) + "." + std::to_string(tenths % 10) + (giga ? " GB" : " MB");
 }
 
 // The virtual-host editor.

@@ -14,6 +14,7 @@ extern const std::string_view kFolderIsSymlink;
 extern const std::string_view kNotADirectory;
 extern const std::string_view kLockNotRegularFile;
 extern const std::string_view kOwnedByAnother;
+std::string NoDisplay(std::string_view reason);
 
 // The settings dialogs' checks and outcomes.
 extern const std::string_view kSiteDirectoryMissing;
@@ -65,6 +66,9 @@ std::string CheckFolderFailed(std::string_view reason);
 std::string HostsNotIncluded(std::string_view httpdConf, std::string_view vhosts);
 std::string MySqlWouldUse(std::string_view option, std::string_view value, std::string_view used);
 std::string PhpNegativeSize(std::string_view key, std::string_view value);
+/// After the part of a checker's words a message shows; `file`, when not empty, holds them all.
+std::string NotAllShown(std::string_view file);
+std::string CheckerGaveNoValues(std::string_view program, std::string_view names);
 
 // The history of saves and the undo.
 std::string HistoryFailed(std::string_view folder, std::string_view reason);
@@ -89,6 +93,21 @@ std::string ConfirmRedoDiscarding(
 std::string LogSaved(std::string_view dialog);
 std::string LogUndone(std::string_view dialog);
 std::string LogRedone(std::string_view dialog);
+
+// The server diagnostics in the event log: headlines of an explanation, then the server's lines.
+std::string NotStartedInTime(std::string_view server, int seconds);
+std::string GoneAfterStart(std::string_view server);
+std::string UnexpectedStop(std::string_view server);
+extern const std::string_view kNothingNew;
+std::string PortTakenByUnseen(unsigned port);
+/// `owners` joined by kListSeparator; `more`: other owners left unnamed.
+std::string PortTakenBy(unsigned port, std::string_view owners, bool more);
+/// Between the items of a list within a sentence.
+extern const std::string_view kListSeparator;
+std::string ErrorFileUnreadable(std::string_view reason);
+std::string OutputSkipped(std::string_view file, std::string_view skipped, std::string_view read);
+/// A size in bytes as the panel writes it: "512 字节", "64 KB", "2.0 GB".
+std::string ByteSize(unsigned long long bytes);
 
 // The virtual-host editor.
 extern const std::string_view kHostsSaved;

@@ -268,6 +268,25 @@ bool IsLink(std::string_view path)
     return ::lstat(std::string(path).c_str(), &status) == 0 && S_ISLNK(status.st_mode);
 }
 
+Status ListFiles(std::string_view path, std::vector<std::string>& names)
+{
+    const std::string name(path);
+    DIR* listing = ::opendir(name.c_str());
+    if (listing == nullptr)
+        return Failure(path, errno);
+    names.clear();
+    const int folder = ::dirfd(listing);
+    while (const dirent* entry = ::readdir(listing)) {
+        struct stat status
+        {
+        };
+        if (::fstatat(folder, entry->d_name, &status, 0) == 0 && S_ISREG(status.st_mode))
+            names.emplace_back(entry->d_name);
+    }
+    ::closedir(listing);
+    return Status::Success();
+}
+
 bool SameFile(std::string_view first, std::string_view second)
 {
     struct stat a

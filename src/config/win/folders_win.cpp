@@ -333,6 +333,28 @@ bool IsLink(std::string_view path)
         && IsReparseTagNameSurrogate(entry.dwReserved0);
 }
 
+Status ListFiles(std::string_view path, std::vector<std::string>& names)
+{
+    const std::optional<std::wstring> wide = WideFromUtf8(path);
+    if (!wide)
+        return Failure(path, ERROR_NO_UNICODE_TRANSLATION);
+    names.clear();
+    WIN32_FIND_DATAW entry {};
+    const HANDLE search = ::FindFirstFileExW(
+        (*wide + L"\\*").c_str(), FindExInfoBasic, &entry, FindExSearchNameMatch, nullptr, 0);
+    if (search == INVALID_HANDLE_VALUE)
+        return Failure(path, ::GetLastError());
+    do {
+        if (!(entry.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)))
+            names.push_back(Utf8FromWide(entry.cFileName));
+    } while (::FindNextFileW(search, &entry));
+    const DWORD error = ::GetLastError();
+    ::FindClose(search);
+    if (error != ERROR_NO_MORE_FILES)
+        return Failure(path, error);
+    return Status::Success();
+}
+
 bool SameFile(std::string_view first, std::string_view second)
 {
     const auto identify = [](std::string_view path, BY_HANDLE_FILE_INFORMATION& information) {
