@@ -107,6 +107,11 @@ std::string DirectiveNameHoldsBlank(std::string_view directive)
 
 const std::string_view kNotRegularFile = "不是普通文件（是 FIFO、设备或套接字）";
 const std::string_view kTooLarge = "文件超过 8 MB，太大，没有读取";
+const std::string_view kIsLink = "是一个链接，为安全起见没有跟随它";
+std::string LargerThan(std::size_t bytes)
+{
+    return "文件超过 " + std::to_string(bytes) + " 字节，太大，没有读取";
+}
 
 // A save of several files that failed part-way and could not be undone.
 std::string FilesDisagree(std::string_view undoFailures, std::string_view newFiles, std::string_view oldFiles)
@@ -172,6 +177,15 @@ std::string HistoryDamaged(std::string_view manifest)
     return std::string(manifest) + ": 不是完整的设置历史记录";
 }
 
+std::string HistoryIsLink(std::string_view folder)
+{
+    return "设置历史文件夹 " + std::string(folder)
+        + " 是一个链接。为免在别处写入或删除文件，不使用它：请删除这个链接（或把它换成普通文件夹），再试一次"
+          "。";
+}
+
+const std::string_view kNameHoldsControl = "路径中有控制字符，无法记入设置历史";
+
 std::string ChangedDuringCheck(std::string_view path)
 {
     return std::string(path)
@@ -193,6 +207,63 @@ std::string UndoFailed(std::string_view reason)
     return "撤销上次设置失败：\n" + std::string(reason);
 }
 
+namespace {
+
+// The question before an undo or a redo that would discard changes made after what it takes back.
+std::string ConfirmDiscarding(std::string_view heading, std::string_view since, std::string_view action,
+    std::string_view changed, std::string_view unknown)
+{
+    std::string text = std::string(heading) + "\n";
+    if (!changed.empty())
+        text += std::string(changed) + " 在" + std::string(since) + "之后又被修改过，" + std::string(action)
+            + "将丢弃这些修改。";
+    if (!unknown.empty())
+        text += (changed.empty() ? "" : "\n")
+            + std::string("这条记录由较早的版本写下，没有记下写入的内容，无法判断 ") + std::string(unknown)
+            + " 在" + std::string(since) + "之后是否又被修改过；如果修改过，" + std::string(action)
+            + "将丢弃这些修改。";
+    return text + "继续吗？";
+}
+
+} // namespace
+
+std::string ConfirmUndoDiscarding(
+    std::string_view dialog, std::string_view time, std::string_view changed, std::string_view unknown)
+{
+    return ConfirmDiscarding("撤销上次设置：" + std::string(dialog) + "（" + std::string(time) + " 保存）",
+               "保存", "撤销", changed, unknown)
+        + "\n（撤销之后，“恢复上次撤销”可以找回被丢弃的内容。）";
+}
+
+std::string NotWrittenBySaves(std::string_view entry, std::string_view file)
+{
+    return "设置历史记录 " + std::string(entry) + " 要改动 " + std::string(file)
+        + "，而保存设置从不写入这个文件；为安全起见，没有改动任何文件。";
+}
+
+const std::string_view kNothingToRedo = "没有可以恢复的撤销。";
+
+std::string Redone(std::string_view dialog, std::string_view time, std::string_view servers)
+{
+    std::string text = "已恢复上次撤销的设置：" + std::string(dialog) + "（" + std::string(time)
+        + " 撤销），文件已恢复为撤销之前的内容。";
+    if (!servers.empty())
+        text += "\n重起" + std::string(servers) + "生效。";
+    return text;
+}
+
+std::string RedoFailed(std::string_view reason)
+{
+    return "恢复上次撤销失败：\n" + std::string(reason);
+}
+
+std::string ConfirmRedoDiscarding(
+    std::string_view dialog, std::string_view time, std::string_view changed, std::string_view unknown)
+{
+    return ConfirmDiscarding("恢复上次撤销：" + std::string(dialog) + "（" + std::string(time) + " 撤销）",
+        "撤销", "恢复", changed, unknown);
+}
+
 // Event-log messages; the log appends the time after their four blanks.
 std::string LogSaved(std::string_view dialog)
 {
@@ -202,6 +273,11 @@ std::string LogSaved(std::string_view dialog)
 std::string LogUndone(std::string_view dialog)
 {
     return "已撤销上次设置（" + std::string(dialog) + "）...    ";
+}
+
+std::string LogRedone(std::string_view dialog)
+{
+    return "已恢复上次撤销的设置（" + std::string(dialog) + "）...    ";
 }
 
 // The server diagnostics in the event log. A server may still come up after its bound, so the

@@ -52,6 +52,8 @@ extern const std::string_view kDirectiveNameEmpty;
 std::string DirectiveNameHoldsBlank(std::string_view directive);
 extern const std::string_view kNotRegularFile;
 extern const std::string_view kTooLarge;
+extern const std::string_view kIsLink;
+std::string LargerThan(std::size_t bytes);
 
 // A save of several files that failed part-way and could not be undone.
 std::string FilesDisagree(
@@ -71,13 +73,26 @@ std::string CheckerGaveNoValues(std::string_view program, std::string_view names
 // The history of saves and the undo.
 std::string HistoryFailed(std::string_view folder, std::string_view reason);
 std::string HistoryDamaged(std::string_view manifest);
+std::string HistoryIsLink(std::string_view folder);
+extern const std::string_view kNameHoldsControl;
 std::string ChangedDuringCheck(std::string_view path);
 extern const std::string_view kNothingToUndo;
 std::string Undone(std::string_view dialog, std::string_view time, std::string_view servers);
 std::string UndoFailed(std::string_view reason);
+/// `changed`: files that no longer hold what the save wrote; `unknown`: files of a save recorded
+/// by an older version, which did not keep what it wrote. Either may be empty, not both.
+std::string ConfirmUndoDiscarding(
+    std::string_view dialog, std::string_view time, std::string_view changed, std::string_view unknown);
+std::string NotWrittenBySaves(std::string_view entry, std::string_view file);
+extern const std::string_view kNothingToRedo;
+std::string Redone(std::string_view dialog, std::string_view time, std::string_view servers);
+std::string RedoFailed(std::string_view reason);
+std::string ConfirmRedoDiscarding(
+    std::string_view dialog, std::string_view time, std::string_view changed, std::string_view unknown);
 // Event-log messages; the log appends the time after their four blanks.
 std::string LogSaved(std::string_view dialog);
 std::string LogUndone(std::string_view dialog);
+std::string LogRedone(std::string_view dialog);
 
 // The server diagnostics in the event log: headlines of an explanation, then the server's lines.
 std::string NotStartedInTime(std::string_view server, int seconds);

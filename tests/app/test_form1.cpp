@@ -198,10 +198,10 @@ TEST(Form1Layout, PopupMenus)
     const std::vector<std::pair<const char*, std::vector<std::string>>> menus {
         {"file",
             {"phpset PHP 设置", "apcheset Apache 设置", "mysqlset MySQL 设置", "undoset 撤销上次设置",
-                "configfile 配置文件", ">phpini php-ini", ">httpdconf httpd-conf", ">mysqlini MySQL-ini",
-                ">phpmyadmininc phpMyAdmin-inc", "sdaf -", "apacheservice Apache 服务", ">astart 启动",
-                ">astop 停止", ">restarta 重启", "mysqlservice MySQL 服务", ">mstart 启动", ">mstop 停止",
-                ">restartm 重启", "servicecontrol 系统服务管理", "zhan2 站点管理", "sa -",
+                "redoset 恢复上次撤销", "configfile 配置文件", ">phpini php-ini", ">httpdconf httpd-conf",
+                ">mysqlini MySQL-ini", ">phpmyadmininc phpMyAdmin-inc", "sdaf -", "apacheservice Apache 服务",
+                ">astart 启动", ">astop 停止", ">restarta 重启", "mysqlservice MySQL 服务", ">mstart 启动",
+                ">mstop 停止", ">restartm 重启", "servicecontrol 系统服务管理", "zhan2 站点管理", "sa -",
                 "phpmyadmin phpMyAdmin", "mysqlconsole MySQL Console", "homepage My HomePage",
                 "wwwroot WWW-root", "mysqldata MySQL Data", "apachelog Apache log", "dsaf -",
                 "manual Manual hidden", ">phpmanual PHP Manual", ">jsmanual JavaScript Manual",
@@ -215,8 +215,8 @@ TEST(Form1Layout, PopupMenus)
                 ">restarta2 重启", "dsfdfg -", "zhan1 站点管理", "configfile2 配置文件", ">phpini2 php-ini",
                 ">httpdconf2 httpd-conf", ">mysqlini2 MySQL-ini", ">phpmyadmininc2 phpMyAdmin-inc",
                 "mysqlset2 MySQL 设置", "apcheset2 Apache 设置", "phpset2 PHP 设置", "undoset2 撤销上次设置",
-                "dsf -", "about2 About(关于)...", "update2 Update(更新)... hidden", "showme Show Me (显示)",
-                "quit3 Quit(退出)"}},
+                "redoset2 恢复上次撤销", "dsf -", "about2 About(关于)...", "update2 Update(更新)... hidden",
+                "showme Show Me (显示)", "quit3 Quit(退出)"}},
         {"filey",
             {"phpmanual2 PHP Manual", "jsmanual2 JavaScript Manual", "cssmanual2 CSS Manual", "rerer -",
                 "faqs2 FAQs", "quit2 Quit (退出)"}},
@@ -684,6 +684,7 @@ TEST(Form1Handlers, EveryTwinDoesWhatItsPrimaryDoes)
         {"zhanCom", "zhan1", "zhan2"},
         {"about", "about2"},
         {"undoset", "undoset2"},
+        {"redoset", "redoset2"},
     };
     // What a window does when no command runs: nothing.
     const Effects idle = RunCommand(nullptr);

@@ -231,8 +231,8 @@ TEST_F(PasswordFixture, AcceptedPhpMyAdminUpdateIsWrittenRecordedAndUndone)
         EXPECT_EQ(Entries().back().dialog, "phpMyAdmin密码");
 
         // The undo puts the file back byte for byte; the server keeps its new password.
-        const UndoOutcome undone = UndoLastSave(files, history);
-        EXPECT_EQ(undone.kind, UndoOutcome::Kind::Undone) << undone.message;
+        const UndoOutcome undone = UndoLastSave(files, history, messages);
+        EXPECT_EQ(undone.kind, UndoOutcome::Kind::Done) << undone.message;
         EXPECT_EQ(files.texts[row.file], kRootEntry);
     }
 }

@@ -370,6 +370,12 @@ void Form1::undoset_Click()
         [this](std::string_view message) { AppendLongLogLine(message, {}); });
 }
 
+void Form1::redoset_Click()
+{
+    RedoLastUndoCommand(m_deps.files, m_deps.history, m_deps.messages,
+        [this](std::string_view message) { AppendLongLogLine(message, {}); });
+}
+
 void Form1::Command1_Click()
 {
     // Pressed with the mouse, the menu opens at the pointer; pressed with Space or Enter while the

@@ -159,6 +159,8 @@ public:
     // The undo of the last save.
     void undoset_Click();
     void undoset2_Click() { undoset_Click(); }
+    void redoset_Click();
+    void redoset2_Click() { redoset_Click(); }
     void Command1_Click();
 
     // Window visibility and the end of the program.
