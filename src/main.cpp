@@ -19,6 +19,7 @@
 #include "ui/widgets/qt_message_boxes.h"
 
 #include <QApplication>
+#include <memory>
 
 int main(int argc, char** argv)
 {
@@ -28,7 +29,9 @@ int main(int argc, char** argv)
     if (const auto exitStatus = AnswerCommandLine(argc, argv))
         return *exitStatus;
 
+    auto withoutDisplay = std::make_unique<NoDisplayExit>();
     QApplication application(argc, argv);
+    withoutDisplay.reset();
     // The window hides into the notification area; only Quit ends the program.
     application.setQuitOnLastWindowClosed(false);
 

@@ -1,5 +1,6 @@
 #include "platform/background_tasks.h"
 
+#include <algorithm>
 #include <system_error>
 
 namespace larkspan {
@@ -21,27 +22,48 @@ BackgroundTasks::~BackgroundTasks()
     // Each jthread joins as the list goes.
 }
 
-bool BackgroundTasks::Run(Work work)
+void BackgroundTasks::RunLater(std::function<void()> task)
+{
+    m_post([alive = m_alive, task = std::move(task)] {
+        if (alive->load())
+            task();
+    });
+}
+
+Status BackgroundTasks::Launch(std::function<std::function<void()>(std::stop_token)> body)
 {
     std::lock_guard lock(m_mutex);
-    // Threads of tasks that have ended are joined here rather than piling up.
-    std::erase_if(m_workers, [](const Worker& worker) { return worker.finished->load(); });
-    auto finished = std::make_shared<std::atomic<bool>>(false);
+    const unsigned long long id = m_nextId++;
     try {
-        m_workers.push_back({finished,
-            std::jthread(
-                [post = m_post, alive = m_alive, work = std::move(work), finished](std::stop_token stop) {
-                    std::function<void()> report = work(stop);
-                    post([alive, report = std::move(report)] {
-                        if (alive->load() && report)
-                            report();
-                    });
-                    finished->store(true);
-                })});
-    } catch (const std::system_error&) {
-        return false;
+        m_workers.push_back({id, std::jthread([this, id, body = std::move(body)](std::stop_token stop) {
+                                 m_post([alive = m_alive, this, id, deliver = body(stop)] {
+                                     if (!alive->load())
+                                         return;
+                                     Reap(id);
+                                     deliver();
+                                 });
+                             })});
+    } catch (const std::system_error& error) {
+        return Status::Failure(error.what());
     }
-    return true;
+    return Status::Success();
+}
+
+void BackgroundTasks::Reap(unsigned long long id)
+{
+    std::jthread ended;
+    {
+        std::lock_guard lock(m_mutex);
+        const auto found = std::find_if(
+            m_workers.begin(), m_workers.end(), [id](const Worker& worker) { return worker.id == id; });
+        // A result posted straight from its own thread (a post that runs the task at once) leaves
+        // the thread to the destructor.
+        if (found == m_workers.end() || found->thread.get_id() == std::this_thread::get_id())
+            return;
+        ended = std::move(found->thread);
+        m_workers.erase(found);
+    }
+    ended.join();
 }
 
 } // namespace larkspan

@@ -2,12 +2,15 @@
 
 #include "config/version.h"
 #include "platform/console.h"
+#include "texts/catalogue.h"
 #include "ui/message_boxes.h"
 #include "ui/widgets/form_layout.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <cstdio>
+#include <cstdlib>
 
 namespace larkspan {
 
@@ -53,7 +56,32 @@ void Print(ConsoleStream stream, const QString& text)
     WriteToConsole(stream, std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())));
 }
 
+QtMessageHandler g_qtHandler = nullptr;
+
+void ExitWithoutDisplay(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (type != QtFatalMsg) {
+        if (g_qtHandler)
+            g_qtHandler(type, context, message);
+        return;
+    }
+    Print(ConsoleStream::Error, ToQString(catalogue::NoDisplay(message.toStdString())) + QLatin1Char('\n'));
+    std::fflush(stderr);
+    // Qt is half made: nothing of it may run on the way out.
+    std::_Exit(1);
+}
+
 } // namespace
+
+NoDisplayExit::NoDisplayExit()
+{
+    g_qtHandler = qInstallMessageHandler(ExitWithoutDisplay);
+}
+
+NoDisplayExit::~NoDisplayExit()
+{
+    qInstallMessageHandler(g_qtHandler);
+}
 
 void SetApplicationIdentity()
 {

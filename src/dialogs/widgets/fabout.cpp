@@ -6,6 +6,7 @@
 #include "ui/widgets/form_layout.h"
 #include "ui/widgets/program_icon.h"
 
+#include <QFont>
 #include <QLabel>
 #include <QPushButton>
 
@@ -31,9 +32,10 @@ constexpr SpokenRow kSpoken[] = {
     {"Command1", {}, {}, "关闭窗口"},
 };
 
-} // namespace
-
-QFont fabout::NoticeFont()
+// Stands in for Fixedsys: a monospace face with Chinese glyphs. Fixedsys draws every size with one
+// small bitmap cell, so the size is the one at which the description fits its two lines, not a
+// nominal 12 pt.
+QFont NoticeFont()
 {
     // A fixed-width CJK font in place of the designed Fixedsys (GB2312): WenQuanYi's on Linux, the
     // ones every Windows has where that is missing.
@@ -44,6 +46,8 @@ QFont fabout::NoticeFont()
     font.setPixelSize(14);
     return font;
 }
+
+} // namespace
 
 fabout::fabout(DesktopShortcuts& desktop, Launcher& launcher, MessageBoxes& messages, QWidget* parent)
     : QDialog(parent)

@@ -120,7 +120,6 @@ public:
     LinuxServiceManager(std::string appDir, std::string logFile, BackgroundTasks::Post post)
         : m_appDir(std::move(appDir))
         , m_logFile(std::move(logFile))
-        , m_post(post)
         , m_tasks(std::move(post))
     { }
 
@@ -130,18 +129,17 @@ public:
     void Run(ServiceAction action, const std::string& name, bool /*elevated*/,
         std::chrono::milliseconds limit, std::function<void(const ServiceAnswer&)> done) override
     {
-        const bool started = m_tasks.Run([=, this](std::stop_token stop) -> std::function<void()> {
-            ServiceAnswer answer = RunStandIn(m_appDir, m_logFile, action, name, limit, stop);
-            return [done, answer = std::move(answer)] { done(answer); };
-        });
-        if (!started)
-            m_post([done] { done({Outcome::Failed, std::strerror(EAGAIN)}); });
+        const Status started = m_tasks.Start(
+            [=, this](
+                std::stop_token stop) { return RunStandIn(m_appDir, m_logFile, action, name, limit, stop); },
+            [done](const ServiceAnswer& answer) { done(answer); });
+        if (!started.ok())
+            m_tasks.RunLater([done, reason = started.message()] { done({Outcome::Failed, reason}); });
     }
 
 private:
     std::string m_appDir;
     std::string m_logFile;
-    BackgroundTasks::Post m_post;
     BackgroundTasks m_tasks;
 };
 

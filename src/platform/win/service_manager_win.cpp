@@ -177,8 +177,7 @@ class WindowsServiceManager final : public ServiceManager
 {
 public:
     explicit WindowsServiceManager(BackgroundTasks::Post post)
-        : m_post(post)
-        , m_tasks(std::move(post))
+        : m_tasks(std::move(post))
     { }
 
     bool CanElevate() const override { return true; }
@@ -187,20 +186,21 @@ public:
         std::function<void(const ServiceAnswer&)> done) override
     {
         const std::optional<std::wstring> wide = WideFromUtf8(name);
-        const bool started = wide && m_tasks.Run([=](std::stop_token stop) -> std::function<void()> {
-            ServiceAnswer answer = elevated ? ControlElevated(action, *wide, limit, stop)
-                                            : Control(action, *wide, Clock::now() + limit, stop);
-            return [done, answer = std::move(answer)] { done(answer); };
-        });
-        if (!started) {
-            const ServiceAnswer answer
-                = FromError(wide ? ERROR_NOT_ENOUGH_MEMORY : ERROR_NO_UNICODE_TRANSLATION);
-            m_post([done, answer] { done(answer); });
+        if (!wide) {
+            m_tasks.RunLater([done] { done(FromError(ERROR_NO_UNICODE_TRANSLATION)); });
+            return;
         }
+        const Status started = m_tasks.Start(
+            [=](std::stop_token stop) {
+                return elevated ? ControlElevated(action, *wide, limit, stop)
+                                : Control(action, *wide, Clock::now() + limit, stop);
+            },
+            [done](const ServiceAnswer& answer) { done(answer); });
+        if (!started.ok())
+            m_tasks.RunLater([done] { done(FromError(ERROR_NOT_ENOUGH_MEMORY)); });
     }
 
 private:
-    BackgroundTasks::Post m_post;
     BackgroundTasks m_tasks;
 };
 
