@@ -111,7 +111,7 @@ void ServerDiagnostics::FindSources(ServiceKind kind)
     std::vector<std::string> paths = ServerErrorFiles(m_files, kind, m_codePage, m_pathCodePage);
     const std::string servicesLog = NativePath(InBundle(m_files.AppDir(), paths::kServicesLog));
 
-    Watch& watch = m_watches[Index(kind)];
+    Watch& watch = m_watches[ServiceIndex(kind)];
     std::vector<Source> sources;
     for (std::string& path : paths) {
         const auto known = std::find_if(watch.sources.begin(), watch.sources.end(),
@@ -166,7 +166,7 @@ std::string ServerDiagnostics::PortMessage(ServiceKind kind)
 
 void ServerDiagnostics::BeforeStart(ServiceKind kind)
 {
-    Watch& watch = m_watches[Index(kind)];
+    Watch& watch = m_watches[ServiceIndex(kind)];
     FindSources(kind);
     MarkEnds(watch);
     watch.portMessage = PortMessage(kind);
@@ -174,7 +174,7 @@ void ServerDiagnostics::BeforeStart(ServiceKind kind)
 
 void ServerDiagnostics::StartLaunched(ServiceKind kind)
 {
-    Watch& watch = m_watches[Index(kind)];
+    Watch& watch = m_watches[ServiceIndex(kind)];
     if (!watch.portMessage.empty())
         m_view.appendLogLine(std::exchange(watch.portMessage, {}), {});
     watch.startDeadline = m_view.now() + StartBoundSeconds(kind);
@@ -183,14 +183,14 @@ void ServerDiagnostics::StartLaunched(ServiceKind kind)
 
 void ServerDiagnostics::StopLaunched(ServiceKind kind)
 {
-    Watch& watch = m_watches[Index(kind)];
+    Watch& watch = m_watches[ServiceIndex(kind)];
     watch.startDeadline.reset();
     watch.stopRequestedUntil = m_view.now() + kStopRequestSeconds;
 }
 
 void ServerDiagnostics::StartFailed(ServiceKind kind, bool explain)
 {
-    Watch& watch = m_watches[Index(kind)];
+    Watch& watch = m_watches[ServiceIndex(kind)];
     if (!watch.startDeadline)
         return;
     // The reason is logged already: no wait for a process that will not come, and the server's own
@@ -202,7 +202,7 @@ void ServerDiagnostics::StartFailed(ServiceKind kind, bool explain)
 
 void ServerDiagnostics::Observed(ServiceKind kind, ServiceState state)
 {
-    Watch& watch = m_watches[Index(kind)];
+    Watch& watch = m_watches[ServiceIndex(kind)];
     const ServiceState before = std::exchange(watch.seen, state);
     if (!watch.startDeadline && !watch.stopRequestedUntil) {
         if (state == Running)
@@ -263,7 +263,7 @@ void ServerDiagnostics::Explain(ServiceKind kind, std::string_view headline)
     std::vector<std::string> failures;
     std::set<std::string> seen;
     std::size_t order = 0;
-    for (Source& source : m_watches[Index(kind)].sources) {
+    for (Source& source : m_watches[ServiceIndex(kind)].sources) {
         FileTail tail;
         bool missing = false;
         if (const Status status = ReadFileTail(source.path, source.offset, kReadLimit, tail, missing);

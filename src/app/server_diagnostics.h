@@ -69,7 +69,6 @@ private:
         std::optional<double> stopRequestedUntil;
     };
 
-    static std::size_t Index(ServiceKind kind) { return kind == ServiceKind::Apache ? 0 : 1; }
     void FindSources(ServiceKind kind);
     void MarkEnds(Watch& watch);
     std::string PortMessage(ServiceKind kind);
