@@ -6,6 +6,7 @@
 
 #include <future>
 #include <gtest/gtest.h>
+#include <ostream>
 
 namespace larkspan {
 namespace {
@@ -55,6 +56,16 @@ private:
     SC_HANDLE m_manager = nullptr;
     SC_HANDLE m_service = nullptr;
 };
+
+} // namespace
+
+// A failed comparison shows the outcome and the reason, not the object's bytes.
+void PrintTo(const ServiceAnswer& answer, std::ostream* out)
+{
+    *out << "{outcome " << static_cast<int>(answer.outcome) << ", \"" << answer.reason << "\"}";
+}
+
+namespace {
 
 // Runs a command and waits for its answer, posted back as a window's event loop would run it.
 ServiceAnswer Answer(ServiceManager& manager, ServiceAction action, const std::string& name,
