@@ -8,6 +8,7 @@
 #include "platform/instance_guard.h"
 #include "platform/launcher.h"
 #include "platform/process_list.h"
+#include "platform/service_manager.h"
 #include "platform/tcp_listeners.h"
 #include "platform/text_code_page.h"
 #include "safety/settings_history.h"
@@ -92,8 +93,12 @@ struct RealWindow
     PrintedMessages messages;
     NoDialogs dialogs;
     SettingsHistory history {"/tmp"};
-    Form1 form {Form1Deps {
-        files, *processes, *launcher, messages, dialogs, *instance, *listeners, *codePage, history}};
+    std::unique_ptr<ServiceManager> services
+        = MakeSystemServiceManager("/tmp", "", [](std::function<void()> task) {
+              QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(task), Qt::QueuedConnection);
+          });
+    Form1 form {Form1Deps {files, *processes, *launcher, messages, dialogs, *instance, *listeners, *codePage,
+        history, *services}};
 };
 
 void Ready()

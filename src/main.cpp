@@ -10,6 +10,7 @@
 #include "platform/instance_guard.h"
 #include "platform/launcher.h"
 #include "platform/process_list.h"
+#include "platform/service_manager.h"
 #include "platform/tcp_listeners.h"
 #include "platform/text_code_page.h"
 #include "safety/checked_save.h"
@@ -42,14 +43,21 @@ int main(int argc, char** argv)
     const auto listeners = MakeSystemTcpListeners();
     QtMessageBoxes messages;
     const auto codePage = MakeSystemTextCodePage();
+    const auto pathCodePage = MakePathCodePage();
+    const auto consoleCodePage = MakeConsoleTextCodePage();
     const auto checkerRunner = MakeSystemCapturingRunner();
     ServerChecker checker(*checkerRunner);
     SettingsHistory history(appDir);
     SafeSaveServices safeSaves {checker, history, {}};
-    WidgetDialogHost dialogs(files, *launcher, messages, *codePage, &safeSaves);
+    WidgetDialogHost dialogs(files, *launcher, messages, *codePage, &safeSaves, pathCodePage.get());
+    // Service commands run on worker threads; their answers come back through the event loop.
+    const auto services = MakeSystemServiceManager(appDir, NativePath(InBundle(appDir, paths::kServicesLog)),
+        [&application](std::function<void()> task) {
+            QMetaObject::invokeMethod(&application, std::move(task), Qt::QueuedConnection);
+        });
 
-    Form1 form(Form1Deps {
-        files, *processes, *launcher, messages, dialogs, *instance, *listeners, *codePage, history});
+    Form1 form(Form1Deps {files, *processes, *launcher, messages, dialogs, *instance, *listeners, *codePage,
+        history, *services, pathCodePage.get(), consoleCodePage.get()});
     messages.SetParent(&form);
     safeSaves.log = [&form](std::string_view message) { form.AppendLongLogLine(message, {}); };
     if (!form.Form_Load())

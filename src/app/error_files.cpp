@@ -5,6 +5,7 @@
 #include "config/folders.h"
 #include "config/ini.h"
 #include "config/native_path.h"
+#include "platform/text_code_page.h"
 
 #include <algorithm>
 
@@ -18,13 +19,15 @@ constexpr std::string_view kErrorExtension = ".err";
 
 // MariaDB's error file: log-error of my.ini (relative to the data folder, ".err" added to a name
 // without extension), or else the "*.err" files of the data folder (its default, HOSTNAME.err).
-std::vector<std::string> MySqlErrorFiles(ConfigFiles& files)
+std::vector<std::string> MySqlErrorFiles(
+    ConfigFiles& files, const TextCodePage& fileCodePage, const TextCodePage& pathCodePage)
 {
     const std::string dataFolder = InBundle(files.AppDir(), paths::kMySqlData);
     const std::string myIni = InBundle(files.AppDir(), paths::kMyIni);
     std::string configured = files.IniRead(kMySqlSection, "log-error", "", myIni);
     if (configured.empty())
         configured = files.IniRead(kMySqlSection, "log_error", "", myIni);
+    configured = PathFromFileText(configured, fileCodePage, pathCodePage);
     if (!configured.empty()) {
         const std::size_t nameStart = configured.find_last_of("/\\") + 1;
         if (configured.find('.', nameStart) == std::string::npos)
@@ -47,11 +50,12 @@ std::vector<std::string> MySqlErrorFiles(ConfigFiles& files)
 
 } // namespace
 
-std::vector<std::string> ServerErrorFiles(ConfigFiles& files, ServiceKind kind)
+std::vector<std::string> ServerErrorFiles(
+    ConfigFiles& files, ServiceKind kind, const TextCodePage& fileCodePage, const TextCodePage& pathCodePage)
 {
     std::vector<std::string> paths = kind == ServiceKind::Apache
         ? std::vector<std::string> {NativePath(InBundle(files.AppDir(), paths::kApacheErrorLog))}
-        : MySqlErrorFiles(files);
+        : MySqlErrorFiles(files, fileCodePage, pathCodePage);
     paths.push_back(NativePath(InBundle(files.AppDir(), paths::kServicesLog)));
     return paths;
 }

@@ -35,12 +35,13 @@ std::string LocalBaseUrl(std::string_view listen)
 }
 
 LaunchCommands::LaunchCommands(ConfigFiles& files, Launcher& launcher, MessageBoxes& messages,
-    DialogHost& dialogs, SettingsHistory& history)
+    DialogHost& dialogs, SettingsHistory& history, SettingsPaths paths)
     : m_files(files)
     , m_launcher(launcher)
     , m_messages(messages)
     , m_dialogs(dialogs)
     , m_history(history)
+    , m_paths(paths)
 { }
 
 std::optional<std::string> LaunchCommands::ReadSetting(const SettingsKey& key)
@@ -53,6 +54,16 @@ std::optional<std::string> LaunchCommands::ReadSetting(const SettingsKey& key)
     }
     // Read afresh every time: a settings dialog may have changed the value since the last command.
     return m_files.IniRead(key.section, key.key, "", kSettingsFile);
+}
+
+std::optional<std::string> LaunchCommands::ReadSiteFolder()
+{
+    std::optional<std::string> folder = ReadSetting(keys::kApacheDocumentRoot);
+    // Larkspan.ini holds it in the ANSI code page of a Windows bundle; the file layer and the
+    // command lines take UTF-8 there.
+    if (folder && m_paths.settings && m_paths.paths)
+        folder = PathFromFileText(*folder, *m_paths.settings, *m_paths.paths);
+    return folder;
 }
 
 void LaunchCommands::Launch(const Command& command, WindowStyle style)
@@ -88,7 +99,7 @@ void LaunchCommands::mysqlini()
 void LaunchCommands::phpmyadmininc()
 {
     // phpMyAdmin lives inside the web root, not under AppDir.
-    const std::optional<std::string> documentRoot = ReadSetting(keys::kApacheDocumentRoot);
+    const std::optional<std::string> documentRoot = ReadSiteFolder();
     if (!documentRoot)
         return;
     Launch(Command {kEditor, {Argument::path(InBundle(*documentRoot, paths::kPhpMyAdminConfig))}},
@@ -97,7 +108,7 @@ void LaunchCommands::phpmyadmininc()
 
 void LaunchCommands::wwwroot()
 {
-    if (const std::optional<std::string> documentRoot = ReadSetting(keys::kApacheDocumentRoot))
+    if (const std::optional<std::string> documentRoot = ReadSiteFolder())
         Launch(Command {kBrowser, {Argument::path(*documentRoot)}}, WindowStyle::NormalFocus);
 }
 
@@ -141,8 +152,7 @@ void LaunchCommands::phpmyadmin()
 void LaunchCommands::phpinfo()
 {
     const std::optional<std::string> listen = ReadSetting(keys::kApacheListen);
-    const std::optional<std::string> documentRoot
-        = listen ? ReadSetting(keys::kApacheDocumentRoot) : std::nullopt;
+    const std::optional<std::string> documentRoot = listen ? ReadSiteFolder() : std::nullopt;
     if (!documentRoot)
         return;
     const std::string page = InBundle(*documentRoot, paths::kPhpInfoFile);

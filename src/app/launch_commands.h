@@ -2,6 +2,7 @@
 
 #include "config/config_files.h"
 #include "platform/launcher.h"
+#include "platform/text_code_page.h"
 #include "safety/settings_history.h"
 #include "ui/dialog_host.h"
 #include "ui/message_boxes.h"
@@ -18,6 +19,14 @@ struct SettingsKey;
 /// for exactly "80", otherwise "http://localhost:" followed by the text unchanged (even empty).
 std::string LocalBaseUrl(std::string_view listen);
 
+/// How a path read from Larkspan.ini reaches the file layer and command lines: converted from the
+/// settings file's code page to that of paths. Unset, it is used as read.
+struct SettingsPaths
+{
+    const TextCodePage* settings = nullptr;
+    const TextCodePage* paths = nullptr;
+};
+
 /// The main window's commands that open files, folders, pages, consoles and dialogs. One method
 /// per primary control; twin controls call the same method.
 class LaunchCommands final
@@ -25,7 +34,7 @@ class LaunchCommands final
 public:
     /// `history` records the phpinfo page's previous bytes.
     LaunchCommands(ConfigFiles& files, Launcher& launcher, MessageBoxes& messages, DialogHost& dialogs,
-        SettingsHistory& history);
+        SettingsHistory& history, SettingsPaths paths = {});
 
     void phpini();
     void httpdconf();
@@ -53,6 +62,8 @@ public:
 private:
     /// The value from Larkspan.ini; nullopt, after telling the user, when the file cannot be read.
     std::optional<std::string> ReadSetting(const SettingsKey& key);
+    /// The web root (DocumentRoot) as a path; nullopt, after telling the user, as ReadSetting.
+    std::optional<std::string> ReadSiteFolder();
     /// Starts the program; a failure is shown with the program's name and ends the command.
     void Launch(const Command& command, WindowStyle style);
     void OpenAddress(std::string address);
@@ -62,6 +73,7 @@ private:
     MessageBoxes& m_messages;
     DialogHost& m_dialogs;
     SettingsHistory& m_history;
+    SettingsPaths m_paths;
 };
 
 } // namespace larkspan

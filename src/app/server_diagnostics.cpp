@@ -10,6 +10,7 @@
 #include "config/outside_text.h"
 #include "config/settings_keys.h"
 #include "config/text_lines.h"
+#include "platform/process_list.h"
 #include "platform/tcp_listeners.h"
 #include "platform/text_code_page.h"
 #include "texts/catalogue.h"
@@ -91,11 +92,14 @@ std::optional<std::uint16_t> ListenPort(std::string_view listen)
     return static_cast<std::uint16_t>(value);
 }
 
-ServerDiagnostics::ServerDiagnostics(
-    ConfigFiles& files, TcpListeners& listeners, const TextCodePage& codePage, View view)
+ServerDiagnostics::ServerDiagnostics(ConfigFiles& files, TcpListeners& listeners,
+    const TextCodePage& codePage, View view, const TextCodePage* consoleCodePage,
+    const TextCodePage* pathCodePage)
     : m_files(files)
     , m_listeners(listeners)
     , m_codePage(codePage)
+    , m_consoleCodePage(consoleCodePage ? *consoleCodePage : codePage)
+    , m_pathCodePage(pathCodePage ? *pathCodePage : codePage)
     , m_view(std::move(view))
 {
     for (const ServiceKind kind : kAllServiceKinds)
@@ -104,13 +108,18 @@ ServerDiagnostics::ServerDiagnostics(
 
 void ServerDiagnostics::FindSources(ServiceKind kind)
 {
-    std::vector<std::string> paths = ServerErrorFiles(m_files, kind);
-    Watch& watch = m_watches[Index(kind)];
+    std::vector<std::string> paths = ServerErrorFiles(m_files, kind, m_codePage, m_pathCodePage);
+    const std::string servicesLog = NativePath(InBundle(m_files.AppDir(), paths::kServicesLog));
+
+    Watch& watch = m_watches[ServiceIndex(kind)];
     std::vector<Source> sources;
     for (std::string& path : paths) {
         const auto known = std::find_if(watch.sources.begin(), watch.sources.end(),
             [&path](const Source& source) { return source.path == path; });
-        sources.push_back({std::move(path), known == watch.sources.end() ? 0 : known->offset});
+        // The services log holds what console programs (net, the servers before their own logs
+        // are open) printed.
+        const TextCodePage* codePage = path == servicesLog ? &m_consoleCodePage : &m_codePage;
+        sources.push_back({std::move(path), known == watch.sources.end() ? 0 : known->offset, codePage});
     }
     watch.sources = std::move(sources);
 }
@@ -128,8 +137,8 @@ std::string ServerDiagnostics::PortMessage(ServiceKind kind)
         return {};
     std::vector<TcpListener> owners = m_listeners.ListenersOn(*port);
     // The server itself (a start while it runs) is no conflict.
-    std::erase_if(
-        owners, [kind](const TcpListener& owner) { return owner.imageName == Info(kind).processName; });
+    std::erase_if(owners,
+        [kind](const TcpListener& owner) { return SameImageName(owner.imageName, Info(kind).processName); });
     if (owners.empty())
         return {};
 
@@ -157,7 +166,7 @@ std::string ServerDiagnostics::PortMessage(ServiceKind kind)
 
 void ServerDiagnostics::BeforeStart(ServiceKind kind)
 {
-    Watch& watch = m_watches[Index(kind)];
+    Watch& watch = m_watches[ServiceIndex(kind)];
     FindSources(kind);
     MarkEnds(watch);
     watch.portMessage = PortMessage(kind);
@@ -165,7 +174,7 @@ void ServerDiagnostics::BeforeStart(ServiceKind kind)
 
 void ServerDiagnostics::StartLaunched(ServiceKind kind)
 {
-    Watch& watch = m_watches[Index(kind)];
+    Watch& watch = m_watches[ServiceIndex(kind)];
     if (!watch.portMessage.empty())
         m_view.appendLogLine(std::exchange(watch.portMessage, {}), {});
     watch.startDeadline = m_view.now() + StartBoundSeconds(kind);
@@ -174,14 +183,26 @@ void ServerDiagnostics::StartLaunched(ServiceKind kind)
 
 void ServerDiagnostics::StopLaunched(ServiceKind kind)
 {
-    Watch& watch = m_watches[Index(kind)];
+    Watch& watch = m_watches[ServiceIndex(kind)];
     watch.startDeadline.reset();
     watch.stopRequestedUntil = m_view.now() + kStopRequestSeconds;
 }
 
+void ServerDiagnostics::StartFailed(ServiceKind kind, bool explain)
+{
+    Watch& watch = m_watches[ServiceIndex(kind)];
+    if (!watch.startDeadline)
+        return;
+    // The reason is logged already: no wait for a process that will not come, and the server's own
+    // words at once.
+    watch.startDeadline.reset();
+    if (explain)
+        Explain(kind, {});
+}
+
 void ServerDiagnostics::Observed(ServiceKind kind, ServiceState state)
 {
-    Watch& watch = m_watches[Index(kind)];
+    Watch& watch = m_watches[ServiceIndex(kind)];
     const ServiceState before = std::exchange(watch.seen, state);
     if (!watch.startDeadline && !watch.stopRequestedUntil) {
         if (state == Running)
@@ -242,7 +263,7 @@ void ServerDiagnostics::Explain(ServiceKind kind, std::string_view headline)
     std::vector<std::string> failures;
     std::set<std::string> seen;
     std::size_t order = 0;
-    for (Source& source : m_watches[Index(kind)].sources) {
+    for (Source& source : m_watches[ServiceIndex(kind)].sources) {
         FileTail tail;
         bool missing = false;
         if (const Status status = ReadFileTail(source.path, source.offset, kReadLimit, tail, missing);
@@ -262,7 +283,7 @@ void ServerDiagnostics::Explain(ServiceKind kind, std::string_view headline)
         ForEachLine(bytes, [&](const TextLine& line) {
             bool complete = true;
             std::string text = CondensedErrorLine(
-                m_codePage.Decode(bytes.substr(line.begin, line.textEnd - line.begin), complete));
+                source.codePage->Decode(bytes.substr(line.begin, line.textEnd - line.begin), complete));
             // The services log repeats the tail of MariaDB's error file after a failed start.
             if (text.empty() || !seen.insert(text).second)
                 return;
@@ -293,11 +314,13 @@ void ServerDiagnostics::Explain(ServiceKind kind, std::string_view headline)
 
     const std::string separator(kSeparator);
     if (shown.empty() && skipped.empty() && failures.empty()) {
-        m_view.appendLogLine(std::string(headline) + std::string(catalogue::kNothingNew) + separator, {});
+        if (!headline.empty())
+            m_view.appendLogLine(std::string(headline) + std::string(catalogue::kNothingNew) + separator, {});
         return;
     }
     // The list is narrow: the server's lines go without the headline, so more of them shows.
-    m_view.appendLogLine(std::string(headline) + separator, {});
+    if (!headline.empty())
+        m_view.appendLogLine(std::string(headline) + separator, {});
     for (const Skipped& skip : skipped)
         m_view.appendLogLine(catalogue::OutputSkipped(FileName(*skip.source), catalogue::ByteSize(skip.bytes),
                                  catalogue::ByteSize(kReadLimit))

@@ -38,12 +38,16 @@ public:
         std::function<double()> now;
     };
 
-    /// The servers write their error output in `codePage`.
-    ServerDiagnostics(ConfigFiles& files, TcpListeners& listeners, const TextCodePage& codePage, View view);
+    /// The servers write their error files, and my.ini holds its paths, in `codePage`; the services
+    /// log holds what console programs printed, in `consoleCodePage`; the file layer takes paths in
+    /// `pathCodePage` (when null, `codePage`).
+    ServerDiagnostics(ConfigFiles& files, TcpListeners& listeners, const TextCodePage& codePage, View view,
+        const TextCodePage* consoleCodePage = nullptr, const TextCodePage* pathCodePage = nullptr);
 
     void BeforeStart(ServiceKind kind) override;
     void StartLaunched(ServiceKind kind) override;
     void StopLaunched(ServiceKind kind) override;
+    void StartFailed(ServiceKind kind, bool explain) override;
 
     /// What the status monitor saw of a server at start-up or on a tick, after its own line.
     void Observed(ServiceKind kind, ServiceState state);
@@ -53,6 +57,7 @@ private:
     {
         std::string path;
         std::uint64_t offset = 0;
+        const TextCodePage* codePage = nullptr;
     };
     struct Watch
     {
@@ -64,15 +69,17 @@ private:
         std::optional<double> stopRequestedUntil;
     };
 
-    static std::size_t Index(ServiceKind kind) { return kind == ServiceKind::Apache ? 0 : 1; }
     void FindSources(ServiceKind kind);
     void MarkEnds(Watch& watch);
     std::string PortMessage(ServiceKind kind);
+    /// Logs `headline` and the new lines of the server's logs; without a headline, only lines.
     void Explain(ServiceKind kind, std::string_view headline);
 
     ConfigFiles& m_files;
     TcpListeners& m_listeners;
     const TextCodePage& m_codePage;
+    const TextCodePage& m_consoleCodePage;
+    const TextCodePage& m_pathCodePage;
     View m_view;
     std::array<Watch, 2> m_watches {};
 };

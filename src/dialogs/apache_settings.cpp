@@ -23,11 +23,19 @@ std::optional<std::string> QuotedArgumentProblem(
     return std::nullopt;
 }
 
-ApacheSettings::ApacheSettings(
-    ConfigFiles& files, MessageBoxes& messages, const TextCodePage& codePage, CheckedSave* checked)
+ApacheSettings::ApacheSettings(ConfigFiles& files, MessageBoxes& messages, const TextCodePage& codePage,
+    CheckedSave* checked, const TextCodePage* pathCodePage)
     : SettingsDialogLogic(
         files, messages, codePage, checked, paths::kHttpdConf, "Apache设置", catalogue::kApacheSaved)
+    , m_pathCodePage(pathCodePage)
 { }
+
+std::string ApacheSettings::AsApacheReadsIt(const std::string& value) const
+{
+    // Apache on Windows reads the paths of its configuration as UTF-8, while Larkspan.ini holds them
+    // in the ANSI code page.
+    return m_pathCodePage ? PathFromFileText(value, m_codePage, *m_pathCodePage) : value;
+}
 
 ApacheFields ApacheSettings::Load()
 {
@@ -50,9 +58,10 @@ bool ApacheSettings::Save(const ApacheFields& fields)
         m_messages.Inform(catalogue::FieldNotInCodePage(kSiteDirectoryField));
         return false;
     }
-    const ServerDirectory directory = root->find_first_of("*?") != std::string::npos
+    const std::string rootPath = AsApacheReadsIt(*root);
+    const ServerDirectory directory = rootPath.find_first_of("*?") != std::string::npos
         ? ServerDirectory::Missing
-        : m_files.CheckServerDirectory(*root, InBundle(m_files.AppDir(), paths::kApacheRoot));
+        : m_files.CheckServerDirectory(rootPath, InBundle(m_files.AppDir(), paths::kApacheRoot));
     if (directory == ServerDirectory::ForeignSeparator) {
         m_messages.Inform(catalogue::SiteDirectoryHoldsBackslash(fields.root));
         return false;
@@ -66,7 +75,8 @@ bool ApacheSettings::Save(const ApacheFields& fields)
 
     const auto directive = [this](std::string_view name, bool quoted) {
         return [this, name, quoted](FileBatch& batch, const std::string& value) {
-            return batch.RewriteDirective(serverFile(), name, quoted ? "\"" + value + "\"" : value);
+            const std::string read = AsApacheReadsIt(value);
+            return batch.RewriteDirective(serverFile(), name, quoted ? "\"" + read + "\"" : read);
         };
     };
     const std::vector<SettingRow> rows {
@@ -76,8 +86,9 @@ bool ApacheSettings::Save(const ApacheFields& fields)
         {"网站名称", keys::kApacheServerName, m_loaded.sname, fields.sname, {directive("ServerName", false)}},
         {kSiteDirectoryField, keys::kApacheDocumentRoot, m_loaded.root, fields.root,
             {directive("DocumentRoot", true)},
-            [](std::string_view value) {
-                return QuotedArgumentProblem(kSiteDirectoryField, "DocumentRoot", value);
+            [this](std::string_view value) {
+                return QuotedArgumentProblem(
+                    kSiteDirectoryField, "DocumentRoot", AsApacheReadsIt(std::string(value)));
             }},
         {"默认首页", keys::kApacheDirectoryIndex, m_loaded.index, fields.index,
             {directive("DirectoryIndex", false)}},

@@ -30,8 +30,10 @@ class ApacheSettings final : public SettingsDialogLogic
 {
 public:
     /// Without `checked`, a save is written at once; with it, the servers check it first.
+    /// Larkspan.ini is in `codePage`; httpd.conf receives its values in `pathCodePage`, in which
+    /// Apache reads paths (when null, as Larkspan.ini holds them).
     ApacheSettings(ConfigFiles& files, MessageBoxes& messages, const TextCodePage& codePage,
-        CheckedSave* checked = nullptr);
+        CheckedSave* checked = nullptr, const TextCodePage* pathCodePage = nullptr);
 
     /// Reads Larkspan.ini afresh; the result is also the reference for the next Save.
     ApacheFields Load();
@@ -45,6 +47,10 @@ private:
         ShownText listen, root, sname, admin, index;
     };
 
+    /// A value of Larkspan.ini as httpd.conf and the file layer take it.
+    std::string AsApacheReadsIt(const std::string& value) const;
+
+    const TextCodePage* m_pathCodePage;
     Loaded m_loaded;
 };
 

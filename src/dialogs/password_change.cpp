@@ -29,7 +29,7 @@ std::string Readable(const std::string& text)
 
 PasswordChange::PasswordChange(ConfigFiles& files, Launcher& launcher, MessageBoxes& messages,
     ProgramRunner& runner, const TextCodePage& codePage, SafeSaveServices* services,
-    std::chrono::milliseconds timeLimit)
+    std::chrono::milliseconds timeLimit, const TextCodePage* pathCodePage)
     : m_files(files)
     , m_launcher(launcher)
     , m_messages(messages)
@@ -37,13 +37,17 @@ PasswordChange::PasswordChange(ConfigFiles& files, Launcher& launcher, MessageBo
     , m_codePage(codePage)
     , m_services(services)
     , m_timeLimit(timeLimit)
+    , m_pathCodePage(pathCodePage)
 { }
 
 Command PasswordChange::PasswordCommand(
     const std::string& appDir, const std::string& oldPassword, const std::string& newPassword)
 {
-    Command command {InBundle(appDir, paths::kMySqlAdmin),
-        {Argument::literal("-uroot"), Argument::literal("-p" + oldPassword)}};
+    Command command {InBundle(appDir, paths::kMySqlAdmin), {Argument::literal("-uroot")}};
+    // A bare "-p" makes the client ask for the password on its console, which it has none of: an
+    // empty password (the server's default) is given by giving none.
+    if (!oldPassword.empty())
+        command.arguments.push_back(Argument::literal("-p" + oldPassword));
     // The client reads every argument that begins with "-" as an option, wherever it stands
     // ("--help" would even succeed without changing anything); "--" ends its options.
     if (newPassword.starts_with('-'))
@@ -114,8 +118,11 @@ std::string PasswordChange::FollowInPhpMyAdmin(const std::string& newPassword)
     // phpMyAdmin lives in the web root: its own settings file, else the defaults it ships with.
     if (Status readable = m_files.IniReadable(kSettingsFile); !readable.ok())
         return notChanged(catalogue::PhpMyAdminNotLocated(readable.message()));
-    const std::string root = m_files.IniRead(
+    std::string root = m_files.IniRead(
         keys::kApacheDocumentRoot.section, keys::kApacheDocumentRoot.key, "", kSettingsFile);
+    // Larkspan.ini holds it in the ANSI code page of a Windows bundle; the file layer takes UTF-8.
+    if (m_pathCodePage)
+        root = PathFromFileText(root, m_codePage, *m_pathCodePage);
     if (root.empty())
         return notChanged(catalogue::PhpMyAdminNotLocated(catalogue::kSiteDirectoryEmpty));
     std::string path;

@@ -20,11 +20,14 @@ class PasswordChange final
 {
 public:
     /// `codePage` gives the bytes the client passes to the server for the new password, which
-    /// phpMyAdmin's file must hold; `services` record that file's previous bytes for the undo and
-    /// log its change (without them it is written unrecorded).
+    /// phpMyAdmin's file must hold, and is Larkspan.ini's; `services` record that file's previous
+    /// bytes for the undo and log its change (without them it is written unrecorded).
+    /// `pathCodePage`: the file layer's, to which the web root of Larkspan.ini is converted (when
+    /// null, it is used as read).
     PasswordChange(ConfigFiles& files, Launcher& launcher, MessageBoxes& messages, ProgramRunner& runner,
         const TextCodePage& codePage, SafeSaveServices* services = nullptr,
-        std::chrono::milliseconds timeLimit = std::chrono::seconds(30));
+        std::chrono::milliseconds timeLimit = std::chrono::seconds(30),
+        const TextCodePage* pathCodePage = nullptr);
 
     /// Asks for confirmation and starts the client. Returns false when the user declined (nothing
     /// runs and `finished` is not called). Otherwise `finished` is called once the run is over,
@@ -51,6 +54,7 @@ private:
     const TextCodePage& m_codePage;
     SafeSaveServices* m_services;
     std::chrono::milliseconds m_timeLimit;
+    const TextCodePage* m_pathCodePage;
 };
 
 } // namespace larkspan

@@ -15,6 +15,8 @@ struct CapturedRun
     enum class Outcome { Exited, NotStarted, TimedOut, Crashed };
     Outcome outcome = Outcome::NotStarted;
     int exitCode = -1;
+    /// What the program printed, as UTF-8 text (decoded from the code page console programs
+    /// print in).
     std::string standardOutput;
     std::string standardError; ///< for NotStarted: the program and the reason
 };

@@ -5,9 +5,10 @@
 namespace larkspan {
 namespace {
 
+// An empty argument is quoted too: without its quotes it would vanish from the command line.
 bool NeedsQuotes(const std::string& text)
 {
-    return text.find_first_of(" \t\"") != std::string::npos;
+    return text.empty() || text.find_first_of(" \t\"") != std::string::npos;
 }
 
 // The rules the Windows C runtime uses to split a command line: inside quotes, backslashes are

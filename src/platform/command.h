@@ -30,7 +30,7 @@ struct Command
     std::vector<Argument> arguments;
 
     /// The command line as the user would type it: program and arguments joined by one blank, each
-    /// quoted by the Windows rules only when it holds a blank, tab or quote.
+    /// quoted by the Windows rules only when it is empty or holds a blank, tab or quote.
     std::string commandLine() const;
     bool operator==(const Command&) const = default;
 };

@@ -12,8 +12,8 @@ class ProcessList
 {
 public:
     virtual ~ProcessList() = default;
-    /// How many processes in one snapshot have exactly this image name (case-sensitive).
-    /// Returns 0 when the process list cannot be read.
+    /// How many processes in one snapshot have this image name (SameImageName). Returns 0 when
+    /// the process list cannot be read.
     virtual int CountProcesses(std::string_view imageName) = 0;
     /// CountProcesses of each of `imageNames` (distinct) into `counts` at the same position. The system's
     /// lists take one snapshot, and one pass over it, for all the names; this one asks for each.
@@ -25,5 +25,9 @@ public:
 };
 
 std::unique_ptr<ProcessList> MakeSystemProcessList();
+
+/// Whether two image names name the same program: on Windows without regard to letter case, as
+/// its file names (a service registered as HTTPD.EXE runs as HTTPD.EXE); elsewhere exactly.
+bool SameImageName(std::string_view first, std::string_view second);
 
 } // namespace larkspan

@@ -74,12 +74,33 @@ std::string BaseName(std::string_view path)
     return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
 }
 
-void ReplaceAll(std::string& text, std::string_view what, std::string_view with)
+// A path as Windows compares it, for finding it in a checker's output: one kind of slash, letter case
+// ignored (ASCII, byte for byte, so the text keeps its length and its UTF-8). Apache for Windows
+// prints the files it read with forward slashes, whatever the path it was given.
+std::string ComparablePath(std::string_view path)
 {
-    if (what.empty())
+    std::string comparable(path);
+    for (char& c : comparable) {
+        if (c == '\\')
+            c = '/';
+        else if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    }
+    return comparable;
+}
+
+// Replaces every spelling of `path` in `text` (see ComparablePath) with `with`.
+void ReplacePath(std::string& text, std::string_view path, std::string_view with)
+{
+    if (path.empty())
         return;
-    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + with.size()))
-        text.replace(at, what.size(), with);
+    const std::string wanted = ComparablePath(path);
+    std::string comparable = ComparablePath(text);
+    for (std::size_t at = comparable.find(wanted); at != std::string::npos;
+         at = comparable.find(wanted, at + with.size())) {
+        text.replace(at, path.size(), with);
+        comparable.replace(at, path.size(), ComparablePath(with));
+    }
 }
 
 // The first lines of a checker's output that say something, each as the checker wrote it.
@@ -313,8 +334,8 @@ ServerChecker::CheckerRun ServerChecker::RunChecker(const Command& command,
     CheckerRun checked {NativePath(command.program), m_runner.Run(command, m_timeLimit, stop)};
     // The user knows the live files, not our private copies of them.
     for (const auto& [candidate, live] : candidates) {
-        ReplaceAll(checked.run.standardOutput, candidate, live);
-        ReplaceAll(checked.run.standardError, candidate, live);
+        ReplacePath(checked.run.standardOutput, candidate, live);
+        ReplacePath(checked.run.standardError, candidate, live);
     }
     return checked;
 }

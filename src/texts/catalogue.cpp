@@ -483,6 +483,55 @@ const std::string_view kPhpUserNotString = "的用户名不是一个简单的字
 const std::string_view kPhpAuthNotString = "的认证方式不是一个简单的字符串";
 
 // Launching programs.
+const std::string_view kStartVerb = "启动";
+const std::string_view kStopVerb = "停止";
+const std::string_view kRestartVerb = "重启";
+const std::string_view kServiceStoppedAgain = "服务启动后又停止了";
+
+std::string ServiceDeniedLog(std::string_view verb, std::string_view service)
+{
+    return std::string(verb) + " " + std::string(service) + " 服务被拒绝：需要管理员权限    ";
+}
+
+std::string ConfirmServiceElevation(std::string_view verb, std::string_view service, std::string_view reason)
+{
+    return std::string(verb) + " " + std::string(service) + " 服务被拒绝（" + std::string(reason)
+        + "）：控制系统服务需要管理员权限。\n\n要以管理员身份" + std::string(verb)
+        + "这个服务吗？Windows 会请您确认。";
+}
+
+std::string ServiceDeniedRemedy(std::string_view verb, std::string_view service, std::string_view reason)
+{
+    return std::string(verb) + " " + std::string(service) + " 服务被拒绝（" + std::string(reason)
+        + "）：控制系统服务需要管理员权限。\n请以管理员身份运行本程序，或在“系统服务管理”中"
+        + std::string(verb) + "这个服务。";
+}
+
+std::string ServiceNotElevated(std::string_view verb, std::string_view service)
+{
+    return "没有" + std::string(verb) + " " + std::string(service) + " 服务：没有得到管理员权限    ";
+}
+
+std::string ServiceFailed(std::string_view verb, std::string_view service, std::string_view reason)
+{
+    return std::string(service) + " 服务没有" + std::string(verb) + "：" + std::string(reason) + "    ";
+}
+
+std::string NotFinishedWithin(std::string_view verb, long long seconds)
+{
+    return "在 " + std::to_string(seconds) + " 秒内没有" + std::string(verb) + "完毕";
+}
+
+std::string ServiceTimedOut(std::string_view verb, std::string_view service, long long seconds)
+{
+    return std::string(service) + " 服务" + NotFinishedWithin(verb, seconds) + "    ";
+}
+
+std::string RestartAbandoned(std::string_view service, std::string_view reason)
+{
+    return std::string(service) + " 服务没有停止，所以没有重新启动：" + std::string(reason) + "    ";
+}
+
 std::string StandInMissing(std::string_view program, std::string_view folder)
 {
     return std::string(program) + ": 在 " + std::string(folder) + " 中找不到这个程序";

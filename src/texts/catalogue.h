@@ -126,6 +126,20 @@ std::string ProgramCrashed(std::string_view program);
 std::string ProgramExitCode(std::string_view program, int code);
 std::string ConsoleNotStarted(std::string_view reason);
 
+// Service commands, each named by its verb. Event-log messages end in four blanks, before the time.
+extern const std::string_view kStartVerb;
+extern const std::string_view kStopVerb;
+extern const std::string_view kRestartVerb;
+extern const std::string_view kServiceStoppedAgain;
+std::string ServiceDeniedLog(std::string_view verb, std::string_view service);
+std::string ConfirmServiceElevation(std::string_view verb, std::string_view service, std::string_view reason);
+std::string ServiceDeniedRemedy(std::string_view verb, std::string_view service, std::string_view reason);
+std::string ServiceNotElevated(std::string_view verb, std::string_view service);
+std::string ServiceFailed(std::string_view verb, std::string_view service, std::string_view reason);
+std::string NotFinishedWithin(std::string_view verb, long long seconds);
+std::string ServiceTimedOut(std::string_view verb, std::string_view service, long long seconds);
+std::string RestartAbandoned(std::string_view service, std::string_view reason);
+
 // phpMyAdmin's configuration file after a password change.
 std::string ConfirmPhpMyAdminPassword(std::string_view path);
 std::string PasswordChangedWithPhpMyAdmin(std::string_view path);

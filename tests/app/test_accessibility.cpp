@@ -16,6 +16,7 @@
 #include "fakes/fake_message_boxes.h"
 #include "fakes/fake_process_list.h"
 #include "fakes/fake_program_runner.h"
+#include "fakes/fake_service_manager.h"
 #include "fakes/fake_tcp_listeners.h"
 #include "platform/text_code_page.h"
 #include "safety/settings_history.h"
@@ -50,11 +51,12 @@ struct Windows
     FakeTcpListeners listeners;
     FakeProgramRunner runner;
     FakeDesktopShortcuts desktop;
+    FakeServiceManager services;
     std::unique_ptr<TextCodePage> codePage = MakeTextCodePage("UTF-8");
     test::TempDir historyFolder;
     SettingsHistory history {historyFolder.path()};
-    Form1 form1 {
-        Form1Deps {files, processes, launcher, messages, dialogs, instance, listeners, *codePage, history},
+    Form1 form1 {Form1Deps {files, processes, launcher, messages, dialogs, instance, listeners, *codePage,
+                     history, services},
         Form1Hooks {[] { return false; }, [] { return false; }, [] {}, [] {}, [] { return 0.0; }}};
     fapache apache {files, messages, *codePage};
     fphp php {files, messages, *codePage};

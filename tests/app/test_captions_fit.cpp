@@ -14,11 +14,16 @@
 #include "fakes/fake_message_boxes.h"
 #include "fakes/fake_process_list.h"
 #include "fakes/fake_program_runner.h"
+#include "fakes/fake_service_manager.h"
 #include "fakes/fake_tcp_listeners.h"
 #include "safety/settings_history.h"
 #include "support/captions_fit.h"
 #include "support/temp_dir.h"
 
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QLabel>
+#include <algorithm>
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
@@ -40,6 +45,7 @@ struct Fakes
     FakeProgramRunner runner;
     std::unique_ptr<TextCodePage> codePage = MakeTextCodePage("UTF-8");
     FakeTcpListeners listeners;
+    FakeServiceManager services;
     test::TempDir historyFolder;
     SettingsHistory history {historyFolder.path()};
 };
@@ -52,8 +58,9 @@ template <typename Dialog> std::unique_ptr<QWidget> Loaded(std::unique_ptr<Dialo
 
 std::unique_ptr<QWidget> MainWindow(Fakes& fakes, ServiceState state)
 {
-    auto form = std::make_unique<Form1>(Form1Deps {fakes.files, fakes.processes, fakes.launcher,
-        fakes.messages, fakes.dialogs, fakes.instance, fakes.listeners, *fakes.codePage, fakes.history});
+    auto form
+        = std::make_unique<Form1>(Form1Deps {fakes.files, fakes.processes, fakes.launcher, fakes.messages,
+            fakes.dialogs, fakes.instance, fakes.listeners, *fakes.codePage, fakes.history, fakes.services});
     for (const ServiceKind kind : kAllServiceKinds)
         form->ShowServiceState(kind, state);
     return form;
@@ -85,6 +92,22 @@ TEST(CaptionsFit, EveryWindow)
         const std::unique_ptr<QWidget> window = open();
         EXPECT_EQ(test::CaptionsThatDoNotFit(*window), std::vector<std::string> {});
     }
+}
+
+// The About dialog's notice is measured above in the font it asks for only when the system has
+// one of that font's families; on Windows they are fonts the system ships.
+TEST(CaptionsFit, TheNoticeFontIsInstalled)
+{
+    Fakes fakes;
+    fabout about(fakes.desktop, fakes.launcher, fakes.messages);
+    const QFont font = about.findChild<QLabel*>(QStringLiteral("Label2"))->font();
+    const QStringList installed = QFontDatabase::families();
+    const QStringList asked = font.families();
+    EXPECT_TRUE(std::any_of(asked.begin(), asked.end(), [&](const QString& family) {
+        return installed.contains(family, Qt::CaseInsensitive);
+    })) << asked.join(QStringLiteral(", ")).toStdString();
+    EXPECT_TRUE(font.families().contains(QFontInfo(font).family(), Qt::CaseInsensitive))
+        << QFontInfo(font).family().toStdString();
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include "fakes/fake_launcher.h"
 #include "fakes/fake_message_boxes.h"
 #include "fakes/fake_process_list.h"
+#include "fakes/fake_service_manager.h"
 #include "fakes/fake_tcp_listeners.h"
 #include "platform/log_time.h"
 #include "platform/text_code_page.h"
@@ -43,6 +44,7 @@ struct Fixture
     FakeDialogHost dialogs;
     FakeInstanceGuard instance;
     FakeTcpListeners listeners;
+    FakeServiceManager services;
     std::unique_ptr<TextCodePage> codePage = MakeTextCodePage("UTF-8");
     test::TempDir historyFolder;
     SettingsHistory history {historyFolder.path()};
@@ -65,7 +67,7 @@ struct Fixture
         // Each reading advances a second, so a restart's pause passes at once.
         hooks.now = [this] { return clock += 1.0; };
         form = std::make_unique<Form1>(Form1Deps {files, processes, launcher, messages, dialogs, instance,
-                                           listeners, *codePage, history},
+                                           listeners, *codePage, history, services},
             hooks);
         return *form;
     }
@@ -624,6 +626,7 @@ TEST(Form1Handlers, CommandOneOpensTheFileMenu)
 // message boxes shown or asked.
 struct Effects
 {
+    std::vector<std::string> services;
     std::vector<std::string> launches;
     std::vector<std::string> dialogs;
     std::vector<std::string> writes;
@@ -643,6 +646,7 @@ Effects RunCommand(const char* control)
     else if (control)
         f.child<QAction>(control)->trigger();
     Effects effects;
+    effects.services = f.services.lines();
     effects.launches = f.launcher.lines();
     effects.dialogs = f.dialogs.shown;
     for (const auto& call : f.files.calls)

@@ -1,11 +1,11 @@
 // What the panel tells about a server it started or saw stop: the port's owner before a start, and
 // the server's own new error lines after a failed start or an unexpected stop. Real files in a
-// temporary bundle, fake port table and launcher, a clock the test moves.
+// temporary bundle, fake port table and service manager, a clock the test moves.
 #include "app/error_lines.h"
 #include "app/server_diagnostics.h"
 #include "config/disk_config_files.h"
-#include "fakes/fake_launcher.h"
 #include "fakes/fake_message_boxes.h"
+#include "fakes/fake_service_manager.h"
 #include "fakes/fake_tcp_listeners.h"
 #include "platform/text_code_page.h"
 #include "support/file_contents.h"
@@ -59,8 +59,9 @@ protected:
                                          m_log.push_back(std::string(message));
                                          m_sources.push_back(std::string(source));
                                      },
-                [this] { return m_clock; }});
-        m_control = std::make_unique<ServiceControl>(m_launcher, m_messages,
+                [this] { return m_clock; }},
+            nullptr, m_pathCodePage.get());
+        m_control = std::make_unique<ServiceControl>(m_services, m_messages,
             ServiceControl::Hooks {
                 [this](std::string_view message) { m_log.push_back(std::string(message)); },
                 [this] {
@@ -77,7 +78,8 @@ protected:
     DiskConfigFiles m_files {m_dir.path()};
     FakeTcpListeners m_listeners;
     std::unique_ptr<TextCodePage> m_codePage = MakeTextCodePage("UTF-8");
-    FakeLauncher m_launcher;
+    std::unique_ptr<TextCodePage> m_pathCodePage;
+    FakeServiceManager m_services;
     FakeMessageBoxes m_messages;
     double m_clock = 0;
     std::function<void()> m_duringPause;
@@ -140,14 +142,41 @@ TEST_F(ServerDiagnosticsTest, TheProgramOnTheServersPortIsNamedAfterTheStartLine
         EXPECT_EQ(m_listeners.lookups, c.lookups) << c.name;
         EXPECT_EQ(m_log, c.log) << c.name;
     }
+}
 
-    // A start command that cannot be launched ends there: no port line either.
-    m_log.clear();
-    m_launcher.failWhen = [](const Command&) { return true; };
-    m_listeners.ports = {{3307, {{9, "mysqld"}}}};
-    m_control->Start(ServiceKind::MySQL);
-    EXPECT_TRUE(m_log.empty());
-    EXPECT_EQ(m_messages.shown.size(), 1u);
+// A start that the service manager says has failed is not waited for: its reason and the server's
+// new lines come at once, and no headline after the bound. A refusal for want of rights has nothing
+// in the server's logs to show.
+TEST_F(ServerDiagnosticsTest, AStartThatFailedIsExplainedAtOnce)
+{
+    const struct
+    {
+        const char* name;
+        ServiceAnswer answer;
+        std::vector<std::string> log;
+    } cases[] = {
+        {"failed", {ServiceAnswer::Outcome::Failed, "服务特定错误 (1)"},
+            {"MySQL正在启动...    ", "MySQL 服务没有启动：服务特定错误 (1)    ", "[ERROR] Aborting    "}},
+        {"denied", {ServiceAnswer::Outcome::Denied, "拒绝访问。"},
+            {"MySQL正在启动...    ", "启动 MySQL 服务被拒绝：需要管理员权限    "}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Make();
+        m_clock = 100;
+        m_log.clear();
+        m_services.canElevate = false;
+        m_services.answer = [&c](const FakeServiceManager::Request&) { return c.answer; };
+        m_services.onRun = [this](const FakeServiceManager::Request&) {
+            Append("MySQL/data/mysql.err", "2024-01-06  9:28:46 0 [ERROR] Aborting\n");
+        };
+        m_control->Start(ServiceKind::MySQL);
+        EXPECT_EQ(m_log, c.log);
+        m_log.clear();
+        Tick(101, ServiceKind::MySQL, Stopped);
+        Tick(200, ServiceKind::MySQL, Stopped);
+        EXPECT_TRUE(m_log.empty());
+    }
 }
 
 TEST_F(ServerDiagnosticsTest, AStartThatBringsNothingUpIsExplainedAfterItsBound)
@@ -377,6 +406,20 @@ TEST_F(ServerDiagnosticsTest, MariaDbsErrorFileIsFoundAsMariaDbFindsIt)
         EXPECT_EQ(m_log, (std::vector<std::string> {"MySQL意外停止：    ", "[ERROR] found    "})) << c.name;
         fs::remove(m_dir / c.errorFile);
     }
+}
+
+// my.ini holds MariaDB's error file in its own code page (ANSI on Windows); the file is found under
+// the name the file system gives it.
+TEST_F(ServerDiagnosticsTest, TheErrorFileNamedInMyIniIsFoundInItsCodePage)
+{
+    m_codePage = MakeTextCodePage("ISO-8859-1");
+    m_pathCodePage = MakeTextCodePage("UTF-8");
+    ASSERT_TRUE(m_codePage && m_pathCodePage);
+    Write("MySQL/my.ini", "[mysqld]\nport=3307\nlog-error=\"" + m_dir / "MySQL/data/erreur-\xE9t\xE9\"\n");
+    Make(Stopped, Running);
+    Append("MySQL/data/erreur-été.err", "2024-01-06  9:28:46 0 [ERROR] found\n");
+    Tick(1, ServiceKind::MySQL, Stopped);
+    EXPECT_EQ(m_log, (std::vector<std::string> {"MySQL意外停止：    ", "[ERROR] found    "}));
 }
 
 TEST_F(ServerDiagnosticsTest, LinesAreShownInTheServersCodePage)

@@ -1,4 +1,5 @@
 // What only Windows has: file attributes, files held open without sharing, wide names.
+#include "config/folders.h"
 #include "config/native_path.h"
 #include "config/text_file.h"
 #include "config/win/unique_handle_win.h"
@@ -198,6 +199,29 @@ TEST(WindowsPaths, ADirectoryIsCheckedAsTheServerReadsIt)
     };
     for (const auto& row : rows)
         EXPECT_EQ(CheckServerDirectory(row.path, serverRoot), row.expected) << row.path;
+}
+
+// The checkers' private copies go below the user's temporary folder, named as programs print the
+// files they read: whole however long, and by its long name.
+TEST(WindowsFolders, TheTemporaryFolderIsTakenWholeByItsLongName)
+{
+    TempDir dir;
+    std::string longFolder = dir / "临时 文件夹";
+    while (longFolder.size() < 300)
+        longFolder += "\\folder-with-a-long-name";
+    std::filesystem::create_directories(std::filesystem::path(Wide("\\\\?\\" + longFolder)));
+    const std::string rows[] = {dir / "临时 文件夹", longFolder};
+    wchar_t saved[32768] {};
+    const DWORD had = ::GetEnvironmentVariableW(L"TMP", saved, 32768);
+    for (const std::string& folder : rows) {
+        ::SetEnvironmentVariableW(L"TMP", Wide(folder + "\\").c_str());
+        const std::string root = TemporaryFolderRoot();
+        // Wine 8 answers no temporary folder at all for a TMP longer than MAX_PATH; Windows takes it.
+        if (folder.size() > MAX_PATH && root.empty())
+            continue;
+        EXPECT_EQ(root, folder);
+    }
+    ::SetEnvironmentVariableW(L"TMP", had > 0 ? saved : nullptr);
 }
 
 } // namespace

@@ -94,8 +94,9 @@ TEST_F(PasswordFixture, PasswordsTravelAsSeparateArgumentsExactlyAsTyped)
         runner.runs.clear();
         ASSERT_TRUE(Start(row.oldPassword, row.newPassword));
         ASSERT_EQ(runner.runs.size(), 1u);
-        std::vector<Argument> arguments {
-            Argument::literal("-uroot"), Argument::literal("-p" + row.oldPassword)};
+        std::vector<Argument> arguments {Argument::literal("-uroot")};
+        if (!row.oldPassword.empty())
+            arguments.push_back(Argument::literal("-p" + row.oldPassword));
         if (row.endOfOptions)
             arguments.push_back(Argument::literal("--"));
         arguments.push_back(Argument::literal("password"));

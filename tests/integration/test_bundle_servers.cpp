@@ -1,20 +1,22 @@
-// The panel's service control and launcher against a real demo bundle: Apache with mod_php and
-// MariaDB, on free ports, in a folder whose path holds blanks.
+// The panel's service control against a real demo bundle: Apache with mod_php and MariaDB, on free
+// ports, in a folder whose path holds blanks.
 #include "app/server_diagnostics.h"
 #include "app/service_control.h"
 #include "app/status_rules.h"
 #include "config/disk_config_files.h"
 #include "fakes/fake_message_boxes.h"
-#include "platform/launcher.h"
 #include "platform/process_list.h"
+#include "platform/service_manager.h"
 #include "platform/tcp_listeners.h"
 #include "platform/text_code_page.h"
 #include "support/bundle_fixture.h"
 #include "support/file_contents.h"
+#include "support/posted_tasks.h"
 
 #include <chrono>
 #include <csignal>
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <memory>
 #include <netinet/in.h>
@@ -30,15 +32,45 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
+// The service commands' answers, run on the test's thread.
+test::PostedTasks g_answers;
+
+// Reaps the ended processes that came back to this process, but not the bundle's stand-in of net,
+// whose exit status the service manager waits for itself.
 void ReapOrphans()
 {
-    while (::waitpid(-1, nullptr, WNOHANG) > 0) { }
+    const std::string parent = std::to_string(::getpid());
+    for (const auto& entry : fs::directory_iterator("/proc")) {
+        const std::string name = entry.path().filename().string();
+        if (name.find_first_not_of("0123456789") != std::string::npos)
+            continue;
+        std::string stat;
+        std::getline(std::ifstream(entry.path() / "stat"), stat);
+        // "pid (comm) state ppid ...": the name may hold blanks and parentheses, the rest follows the last
+        // ')'.
+        const std::size_t open = stat.find('(');
+        const std::size_t close = stat.rfind(')');
+        if (open == std::string::npos || close == std::string::npos || close + 4 > stat.size())
+            continue;
+        const std::string comm = stat.substr(open + 1, close - open - 1);
+        const char state = stat[close + 2];
+        const std::string ppid = stat.substr(close + 4, stat.find(' ', close + 4) - close - 4);
+        if (state == 'Z' && ppid == parent && comm != "net")
+            ::waitpid(std::stoi(name), nullptr, WNOHANG);
+    }
 }
 
-// Polls while reaping: the servers' daemons come back to this process when they leave their parent.
+void Meanwhile()
+{
+    ReapOrphans();
+    g_answers.RunPending();
+}
+
+// Polls while reaping and taking the service commands' answers: the servers' daemons come back to
+// this process when they leave their parent.
 bool WaitFor(const std::function<bool()>& condition, int seconds = 60)
 {
-    return test::WaitFor(condition, seconds, ReapOrphans);
+    return test::WaitFor(condition, seconds, Meanwhile);
 }
 
 /// Holds a port the way another server would.
@@ -101,13 +133,14 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(fs::exists(s_bundle / "Larkspan.ini")) << "the bundle was not made";
-        m_launcher = MakeSystemLauncher(s_bundle.string(), Log().string());
-        m_control = std::make_unique<ServiceControl>(*m_launcher, m_messages,
+        m_services = MakeSystemServiceManager(s_bundle.string(), Log().string(), g_answers.Post());
+        m_control = std::make_unique<ServiceControl>(*m_services, m_messages,
             ServiceControl::Hooks {
                 [this](std::string_view message) { Log(message); },
                 [this] {
                     ++m_eventRounds;
                     std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                    g_answers.RunPending();
                 },
                 [] { return std::chrono::duration<double>(Clock::now().time_since_epoch()).count(); },
             });
@@ -151,9 +184,12 @@ protected:
             , monitor(*processes,
                   {[](ServiceKind, ServiceState) {}, [&test](std::string_view message) { test.Log(message); },
                       [this](ServiceKind kind, ServiceState state) { diagnostics.Observed(kind, state); }})
-            , control(*test.m_launcher, test.m_messages,
+            , control(*test.m_services, test.m_messages,
                   {[&test](std::string_view message) { test.Log(message); },
-                      [] { std::this_thread::sleep_for(std::chrono::milliseconds(20)); },
+                      [] {
+                          std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                          g_answers.RunPending();
+                      },
                       [this] { return Now(); }, &diagnostics})
         {
             monitor.Probe();
@@ -189,7 +225,7 @@ protected:
     static inline int s_mysqlPort = 0;
 
     FakeMessageBoxes m_messages;
-    std::unique_ptr<Launcher> m_launcher;
+    std::unique_ptr<ServiceManager> m_services;
     std::unique_ptr<ServiceControl> m_control;
     std::vector<LogLine> m_log;
     int m_eventRounds = 0;
@@ -270,18 +306,20 @@ TEST_F(BundleServersTest, TakenPortKeepsTheServerDownAndTheLogSaysWhy)
     struct Case
     {
         ServiceKind kind;
+        const char* service;
         int port;
         const char* failure;
         const char* cause;
     };
     const Case cases[] = {
-        {ServiceKind::Apache, s_apachePort, "Apache2 did not start", "Address already in use"},
-        {ServiceKind::MySQL, s_mysqlPort, "MySQL did not start", "Address already in use"},
+        {ServiceKind::Apache, "Apache2", s_apachePort, "Apache2 did not start", "Address already in use"},
+        {ServiceKind::MySQL, "MySQL", s_mysqlPort, "MySQL did not start", "Address already in use"},
     };
     for (const Case& c : cases) {
         const PortBlocker blocker(c.port);
         ASSERT_TRUE(blocker.ok());
         const std::size_t logSize = FileContents(Log()).size();
+        m_log.clear();
         m_control->Start(c.kind);
         ASSERT_TRUE(WaitFor([&] {
             return FileContents(Log()).find(c.failure, logSize) != std::string::npos;
@@ -289,31 +327,40 @@ TEST_F(BundleServersTest, TakenPortKeepsTheServerDownAndTheLogSaysWhy)
         const std::string log = FileContents(Log()).substr(logSize);
         EXPECT_NE(log.find(c.cause), std::string::npos) << log;
         EXPECT_TRUE(BundleProcesses().empty());
+        // The panel says so at once, in net's own words.
+        EXPECT_TRUE(WaitFor([&] { return Logged(std::string(c.service) + " 服务没有启动："); }, 10))
+            << ::testing::PrintToString(Messages());
+        EXPECT_TRUE(Logged(c.failure)) << ::testing::PrintToString(Messages());
     }
     EXPECT_TRUE(m_messages.shown.empty());
 }
 
 TEST_F(BundleServersTest, MissingProgramsAreNamed)
 {
-    // The stand-in itself: the panel names it and logs nothing.
+    // The stand-in itself: the restart names it and goes no further, without waiting out its pause.
     const fs::path net = s_bundle / "bin/net";
     fs::rename(net, s_bundle.parent_path() / "net.away");
     m_control->Restart(ServiceKind::MySQL);
     fs::rename(s_bundle.parent_path() / "net.away", net);
-    EXPECT_EQ(m_messages.shown,
-        std::vector<std::string> {"net: 在 " + s_bundle.string() + "/bin 中找不到这个程序"});
-    EXPECT_TRUE(m_log.empty());
-    EXPECT_EQ(m_eventRounds, 0);
+    EXPECT_EQ(Messages(),
+        (std::vector<std::string> {"MySQL正在停止...    ",
+            "MySQL 服务没有停止，所以没有重新启动：net: 在 " + s_bundle.string()
+                + "/bin 中找不到这个程序    "}));
+    EXPECT_LT(m_eventRounds, 100);
+    EXPECT_TRUE(m_messages.shown.empty());
 
-    // The server binary: the stand-in runs and the bundle's log names what is missing.
+    // The server binary: the stand-in runs, and the panel and the bundle's log name what is missing.
     const fs::path httpd = s_bundle / "Apache2/bin/httpd.exe";
     fs::rename(httpd, s_bundle.parent_path() / "httpd.away");
     const std::size_t logSize = FileContents(Log()).size();
+    m_log.clear();
     m_control->Start(ServiceKind::Apache);
     const bool logged = WaitFor(
         [&] { return FileContents(Log()).find("httpd.exe is missing", logSize) != std::string::npos; }, 20);
+    const bool said = WaitFor([&] { return Logged("Apache2 服务没有启动："); }, 20);
     fs::rename(s_bundle.parent_path() / "httpd.away", httpd);
     EXPECT_TRUE(logged) << FileContents(Log());
+    EXPECT_TRUE(said && Logged("httpd.exe is missing")) << ::testing::PrintToString(Messages());
     EXPECT_TRUE(BundleProcesses().empty());
 }
 
@@ -361,16 +408,17 @@ TEST_F(BundleServersTest, DiagnosticsNameThePortsOwnerAndThenApachesOwnReason)
     ASSERT_TRUE(WaitFor([&] {
         return FileContents(Log()).find("Apache2 did not start", logSize) != std::string::npos;
     })) << FileContents(Log());
-    panel.monitor.Tick();
-    EXPECT_FALSE(Logged("Apache在10秒内没有启动")) << "before the bound";
-    panel.skipped += 10;
-    panel.monitor.Tick();
+    // net's answer comes at once, and with it Apache's own reason; nothing waits for the bound.
+    ASSERT_TRUE(WaitFor([&] { return Logged("Apache2 服务没有启动："); }, 10)) << FileContents(Log());
     const auto messages = Messages();
-    const auto headline = std::find(messages.begin(), messages.end(), "Apache在10秒内没有启动：    ");
-    ASSERT_NE(headline, messages.end()) << FileContents(Log());
-    EXPECT_TRUE(std::any_of(headline, messages.end(), [](const std::string& line) {
+    const auto failure = std::find_if(messages.begin(), messages.end(),
+        [](const std::string& line) { return line.find("Apache2 服务没有启动：") != std::string::npos; });
+    EXPECT_TRUE(std::any_of(failure, messages.end(), [](const std::string& line) {
         return line.find("Address already in use") != std::string::npos;
     })) << FileContents(Log());
+    panel.skipped += 10;
+    panel.monitor.Tick();
+    EXPECT_FALSE(Logged("Apache在10秒内没有启动")) << "explained already";
 }
 
 TEST_F(BundleServersTest, DiagnosticsGiveMariaDbsOwnReasonForAFailedStart)
@@ -384,10 +432,7 @@ TEST_F(BundleServersTest, DiagnosticsGiveMariaDbsOwnReasonForAFailedStart)
     ASSERT_TRUE(WaitFor([&] {
         return FileContents(Log()).find("MySQL did not start", logSize) != std::string::npos;
     })) << FileContents(Log());
-    panel.monitor.Tick();
-    panel.skipped += 30;
-    panel.monitor.Tick();
-    EXPECT_TRUE(Logged("MySQL在30秒内没有启动：")) << FileContents(Log());
+    ASSERT_TRUE(WaitFor([&] { return Logged("MySQL 服务没有启动："); }, 10)) << FileContents(Log());
     // MariaDB's own words: it cannot even create its error file there, so they come through the
     // services log.
     EXPECT_TRUE(Logged(::geteuid() == 0 ? "Operation not permitted" : "Permission denied"))

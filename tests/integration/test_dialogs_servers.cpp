@@ -11,6 +11,7 @@
 #include "fakes/fake_launcher.h"
 #include "fakes/fake_message_boxes.h"
 #include "platform/launcher.h"
+#include "platform/service_manager.h"
 #include "platform/threaded_program_runner.h"
 #include "support/bundle_fixture.h"
 
@@ -62,7 +63,12 @@ protected:
         ASSERT_TRUE(s_demo->made()) << s_demo->makeOutput();
         files = std::make_unique<DiskConfigFiles>(s_bundle.string());
         launcher = MakeSystemLauncher(s_bundle.string(), (s_bundle / "Apache2/logs/services.log").string());
-        services = std::make_unique<ServiceControl>(*launcher, messages,
+        serviceManager = MakeSystemServiceManager(s_bundle.string(),
+            (s_bundle / "Apache2/logs/services.log").string(), [](std::function<void()> task) {
+                QMetaObject::invokeMethod(
+                    QCoreApplication::instance(), std::move(task), Qt::QueuedConnection);
+            });
+        services = std::make_unique<ServiceControl>(*serviceManager, messages,
             ServiceControl::Hooks {[](std::string_view) {}, [] { QCoreApplication::processEvents(); },
                 [] {
                     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
@@ -86,6 +92,7 @@ protected:
     std::unique_ptr<DiskConfigFiles> files;
     std::unique_ptr<Launcher> launcher;
     FakeMessageBoxes messages;
+    std::unique_ptr<ServiceManager> serviceManager;
     std::unique_ptr<ServiceControl> services;
 };
 

@@ -13,6 +13,7 @@
 #include "fakes/fake_message_boxes.h"
 #include "fakes/fake_process_list.h"
 #include "fakes/fake_program_runner.h"
+#include "fakes/fake_service_manager.h"
 #include "fakes/fake_tcp_listeners.h"
 #include "platform/capturing_runner.h"
 #include "platform/text_code_page.h"
@@ -79,8 +80,8 @@ protected:
         history = std::make_unique<SettingsHistory>(files->AppDir());
         services = std::make_unique<SafeSaveServices>(SafeSaveServices {
             checker, *history, [this](std::string_view line) { window->AppendLongLogLine(line, {}); }});
-        window = std::make_unique<Form1>(Form1Deps {
-            *files, processes, launcher, messages, dialogs, instance, listeners, *codePage, *history});
+        window = std::make_unique<Form1>(Form1Deps {*files, processes, launcher, messages, dialogs, instance,
+            listeners, *codePage, *history, serviceManager});
     }
 
     std::vector<std::string> LogLines() const
@@ -119,6 +120,7 @@ protected:
     FakeDialogHost dialogs;
     FakeInstanceGuard instance;
     FakeTcpListeners listeners;
+    FakeServiceManager serviceManager;
     std::unique_ptr<Form1> window;
 };
 

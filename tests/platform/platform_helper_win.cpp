@@ -4,10 +4,20 @@
 //   echo TEXT                 writes TEXT to its standard output and error
 //   guard NAME MILLISECONDS   claims the single-instance guard NAME: exit 0 and hold it, or exit 3
 //   appdir FILE               writes the folder it runs from to FILE
+//   cwd                       writes its working directory to its standard output
+//   args ...                  writes each further argument in brackets, one a line
+//   console-text              writes "拒绝访问。" in GBK and a UTF-8 path, as net and Apache do
+//   print TEXT                writes TEXT through WriteToConsole
+//   exit CODE                 exits with CODE (-1 as exit(-1) does)
+//   crash                     ends by an access violation
+//   hold FILE SHARE MS        opens FILE sharing SHARE (FILE_SHARE_* bits), says "held", waits MS
+//   service [EXIT]            runs as a service until stopped, or stops at once with service-specific
+//                             exit code EXIT
 //   leave CODE                starts a sleeper that holds its output, prints the sleeper's pid
 //                             and exits with CODE, after a fatal error when CODE is not 0
 #include "config/win/wide_text.h"
 #include "platform/app_dir.h"
+#include "platform/console.h"
 #include "platform/instance_guard.h"
 
 #include <windows.h>
@@ -63,6 +73,70 @@ int Probe(const std::vector<std::string>& arguments)
     return WriteReport(arguments[2], report);
 }
 
+SERVICE_STATUS_HANDLE g_service = nullptr;
+HANDLE g_stop = nullptr;
+DWORD g_serviceExit = 0;
+
+void Report(DWORD state, DWORD specificExit = 0)
+{
+    SERVICE_STATUS status {};
+    status.dwServiceType = SERVICE_WIN32_OWN_PROCESS;
+    status.dwCurrentState = state;
+    status.dwControlsAccepted = state == SERVICE_RUNNING ? SERVICE_ACCEPT_STOP : 0;
+    status.dwWin32ExitCode = specificExit != 0 ? ERROR_SERVICE_SPECIFIC_ERROR : NO_ERROR;
+    status.dwServiceSpecificExitCode = specificExit;
+    status.dwWaitHint = state == SERVICE_STOP_PENDING ? 5000 : 0;
+    ::SetServiceStatus(g_service, &status);
+}
+
+DWORD WINAPI Control(DWORD control, DWORD, LPVOID, LPVOID)
+{
+    if (control == SERVICE_CONTROL_STOP) {
+        Report(SERVICE_STOP_PENDING);
+        ::SetEvent(g_stop);
+    }
+    return NO_ERROR;
+}
+
+void WINAPI ServiceMain(DWORD, LPWSTR* argv)
+{
+    g_service = ::RegisterServiceCtrlHandlerExW(argv[0], Control, nullptr);
+    if (g_serviceExit != 0) {
+        // A server that fails while it starts.
+        Report(SERVICE_START_PENDING);
+        ::Sleep(300);
+        Report(SERVICE_STOPPED, g_serviceExit);
+        return;
+    }
+    g_stop = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    Report(SERVICE_RUNNING);
+    ::WaitForSingleObject(g_stop, INFINITE);
+    // A server that takes a while to stop.
+    ::Sleep(1500);
+    Report(SERVICE_STOPPED);
+}
+
+int RunService(const std::vector<std::string>& arguments)
+{
+    g_serviceExit = arguments.size() > 2 ? static_cast<DWORD>(std::stoul(arguments[2])) : 0;
+    wchar_t anyName[] = L"";
+    const SERVICE_TABLE_ENTRYW services[] = {{anyName, ServiceMain}, {nullptr, nullptr}};
+    return ::StartServiceCtrlDispatcherW(services) ? 0 : 1;
+}
+
+int Hold(const std::vector<std::string>& arguments)
+{
+    const std::wstring name = larkspan::WideFromUtf8(arguments[2]).value_or(L"");
+    const HANDLE file = ::CreateFileW(name.c_str(), GENERIC_READ,
+        static_cast<DWORD>(std::stoul(arguments[3])), nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return 2;
+    WriteLine(STD_OUTPUT_HANDLE, "held");
+    ::Sleep(static_cast<DWORD>(std::stoul(arguments[4])));
+    ::CloseHandle(file);
+    return 0;
+}
+
 // The sleeper is detached from the console, in a process group of its own: as far from its parent
 // as a program can start one while inheriting its output.
 int Leave(const std::vector<std::string>& arguments)
@@ -105,6 +179,36 @@ int main()
         return Leave(arguments);
     if (mode == "appdir" && arguments.size() > 2)
         return WriteReport(arguments[2], larkspan::ExecutableDirectory());
+    if (mode == "cwd") {
+        wchar_t folder[MAX_PATH * 4] {};
+        ::GetCurrentDirectoryW(MAX_PATH * 4, folder);
+        WriteLine(STD_OUTPUT_HANDLE, larkspan::Utf8FromWide(folder));
+        return 0;
+    }
+    if (mode == "args") {
+        for (std::size_t i = 2; i < arguments.size(); ++i)
+            WriteLine(STD_OUTPUT_HANDLE, "[" + arguments[i] + "]");
+        return 0;
+    }
+    if (mode == "console-text") {
+        WriteLine(STD_ERROR_HANDLE, "\xBE\xDC\xBE\xF8\xB7\xC3\xCE\xCA\xA1\xA3");
+        WriteLine(STD_ERROR_HANDLE, "D:/\xE7\xBD\x91\xE7\xAB\x99/httpd.conf");
+        return 0;
+    }
+    if (mode == "print" && arguments.size() > 2) {
+        if (!larkspan::AttachToParentConsole())
+            return 2;
+        larkspan::WriteToConsole(larkspan::ConsoleStream::Output, arguments[2] + "\n");
+        return 0;
+    }
+    if (mode == "exit" && arguments.size() > 2)
+        ::ExitProcess(static_cast<UINT>(std::stoll(arguments[2])));
+    if (mode == "crash")
+        ::RaiseException(EXCEPTION_ACCESS_VIOLATION, EXCEPTION_NONCONTINUABLE, 0, nullptr);
+    if (mode == "hold" && arguments.size() > 4)
+        return Hold(arguments);
+    if (mode == "service")
+        return RunService(arguments);
     if (mode == "echo" && arguments.size() > 2) {
         WriteLine(STD_OUTPUT_HANDLE, "out: " + arguments[2]);
         WriteLine(STD_ERROR_HANDLE, "err: " + arguments[2]);

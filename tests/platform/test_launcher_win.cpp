@@ -55,6 +55,21 @@ TEST(WindowsLauncher, StartsTheProgramWithItsWindowStyleAndArgumentsIntact)
     }
 }
 
+// The MySQL console and other programs of the bundle may be named without ".exe", as the Windows
+// command line finds them; an empty argument still arrives as one.
+TEST(WindowsLauncher, AProgramWithoutExtensionStartsAndAnEmptyArgumentArrives)
+{
+    test::TempDir dir;
+    const std::string folder = dir / "程序 目录";
+    fs::create_directory(test::WidePath(folder));
+    fs::copy_file(test::HelperProgram(), test::WidePath(folder + "\\probe.exe"));
+    const std::string report = dir / "report.txt";
+    const Command command {folder + "\\probe",
+        {Argument::literal("probe"), Argument::path(report), Argument::literal(""), Argument::literal("x")}};
+    ASSERT_TRUE(MakeSystemLauncher(dir.path(), "")->LaunchProgram(command, WindowStyle::Hidden).ok());
+    EXPECT_EQ(AwaitReport(report), "0\n\nx\n");
+}
+
 TEST(WindowsLauncher, AProgramThatCannotStartIsNamed)
 {
     test::TempDir dir;

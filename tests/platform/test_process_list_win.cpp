@@ -13,8 +13,9 @@ using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
 // Copies of the sleeper under server image names and near misses, each in a folder of its own so
-// that names differing only in letter case can exist side by side.
-TEST(ToolhelpProcessList, CountsProcessesByTheirExactImageName)
+// that names differing only in letter case can exist side by side. Windows compares file names
+// without regard to case: a service registered as HTTPD.EXE counts as Apache.
+TEST(ToolhelpProcessList, CountsProcessesByTheirImageNameInAnyLetterCase)
 {
     test::TempDir dir;
     const auto processes = MakeSystemProcessList();
@@ -27,9 +28,10 @@ TEST(ToolhelpProcessList, CountsProcessesByTheirExactImageName)
         int started;
     };
     const Row rows[] = {
-        {"httpd.exe", 2},
+        {"httpd.exe", 3},
         {"mysqld-nt.exe", 1},
-        {"HTTPD.EXE", 1},
+        {"HTTPD.EXE", 3},
+        {"Httpd.Exe", 3},
         {"httpd", 0},
         {"mysqld", 0},
         {"", 0},

@@ -257,8 +257,17 @@ TEST_F(ServerCheckTest, AChangedVhostsConfIsReadThroughTheLiveHttpdConfFromAPriv
                 "ServerRoot \"" + bundle.path() + "/Apache2\"\nListen 80\nInclude \"" + hosts + "\"\n");
             EXPECT_EQ(FileContents(hosts), "<VirtualHost *:80>\n</VirtualHost>\n");
             EXPECT_EQ(ArgumentOf(command, "-d"), NativePath(bundle.path() + "\\Apache2"));
+            // Apache for Windows names what it read with forward slashes, in the file system's
+            // letter case.
+            std::string read = hosts;
+            for (char& c : read) {
+                if (c == '\\')
+                    c = '/';
+                else if (c >= 'a' && c <= 'z')
+                    c = static_cast<char>(c - 'a' + 'A');
+            }
             return Exited(
-                0, listed ? "  (*) " + conf + "\n    (3) " + hosts + "\n" : "  (*) " + conf + "\n", "");
+                0, listed ? "  (*) " + conf + "\n    (3) " + read + "\n" : "  (*) " + conf + "\n", "");
         };
         const CheckReport report = Check(vhosts, "<VirtualHost *:80>\n</VirtualHost>\n");
         ASSERT_EQ(report.verdicts.size(), 1u);

@@ -83,15 +83,18 @@ Form1::Form1(Form1Deps deps, Form1Hooks hooks, QWidget* parent)
     , m_hooks(WithDefaults(std::move(hooks)))
     , m_diagnostics(deps.files, deps.listeners, deps.codePage,
           {[this](std::string_view message, std::string_view source) { AppendLongLogLine(message, source); },
-              [this] { return m_hooks.now(); }})
+              [this] { return m_hooks.now(); }},
+          deps.consoleCodePage, deps.pathCodePage)
     , m_monitor(deps.processes,
           {[this](ServiceKind kind, ServiceState state) { ShowServiceState(kind, state); },
               [this](std::string_view message) { AppendLogLine(message); },
               [this](ServiceKind kind, ServiceState state) { m_diagnostics.Observed(kind, state); }})
-    , m_serviceControl(deps.launcher, deps.messages,
+    , m_serviceControl(deps.services, deps.messages,
           {[this](std::string_view message) { AppendLogLine(message); }, ProcessEventsOnce,
-              [this] { return m_hooks.now(); }, &m_diagnostics})
-    , m_launchCommands(deps.files, deps.launcher, deps.messages, deps.dialogs, deps.history)
+              [this] { return m_hooks.now(); }, &m_diagnostics,
+              [this](std::string_view message) { AppendLongLogLine(message, {}); }})
+    , m_launchCommands(deps.files, deps.launcher, deps.messages, deps.dialogs, deps.history,
+          {&deps.codePage, deps.pathCodePage ? deps.pathCodePage : &deps.codePage})
 {
     setObjectName(QStringLiteral("Form1"));
     PresentAsWindow(staticMetaObject);

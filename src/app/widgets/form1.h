@@ -26,6 +26,7 @@ class InstanceGuard;
 class Launcher;
 class MessageBoxes;
 class ProcessList;
+class ServiceManager;
 class SettingsHistory;
 class TcpListeners;
 class TextCodePage;
@@ -42,6 +43,11 @@ struct Form1Deps
     TcpListeners& listeners;
     const TextCodePage& codePage;
     SettingsHistory& history;
+    ServiceManager& services;
+    /// The code page of paths for the file layer and command lines, and the one console programs
+    /// print in (the services log); when null, `codePage`.
+    const TextCodePage* pathCodePage = nullptr;
+    const TextCodePage* consoleCodePage = nullptr;
 };
 
 /// The window's ties to the desktop and the clock. Empty members take the real behaviour.

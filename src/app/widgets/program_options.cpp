@@ -1,6 +1,7 @@
 #include "app/widgets/program_options.h"
 
 #include "config/version.h"
+#include "platform/console.h"
 #include "texts/catalogue.h"
 #include "ui/message_boxes.h"
 #include "ui/widgets/form_layout.h"
@@ -47,9 +48,12 @@ QString AsTyped(const QStringList& arguments, const QString& name)
     return name;
 }
 
-void Print(std::FILE* stream, const QString& text)
+// Into the console the program was started from: a Windows GUI program has none of its own.
+void Print(ConsoleStream stream, const QString& text)
 {
-    std::fputs(text.toLocal8Bit().constData(), stream);
+    AttachToParentConsole();
+    const QByteArray utf8 = text.toUtf8();
+    WriteToConsole(stream, std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())));
 }
 
 QtMessageHandler g_qtHandler = nullptr;
@@ -61,7 +65,7 @@ void ExitWithoutDisplay(QtMsgType type, const QMessageLogContext& context, const
             g_qtHandler(type, context, message);
         return;
     }
-    Print(stderr, ToQString(catalogue::NoDisplay(message.toStdString())) + QLatin1Char('\n'));
+    Print(ConsoleStream::Error, ToQString(catalogue::NoDisplay(message.toStdString())) + QLatin1Char('\n'));
     std::fflush(stderr);
     // Qt is half made: nothing of it may run on the way out.
     std::_Exit(1);
@@ -119,21 +123,21 @@ std::optional<int> AnswerCommandLine(int argc, char** argv)
         refusal = QString::fromUtf8("多余的参数 %1。").arg(parser.positionalArguments().first());
     }
     if (!refusal.isEmpty()) {
-        Print(stderr,
+        Print(ConsoleStream::Error,
             program + QString::fromUtf8("：") + refusal
                 + QString::fromUtf8("只接受 --help 与 --version。\n"));
         return 2;
     }
 
     if (parser.isSet(version)) {
-        Print(stdout, program + QLatin1Char(' ') + ToQString(kVersion) + QLatin1Char('\n'));
+        Print(ConsoleStream::Output, program + QLatin1Char(' ') + ToQString(kVersion) + QLatin1Char('\n'));
         return 0;
     }
     if (parser.isSet(help)) {
         // The usage line names the program as it was started; the parser takes that from the
         // application object, which needs no display.
         QCoreApplication application(argc, argv);
-        Print(stdout, parser.helpText());
+        Print(ConsoleStream::Output, parser.helpText());
         return 0;
     }
     return std::nullopt;

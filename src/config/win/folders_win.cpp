@@ -1,6 +1,7 @@
 // Folder operations with the wide Windows calls; names are converted from UTF-8 explicitly.
 #include "config/folders.h"
 #include "config/win/unique_handle_win.h"
+#include "config/win/while_held_win.h"
 #include "config/win/wide_text.h"
 #include "texts/catalogue.h"
 
@@ -56,12 +57,35 @@ DWORD RemoveEntry(const std::wstring& path, DWORD attributes)
 
 std::string TemporaryFolderRoot()
 {
-    wchar_t buffer[MAX_PATH + 2] = {};
-    const DWORD length = ::GetTempPathW(MAX_PATH + 1, buffer);
-    std::wstring folder(buffer, length);
+    std::wstring folder(MAX_PATH + 1, L'\0');
+    for (;;) {
+        const DWORD length = ::GetTempPathW(static_cast<DWORD>(folder.size()), folder.data());
+        if (length == 0)
+            return {};
+        // Too small a buffer is answered with the size it needs, the terminating NUL counted, and
+        // nothing written: TMP may name a folder longer than MAX_PATH.
+        if (length < folder.size()) {
+            folder.resize(length);
+            break;
+        }
+        folder.resize(length);
+    }
     while (folder.size() > 3 && (folder.back() == L'\\' || folder.back() == L'/'))
         folder.pop_back();
-    return Utf8FromWide(folder);
+    // The long name, as programs print the paths they read: TEMP often holds an 8.3 short name
+    // (C:\Users\ZHANGS~1\...) for a user name that is long or not ASCII.
+    std::wstring longName(folder.size() + 1, L'\0');
+    for (;;) {
+        const DWORD length
+            = ::GetLongPathNameW(folder.c_str(), longName.data(), static_cast<DWORD>(longName.size()));
+        if (length == 0)
+            return Utf8FromWide(folder);
+        if (length < longName.size()) {
+            longName.resize(length);
+            return Utf8FromWide(longName);
+        }
+        longName.resize(length);
+    }
 }
 
 Status MakePrivateFolder(std::string_view parent, std::string_view prefix, std::string& made)
@@ -149,10 +173,13 @@ Status RenameFolder(std::string_view from, std::string_view to)
     const std::optional<std::wstring> target = WideFromUtf8(to);
     if (!source || !target)
         return Failure(source ? to : from, ERROR_NO_UNICODE_TRANSLATION);
-    if (!::MoveFileExW(source->c_str(), target->c_str(), 0)) {
-        const DWORD error = ::GetLastError();
+    // A folder whose files another program holds for a moment (a virus scanner reading what was
+    // just written) cannot be renamed meanwhile.
+    if (const DWORD error = WhileHeld([&] {
+            return ::MoveFileExW(source->c_str(), target->c_str(), 0) ? ERROR_SUCCESS : ::GetLastError();
+        });
+        error != ERROR_SUCCESS)
         return Failure(error == ERROR_ALREADY_EXISTS ? to : from, error);
-    }
     return Status::Success();
 }
 

@@ -3,9 +3,13 @@
 #include "config/file_layer_rules.h"
 #include "config/text_file.h"
 #include "config/win/unique_handle_win.h"
+#include "config/win/while_held_win.h"
 #include "config/win/wide_text.h"
 #include "texts/catalogue.h"
 
+#include <aclapi.h>
+#include <cstring>
+#include <memory>
 #include <vector>
 
 namespace larkspan {
@@ -98,21 +102,84 @@ DWORD WriteAll(HANDLE file, std::string_view content)
     return ERROR_SUCCESS;
 }
 
-// Renames the open file over `target` in one step: a reader sees the old file or the new one, and
-// a crash leaves one of them. Through the handle, so the file stays ours, unshared, until it has
-// its new name. (ReplaceFileW keeps more metadata, but some of its failures leave no file under
-// the name.)
-DWORD RenameOver(HANDLE file, const std::wstring& target)
+DWORD Rename(HANDLE file, const std::wstring& target, FILE_INFO_BY_HANDLE_CLASS kind, DWORD flags)
 {
     std::vector<char> buffer(sizeof(FILE_RENAME_INFO) + target.size() * sizeof(wchar_t));
     auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
-    rename->ReplaceIfExists = TRUE;
+    // ReplaceIfExists shares its place with the flags of FileRenameInfoEx.
+    std::memcpy(buffer.data(), &flags, sizeof flags);
     rename->RootDirectory = nullptr;
     rename->FileNameLength = static_cast<DWORD>(target.size() * sizeof(wchar_t));
     target.copy(rename->FileName, target.size());
-    if (!::SetFileInformationByHandle(file, FileRenameInfo, rename, static_cast<DWORD>(buffer.size())))
+    if (!::SetFileInformationByHandle(file, kind, rename, static_cast<DWORD>(buffer.size())))
         return ::GetLastError();
     return ERROR_SUCCESS;
+}
+
+// Renames the open file over `target` in one step: a reader sees the old file or the new one, and
+// a crash leaves one of them. Through the handle, so the file stays ours, unshared, until it has
+// its new name. (ReplaceFileW keeps more metadata, but some of its failures leave no file under
+// the name.) With POSIX semantics, where the system has them (Windows 10 1709 and later, NTFS), the
+// target may be open in another program that shares deletion, as virus scanners and indexers do.
+DWORD RenameOver(HANDLE file, const std::wstring& target)
+{
+    // MinGW's headers name them only for newer targets than ours.
+    constexpr auto kFileRenameInfoEx = static_cast<FILE_INFO_BY_HANDLE_CLASS>(22);
+    constexpr DWORD kReplaceIfExists = 0x1; // FILE_RENAME_FLAG_REPLACE_IF_EXISTS
+    constexpr DWORD kPosixSemantics = 0x2; // FILE_RENAME_FLAG_POSIX_SEMANTICS
+    const DWORD error = Rename(file, target, kFileRenameInfoEx, kReplaceIfExists | kPosixSemantics);
+    if (error != ERROR_INVALID_PARAMETER && error != ERROR_NOT_SUPPORTED && error != ERROR_INVALID_FUNCTION
+        && error != ERROR_CALL_NOT_IMPLEMENTED)
+        return error;
+    return Rename(file, target, FileRenameInfo, TRUE);
+}
+
+struct LocalFreeDeleter
+{
+    void operator()(void* memory) const { ::LocalFree(memory); }
+};
+
+/// The access list a replacement must carry: the original's, when it holds more than the folder
+/// hands down to every new file.
+struct AccessList
+{
+    std::unique_ptr<void, LocalFreeDeleter> descriptor;
+    PACL dacl = nullptr;
+    bool isProtected = false;
+    bool needed = false;
+};
+
+DWORD ReadAccessList(HANDLE file, AccessList& list)
+{
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (const DWORD error = ::GetSecurityInfo(file, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+            nullptr, &list.dacl, nullptr, &descriptor);
+        error != ERROR_SUCCESS)
+        return error;
+    list.descriptor.reset(descriptor);
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    if (::GetSecurityDescriptorControl(descriptor, &control, &revision))
+        list.isProtected = (control & SE_DACL_PROTECTED) != 0;
+    // A list of inherited entries only is what the new file gets from its folder anyway.
+    list.needed = list.isProtected || list.dacl == nullptr;
+    for (DWORD i = 0; !list.needed && i < list.dacl->AceCount; ++i) {
+        void* entry = nullptr;
+        if (::GetAce(list.dacl, i, &entry) && !(static_cast<ACE_HEADER*>(entry)->AceFlags & INHERITED_ACE))
+            list.needed = true;
+    }
+    return ERROR_SUCCESS;
+}
+
+// Gives the new file the original's access list. The inherited entries are taken from the folder
+// afresh, as for any file, unless the original refused them.
+DWORD WriteAccessList(HANDLE file, const AccessList& list)
+{
+    if (!list.needed)
+        return ERROR_SUCCESS;
+    const SECURITY_INFORMATION what = DACL_SECURITY_INFORMATION
+        | (list.isProtected ? PROTECTED_DACL_SECURITY_INFORMATION : UNPROTECTED_DACL_SECURITY_INFORMATION);
+    return ::SetSecurityInfo(file, SE_FILE_OBJECT, what, nullptr, nullptr, list.dacl, nullptr);
 }
 
 void DeleteOnClose(HANDLE file)
@@ -177,6 +244,7 @@ Status WriteFileAtomically(std::string_view path, std::string_view content)
 
     DWORD attributes = ::GetFileAttributesW(target.c_str());
     const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
+    AccessList accessList;
     if (!exists) {
         if (const DWORD error = ::GetLastError(); error != ERROR_FILE_NOT_FOUND)
             return Failure(path, error);
@@ -194,14 +262,22 @@ Status WriteFileAtomically(std::string_view path, std::string_view content)
         // A read-only file is refused, not replaced: the attribute is its owner's intent.
         if (attributes & FILE_ATTRIBUTE_READONLY)
             return Failure(path, ERROR_ACCESS_DENIED);
-        // The rename below needs the file deletable and writable; a process that holds it open
-        // without sharing, or rights that forbid writing, fail here, before anything is written.
-        UniqueHandle probe(::CreateFileW(
-            target.c_str(), GENERIC_WRITE | DELETE, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr));
-        if (!probe.valid())
-            return Failure(path, ::GetLastError());
+        // The rename below needs the file deletable: a process that holds it open without sharing
+        // deletion, or rights that forbid it, fail here, before anything is written. One that holds
+        // it for a moment is waited for.
+        UniqueHandle probe;
+        if (const DWORD error = WhileHeld([&] {
+                probe.Reset(::CreateFileW(
+                    target.c_str(), DELETE | READ_CONTROL, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr));
+                return probe.valid() ? ERROR_SUCCESS : ::GetLastError();
+            });
+            error != ERROR_SUCCESS)
+            return Failure(path, error);
         if (::GetFileType(probe.get()) != FILE_TYPE_DISK)
             return Refused(path, catalogue::kNotRegularFile);
+        // The replacement keeps who may do what with the file.
+        if (const DWORD error = ReadAccessList(probe.get(), accessList); error != ERROR_SUCCESS)
+            return Failure(path, error);
         // The new file takes over the old one's attributes (archive, hidden, not indexed).
         attributes &= FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM
             | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
@@ -217,8 +293,8 @@ Status WriteFileAtomically(std::string_view path, std::string_view content)
     for (int attempt = 0; attempt < 100 && !file.valid(); ++attempt) {
         const std::wstring temporary
             = directory + WideFromUtf8(TemporaryNameFor(targetName, ::GetCurrentProcessId())).value_or(L"");
-        file.Reset(::CreateFileW(
-            temporary.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW, attributes, nullptr));
+        file.Reset(::CreateFileW(temporary.c_str(), GENERIC_WRITE | DELETE | READ_CONTROL | WRITE_DAC, 0,
+            nullptr, CREATE_NEW, attributes, nullptr));
         if (!file.valid() && ::GetLastError() != ERROR_FILE_EXISTS
             && ::GetLastError() != ERROR_ALREADY_EXISTS)
             return Failure(path, ::GetLastError());
@@ -230,7 +306,9 @@ Status WriteFileAtomically(std::string_view path, std::string_view content)
     if (error == ERROR_SUCCESS && !::FlushFileBuffers(file.get()))
         error = ::GetLastError();
     if (error == ERROR_SUCCESS)
-        error = RenameOver(file.get(), target);
+        error = WriteAccessList(file.get(), accessList);
+    if (error == ERROR_SUCCESS)
+        error = WhileHeld([&] { return RenameOver(file.get(), target); });
     if (error != ERROR_SUCCESS) {
         DeleteOnClose(file.get());
         return Failure(path, error);

@@ -37,7 +37,11 @@ constexpr SpokenRow kSpoken[] = {
 // nominal 12 pt.
 QFont NoticeFont()
 {
-    QFont font(QStringLiteral("WenQuanYi Micro Hei Mono"));
+    // A fixed-width CJK font in place of the designed Fixedsys (GB2312): WenQuanYi's on Linux, the
+    // ones every Windows has where that is missing.
+    QFont font;
+    font.setFamilies({QStringLiteral("WenQuanYi Micro Hei Mono"), QStringLiteral("NSimSun"),
+        QStringLiteral("SimSun"), QStringLiteral("Microsoft YaHei")});
     font.setStyleHint(QFont::Monospace);
     font.setPixelSize(14);
     return font;

@@ -51,9 +51,9 @@ QString SystemFolderPicker(QWidget* owner, const QString& prompt)
 } // namespace
 
 fapache::fapache(ConfigFiles& files, MessageBoxes& messages, const TextCodePage& codePage,
-    SafeSaveServices* services, QWidget* parent)
+    SafeSaveServices* services, const TextCodePage* pathCodePage, QWidget* parent)
     : SettingsDialog("Apache设置", 5280, 3420, kLayout, kSpoken, files, messages, services, parent)
-    , m_settings(files, messages, codePage, checked())
+    , m_settings(files, messages, codePage, checked(), pathCodePage)
     , m_pickFolder(SystemFolderPicker)
     , m_listen(Find<QLineEdit>("listen"))
     , m_root(Find<QLineEdit>("root"))

@@ -17,8 +17,10 @@ public:
     /// Shows a folder picker with a prompt; returns the chosen directory or the empty text.
     using FolderPicker = std::function<QString(QWidget* owner, const QString& prompt)>;
 
+    /// `pathCodePage`: the code page httpd.conf receives paths in (see ApacheSettings).
     fapache(ConfigFiles& files, MessageBoxes& messages, const TextCodePage& codePage,
-        SafeSaveServices* services = nullptr, QWidget* parent = nullptr);
+        SafeSaveServices* services = nullptr, const TextCodePage* pathCodePage = nullptr,
+        QWidget* parent = nullptr);
 
     /// Replaces the system's folder picker (tests).
     void SetFolderPicker(FolderPicker picker) { m_pickFolder = std::move(picker); }

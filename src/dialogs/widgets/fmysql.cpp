@@ -52,10 +52,12 @@ constexpr SpokenRow kSpoken[] = {
 } // namespace
 
 fmysql::fmysql(ConfigFiles& files, Launcher& launcher, MessageBoxes& messages, ProgramRunner& runner,
-    const TextCodePage& codePage, SafeSaveServices* services, QWidget* parent)
+    const TextCodePage& codePage, SafeSaveServices* services, const TextCodePage* pathCodePage,
+    QWidget* parent)
     : SettingsDialog("MySQL设置", 4680, 3795, kLayout, kSpoken, files, messages, services, parent)
     , m_settings(files, messages, codePage, checked())
-    , m_password(files, launcher, messages, runner, codePage, services)
+    , m_password(
+          files, launcher, messages, runner, codePage, services, std::chrono::seconds(30), pathCodePage)
     , m_port(Find<QLineEdit>("port"))
     , m_connections(Find<QLineEdit>("connections"))
     , m_engine(Find<QComboBox>("engine"))

@@ -15,8 +15,10 @@ class fmysql final : public SettingsDialog
 {
     Q_OBJECT
 public:
+    /// `pathCodePage`: see PasswordChange.
     fmysql(ConfigFiles& files, Launcher& launcher, MessageBoxes& messages, ProgramRunner& runner,
-        const TextCodePage& codePage, SafeSaveServices* services = nullptr, QWidget* parent = nullptr);
+        const TextCodePage& codePage, SafeSaveServices* services = nullptr,
+        const TextCodePage* pathCodePage = nullptr, QWidget* parent = nullptr);
 
     void Form_Load();
     void Command1_Click() override;

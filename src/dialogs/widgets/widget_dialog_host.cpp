@@ -30,12 +30,13 @@ void ShowModal(QDialog& dialog)
 } // namespace
 
 WidgetDialogHost::WidgetDialogHost(ConfigFiles& files, Launcher& launcher, MessageBoxes& messages,
-    const TextCodePage& codePage, SafeSaveServices* services)
+    const TextCodePage& codePage, SafeSaveServices* services, const TextCodePage* pathCodePage)
     : m_files(files)
     , m_launcher(launcher)
     , m_messages(messages)
     , m_codePage(codePage)
     , m_services(services)
+    , m_pathCodePage(pathCodePage ? *pathCodePage : codePage)
 { }
 
 WidgetDialogHost::~WidgetDialogHost() = default;
@@ -44,7 +45,7 @@ WidgetDialogHost::~WidgetDialogHost() = default;
 void WidgetDialogHost::ShowApacheSettings()
 {
     if (!m_apache)
-        m_apache = std::make_unique<fapache>(m_files, m_messages, m_codePage, m_services);
+        m_apache = std::make_unique<fapache>(m_files, m_messages, m_codePage, m_services, &m_pathCodePage);
     m_apache->Form_Load();
     ShowModal(*m_apache);
 }
@@ -67,8 +68,8 @@ void WidgetDialogHost::ShowMySqlSettings()
                   QMetaObject::invokeMethod(
                       QCoreApplication::instance(), std::move(task), Qt::QueuedConnection);
               });
-        m_mysql
-            = std::make_unique<fmysql>(m_files, m_launcher, m_messages, *m_runner, m_codePage, m_services);
+        m_mysql = std::make_unique<fmysql>(
+            m_files, m_launcher, m_messages, *m_runner, m_codePage, m_services, &m_pathCodePage);
     }
     m_mysql->Form_Load();
     ShowModal(*m_mysql);
@@ -77,7 +78,8 @@ void WidgetDialogHost::ShowMySqlSettings()
 void WidgetDialogHost::ShowSiteManagement()
 {
     if (!m_sites)
-        m_sites = std::make_unique<zhanform>(m_files, m_messages, m_codePage, m_services);
+        // vhosts.conf is Apache's: its paths are read as UTF-8 on Windows.
+        m_sites = std::make_unique<zhanform>(m_files, m_messages, m_pathCodePage, m_services);
     m_sites->Form_Load();
     ShowModal(*m_sites);
 }

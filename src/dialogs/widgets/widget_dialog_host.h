@@ -24,12 +24,15 @@ class zhanform;
 
 /// Owns the settings and About dialogs: each is created on first use and shown modally; every
 /// opening reloads it. With `services` the settings dialogs and the host editor have their saves
-/// checked by the servers and recorded in the history.
+/// checked by the servers and recorded in the history. `codePage` is that of Larkspan.ini and the
+/// servers' INI files; `pathCodePage` (when null, `codePage`) that in which Apache reads its
+/// configuration's paths: httpd.conf's values and vhosts.conf are written in it.
 class WidgetDialogHost final : public DialogHost
 {
 public:
     WidgetDialogHost(ConfigFiles& files, Launcher& launcher, MessageBoxes& messages,
-        const TextCodePage& codePage, SafeSaveServices* services = nullptr);
+        const TextCodePage& codePage, SafeSaveServices* services = nullptr,
+        const TextCodePage* pathCodePage = nullptr);
     ~WidgetDialogHost() override;
 
     void ShowApacheSettings() override;
@@ -44,6 +47,7 @@ private:
     MessageBoxes& m_messages;
     const TextCodePage& m_codePage;
     SafeSaveServices* m_services;
+    const TextCodePage& m_pathCodePage;
     std::unique_ptr<CapturingRunner> m_capturingRunner;
     std::unique_ptr<ThreadedProgramRunner> m_runner;
     std::unique_ptr<fapache> m_apache;

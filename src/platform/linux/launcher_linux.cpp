@@ -1,6 +1,7 @@
 #include "config/bundle_paths.h"
 #include "config/native_path.h"
 #include "platform/launcher.h"
+#include "platform/linux/services_log_linux.h"
 #include "platform/linux/spawn_setup_linux.h"
 #include "texts/catalogue.h"
 
@@ -43,49 +44,10 @@ std::optional<std::string> ExecutableProblem(const std::string& path)
     return std::nullopt;
 }
 
-// The services log of hidden programs, or -1 to send their output nowhere. Only a regular file
-// will do: opening a FIFO for writing waits for a reader, which would freeze the window.
-int OpenServicesLog(const std::string& path)
-{
-    const int fd
-        = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0644);
-    if (fd < 0)
-        return -1;
-    struct stat info
-    {
-    };
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(fd);
-        return -1;
-    }
-    // The programs that inherit it expect ordinary blocking writes.
-    ::fcntl(fd, F_SETFL, O_APPEND);
-    return fd;
-}
-
 bool IsBareName(const std::string& program)
 {
     return program.find_first_of("/\\") == std::string::npos;
 }
-
-class FileDescriptor final
-{
-public:
-    explicit FileDescriptor(int fd)
-        : m_fd(fd)
-    { }
-    ~FileDescriptor()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
 
 class LinuxLauncher final : public Launcher
 {

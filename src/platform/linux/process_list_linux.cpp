@@ -153,4 +153,9 @@ std::unique_ptr<ProcessList> MakeSystemProcessList()
     return std::make_unique<ProcProcessList>();
 }
 
+bool SameImageName(std::string_view first, std::string_view second)
+{
+    return first == second;
+}
+
 } // namespace larkspan

@@ -136,4 +136,15 @@ std::unique_ptr<TextCodePage> MakeSystemTextCodePage()
     return codePage ? std::move(codePage) : MakeUtf8CodePage();
 }
 
+// Programs print, and file names are, in the locale's code page.
+std::unique_ptr<TextCodePage> MakeConsoleTextCodePage()
+{
+    return MakeSystemTextCodePage();
+}
+
+std::unique_ptr<TextCodePage> MakePathCodePage()
+{
+    return MakeSystemTextCodePage();
+}
+
 } // namespace larkspan

@@ -1,6 +1,8 @@
 #include "config/win/unique_handle_win.h"
 #include "config/win/wide_text.h"
 #include "platform/capturing_runner.h"
+#include "platform/text_code_page.h"
+#include "platform/win/program_path_win.h"
 #include "texts/catalogue.h"
 
 #include <algorithm>
@@ -93,9 +95,13 @@ public:
         const auto deadline = std::chrono::steady_clock::now() + timeLimit;
         const Command native = NativeCommand(command);
         const std::string& program = native.program;
-        const std::optional<std::wstring> application = WideFromUtf8(program);
-        std::optional<std::wstring> line = WideFromUtf8(native.commandLine());
-        if (!application || !line)
+        const std::optional<ProgramPlace> place = PlaceOfProgram(program);
+        if (!place)
+            return NotStarted(program, program.empty() ? ERROR_FILE_NOT_FOUND : ERROR_NO_UNICODE_TRANSLATION);
+        // The program's first word names the file that runs, so that it finds itself.
+        std::optional<std::wstring> line
+            = WideFromUtf8(Command {Utf8FromWide(place->file), native.arguments}.commandLine());
+        if (!line)
             return NotStarted(program, ERROR_NO_UNICODE_TRANSLATION);
 
         // Only the three standard handles are inherited, whatever else the panel has open.
@@ -145,9 +151,11 @@ public:
 
         PROCESS_INFORMATION process {};
         const BOOL started = listed
-            && ::CreateProcessW(application->c_str(), line->data(), nullptr, nullptr, TRUE,
-                CREATE_NO_WINDOW | CREATE_SUSPENDED | EXTENDED_STARTUPINFO_PRESENT, nullptr, nullptr,
-                &startup.StartupInfo, &process);
+            // In its own folder, so that relative paths of its configuration resolve as they do for
+            // the server (the panel's own working directory is System32 when started at log-in).
+            && ::CreateProcessW(place->file.c_str(), line->data(), nullptr, nullptr, TRUE,
+                CREATE_NO_WINDOW | CREATE_SUSPENDED | EXTENDED_STARTUPINFO_PRESENT, nullptr,
+                place->folder.c_str(), &startup.StartupInfo, &process);
         const DWORD startError = ::GetLastError();
         ::DeleteProcThreadAttributeList(attributes);
         if (!started)
@@ -185,12 +193,16 @@ public:
             ::TerminateProcess(process.hProcess, 1);
         const auto drainUntil = std::chrono::steady_clock::now() + kDrainAfterExit;
         CapturedRun run;
-        run.standardOutput = output.Take(drainUntil);
-        run.standardError = error.Take(drainUntil);
+        // Console programs print in the OEM code page; the panel's text is UTF-8.
+        bool complete = true;
+        run.standardOutput = m_consoleCodePage->Decode(output.Take(drainUntil), complete);
+        run.standardError = m_consoleCodePage->Decode(error.Take(drainUntil), complete);
         DWORD code = 0;
         if (waited != WAIT_OBJECT_0)
             run.outcome = CapturedRun::Outcome::TimedOut;
-        else if (!::GetExitCodeProcess(process.hProcess, &code) || (code & 0xC0000000u) == 0xC0000000u)
+        // A crash ends the process with the system's status of its exception (0xC0000005 ...); an
+        // exit(-1) is 0xFFFFFFFF, whose customer bit the system's statuses never have.
+        else if (!::GetExitCodeProcess(process.hProcess, &code) || (code & 0xE0000000u) == 0xC0000000u)
             run.outcome = CapturedRun::Outcome::Crashed;
         else {
             run.outcome = CapturedRun::Outcome::Exited;
@@ -198,6 +210,9 @@ public:
         }
         return run;
     }
+
+private:
+    const std::unique_ptr<TextCodePage> m_consoleCodePage = MakeConsoleTextCodePage();
 };
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "config/win/unique_handle_win.h"
 #include "config/win/wide_text.h"
 #include "platform/launcher.h"
+#include "platform/win/program_path_win.h"
 
 #include <vector>
 
@@ -93,7 +94,12 @@ public:
         const std::string name = command.program.empty() ? std::string("(no program)") : command.program;
         if (command.program.empty())
             return Status::Failure(name + ": " + SystemErrorText(ERROR_FILE_NOT_FOUND));
-        std::optional<std::wstring> line = WideFromUtf8(command.commandLine());
+        const std::optional<ProgramPlace> place = PlaceOfProgram(command.program);
+        if (!place)
+            return Status::Failure(name + ": " + SystemErrorText(ERROR_NO_UNICODE_TRANSLATION));
+        // The program's first word names the file that runs, so that it finds itself.
+        std::optional<std::wstring> line
+            = WideFromUtf8(Command {Utf8FromWide(place->file), command.arguments}.commandLine());
         if (!line)
             return Status::Failure(name + ": " + SystemErrorText(ERROR_NO_UNICODE_TRANSLATION));
 
@@ -116,9 +122,9 @@ public:
         }
 
         PROCESS_INFORMATION process {};
-        // The command line as given: Windows programs split it by the rules commandLine() quotes for.
-        if (!::CreateProcessW(nullptr, line->data(), nullptr, nullptr, redirected, flags, nullptr, nullptr,
-                &startup.StartupInfo, &process))
+        // Windows programs split the line by the rules commandLine() quotes for.
+        if (!::CreateProcessW(place->file.c_str(), line->data(), nullptr, nullptr, redirected, flags, nullptr,
+                place->folder.c_str(), &startup.StartupInfo, &process))
             return Status::Failure(name + ": " + SystemErrorText(::GetLastError()));
         ::CloseHandle(process.hThread);
         ::CloseHandle(process.hProcess);
@@ -133,7 +139,7 @@ private:
 
 std::unique_ptr<Launcher> MakeSystemLauncher(std::string /*appDir*/, std::string logFile)
 {
-    // No stand-ins: CreateProcessW finds net, cmd, notepad.exe and explorer.exe where Windows keeps them.
+    // No stand-ins: net, cmd, notepad.exe and explorer.exe come from where Windows keeps them.
     return std::make_unique<WindowsLauncher>(std::move(logFile));
 }
 

@@ -13,6 +13,14 @@ namespace larkspan {
 
 namespace {
 
+// The file system's own rule: ordinal, letter case ignored by the system's upper-case table.
+bool SameName(std::wstring_view first, std::wstring_view second)
+{
+    return ::CompareStringOrdinal(first.data(), static_cast<int>(first.size()), second.data(),
+               static_cast<int>(second.size()), TRUE)
+        == CSTR_EQUAL;
+}
+
 class ToolhelpProcessList final : public ProcessList
 {
 public:
@@ -38,7 +46,7 @@ public:
              more = ::Process32NextW(snapshot.get(), &entry)) {
             // Each entry's own name up to its NUL: no rest of a longer earlier name takes part.
             for (std::size_t i = 0; i < names.size(); ++i) {
-                if (names[i] && *names[i] == entry.szExeFile) {
+                if (names[i] && !names[i]->empty() && SameName(*names[i], entry.szExeFile)) {
                     ++counts[i];
                     break;
                 }
@@ -52,6 +60,13 @@ public:
 std::unique_ptr<ProcessList> MakeSystemProcessList()
 {
     return std::make_unique<ToolhelpProcessList>();
+}
+
+bool SameImageName(std::string_view first, std::string_view second)
+{
+    const std::optional<std::wstring> a = WideFromUtf8(first);
+    const std::optional<std::wstring> b = WideFromUtf8(second);
+    return a && b ? SameName(*a, *b) : first == second;
 }
 
 } // namespace larkspan

@@ -1,9 +1,12 @@
-// 8-bit file text on Windows: the ANSI code page, converted by the system's own tables.
+// 8-bit text on Windows: files in the ANSI code page, console programs in the OEM code page, paths
+// in UTF-8, converted by the system's own tables.
 #include "config/win/wide_text.h"
 #include "platform/text_code_page.h"
 #include "platform/utf8_code_page.h"
 
 #include <windows.h>
+
+#include <algorithm>
 
 namespace larkspan {
 
@@ -55,6 +58,56 @@ public:
 
 private:
     UINT m_codePage;
+};
+
+bool IsUtf8(std::string_view bytes)
+{
+    return WideFromUtf8(bytes).has_value();
+}
+
+// UTF-8 where the text is UTF-8, another code page elsewhere, line by line: what a console program
+// prints mixes its own messages in the OEM code page with paths, which Apache prints in UTF-8; and a
+// configuration file of Apache, which reads its paths as UTF-8, may hold older lines in the ANSI
+// code page. `writesUtf8`: new text is written as UTF-8, and a line read in the other code page is
+// shown but not exact, so that it is kept as bytes unless the user changes it.
+class Utf8FirstCodePage final : public TextCodePage
+{
+public:
+    Utf8FirstCodePage(std::unique_ptr<TextCodePage> other, bool writesUtf8)
+        : m_other(std::move(other))
+        , m_utf8(MakeUtf8CodePage())
+        , m_writesUtf8(writesUtf8)
+    { }
+
+    std::string Decode(std::string_view bytes, bool& complete) const override
+    {
+        complete = true;
+        std::string text;
+        while (!bytes.empty()) {
+            const std::size_t end = std::min(bytes.find('\n'), bytes.size() - 1) + 1;
+            const std::string_view line = bytes.substr(0, end);
+            bytes.remove_prefix(end);
+            bool lineComplete = true;
+            if (IsUtf8(line)) {
+                text.append(line);
+                continue;
+            }
+            text += m_other->Decode(line, lineComplete);
+            if (!lineComplete || m_writesUtf8)
+                complete = false;
+        }
+        return text;
+    }
+
+    std::optional<std::string> Encode(std::string_view text) const override
+    {
+        return m_writesUtf8 ? m_utf8->Encode(text) : m_other->Encode(text);
+    }
+
+private:
+    std::unique_ptr<TextCodePage> m_other;
+    std::unique_ptr<TextCodePage> m_utf8;
+    bool m_writesUtf8;
 };
 
 std::string Upper(std::string_view name)
@@ -112,6 +165,22 @@ std::unique_ptr<TextCodePage> CodePage(UINT codePage)
     return std::make_unique<WindowsCodePage>(codePage);
 }
 
+// A code page of the system's default locale: `which` is LOCALE_IDEFAULTANSICODEPAGE or
+// LOCALE_IDEFAULTCODEPAGE (OEM). Asked of the locale, not of GetACP(), which a manifest of this
+// program could turn to UTF-8 while files and other programs keep the locale's.
+std::unique_ptr<TextCodePage> SystemLocaleCodePage(LCTYPE which)
+{
+    DWORD number = 0;
+    std::unique_ptr<TextCodePage> codePage;
+    if (::GetLocaleInfoEx(LOCALE_NAME_SYSTEM_DEFAULT, which | LOCALE_RETURN_NUMBER,
+            reinterpret_cast<LPWSTR>(&number), sizeof number / sizeof(wchar_t))
+        > 0)
+        codePage = CodePage(number);
+    if (!codePage)
+        codePage = CodePage(which == LOCALE_IDEFAULTCODEPAGE ? ::GetOEMCP() : ::GetACP());
+    return codePage ? std::move(codePage) : MakeUtf8CodePage();
+}
+
 } // namespace
 
 std::unique_ptr<TextCodePage> MakeTextCodePage(std::string_view name)
@@ -121,8 +190,17 @@ std::unique_ptr<TextCodePage> MakeTextCodePage(std::string_view name)
 
 std::unique_ptr<TextCodePage> MakeSystemTextCodePage()
 {
-    auto codePage = CodePage(::GetACP());
-    return codePage ? std::move(codePage) : MakeUtf8CodePage();
+    return SystemLocaleCodePage(LOCALE_IDEFAULTANSICODEPAGE);
+}
+
+std::unique_ptr<TextCodePage> MakeConsoleTextCodePage()
+{
+    return std::make_unique<Utf8FirstCodePage>(SystemLocaleCodePage(LOCALE_IDEFAULTCODEPAGE), false);
+}
+
+std::unique_ptr<TextCodePage> MakePathCodePage()
+{
+    return std::make_unique<Utf8FirstCodePage>(SystemLocaleCodePage(LOCALE_IDEFAULTANSICODEPAGE), true);
 }
 
 } // namespace larkspan

@@ -1,0 +1,77 @@
+#include "platform/win/program_path_win.h"
+
+#include "config/win/wide_text.h"
+
+#include <windows.h>
+
+namespace larkspan {
+
+namespace {
+
+std::wstring FolderFrom(UINT(WINAPI* query)(LPWSTR, UINT))
+{
+    std::wstring folder(MAX_PATH, L'\0');
+    for (;;) {
+        const UINT length = query(folder.data(), static_cast<UINT>(folder.size()));
+        if (length == 0)
+            return {};
+        // Too small a buffer is answered with the size it needs, the terminating NUL counted.
+        if (length < folder.size()) {
+            folder.resize(length);
+            break;
+        }
+        folder.resize(length);
+    }
+    while (folder.size() > 3 && (folder.back() == L'\\' || folder.back() == L'/'))
+        folder.pop_back();
+    return folder;
+}
+
+bool IsFile(const std::wstring& path)
+{
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::size_t NameStart(std::wstring_view path)
+{
+    const std::size_t separator = path.find_last_of(L"\\/:");
+    return separator == std::wstring_view::npos ? 0 : separator + 1;
+}
+
+} // namespace
+
+std::wstring SystemFolder()
+{
+    return FolderFrom(::GetSystemDirectoryW);
+}
+
+std::optional<ProgramPlace> PlaceOfProgram(std::string_view program)
+{
+    if (program.empty())
+        return std::nullopt;
+    std::optional<std::wstring> name = WideFromUtf8(program);
+    if (!name)
+        return std::nullopt;
+    const std::size_t nameStart = NameStart(*name);
+    if (name->find(L'.', nameStart) == std::wstring::npos)
+        *name += L".exe";
+
+    const std::wstring system = SystemFolder();
+    if (nameStart == 0) {
+        // explorer.exe lives in the Windows folder itself; notepad.exe in both.
+        for (const std::wstring& folder : {system, FolderFrom(::GetWindowsDirectoryW)}) {
+            if (!folder.empty() && IsFile(folder + L"\\" + *name))
+                return ProgramPlace {folder + L"\\" + *name, system};
+        }
+        // Not there either: the start fails naming the file where it was looked for.
+        return ProgramPlace {system + L"\\" + *name, system};
+    }
+    std::wstring folder = name->substr(0, nameStart);
+    if (folder.size() > 1 && (folder.back() == L'\\' || folder.back() == L'/')
+        && folder[folder.size() - 2] != L':')
+        folder.pop_back();
+    return ProgramPlace {std::move(*name), std::move(folder)};
+}
+
+} // namespace larkspan
