@@ -133,7 +133,11 @@ Status RemoveTree(std::string_view path)
     return Status::Success();
 }
 
-Status ListFolders(std::string_view path, std::vector<std::string>& names)
+namespace {
+
+// The names of the entries of folder `path` (without "." and "..") that `keep(folder, name)` accepts;
+// `folder` is the listing's descriptor, for fstatat.
+template <typename Keep> Status ListEntries(std::string_view path, std::vector<std::string>& names, Keep keep)
 {
     const std::string name(path);
     DIR* listing = ::opendir(name.c_str());
@@ -143,31 +147,34 @@ Status ListFolders(std::string_view path, std::vector<std::string>& names)
     const int folder = ::dirfd(listing);
     while (const dirent* entry = ::readdir(listing)) {
         const std::string_view entryName = entry->d_name;
-        struct stat status
-        {
-        };
-        if (entryName != "." && entryName != ".."
-            && ::fstatat(folder, entry->d_name, &status, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(status.st_mode))
+        if (entryName != "." && entryName != ".." && keep(folder, entry->d_name))
             names.emplace_back(entryName);
     }
     ::closedir(listing);
     return Status::Success();
 }
 
+// Whether `name` of `folder` is of the kind `mode` says; `follow`: through a link.
+bool IsKind(int folder, const char* name, mode_t kind, bool follow)
+{
+    struct stat status
+    {
+    };
+    return ::fstatat(folder, name, &status, follow ? 0 : AT_SYMLINK_NOFOLLOW) == 0
+        && (status.st_mode & S_IFMT) == kind;
+}
+
+} // namespace
+
+Status ListFolders(std::string_view path, std::vector<std::string>& names)
+{
+    return ListEntries(
+        path, names, [](int folder, const char* name) { return IsKind(folder, name, S_IFDIR, false); });
+}
+
 Status ListFolderEntries(std::string_view path, std::vector<std::string>& names)
 {
-    const std::string name(path);
-    DIR* listing = ::opendir(name.c_str());
-    if (listing == nullptr)
-        return Failure(path, errno);
-    names.clear();
-    while (const dirent* entry = ::readdir(listing)) {
-        const std::string_view entryName = entry->d_name;
-        if (entryName != "." && entryName != "..")
-            names.emplace_back(entryName);
-    }
-    ::closedir(listing);
-    return Status::Success();
+    return ListEntries(path, names, [](int, const char*) { return true; });
 }
 
 Status RemoveOwnFolder(std::string_view path, const std::function<bool(std::string_view name)>& ours)
@@ -270,21 +277,8 @@ bool IsLink(std::string_view path)
 
 Status ListFiles(std::string_view path, std::vector<std::string>& names)
 {
-    const std::string name(path);
-    DIR* listing = ::opendir(name.c_str());
-    if (listing == nullptr)
-        return Failure(path, errno);
-    names.clear();
-    const int folder = ::dirfd(listing);
-    while (const dirent* entry = ::readdir(listing)) {
-        struct stat status
-        {
-        };
-        if (::fstatat(folder, entry->d_name, &status, 0) == 0 && S_ISREG(status.st_mode))
-            names.emplace_back(entry->d_name);
-    }
-    ::closedir(listing);
-    return Status::Success();
+    return ListEntries(
+        path, names, [](int folder, const char* name) { return IsKind(folder, name, S_IFREG, true); });
 }
 
 bool SameFile(std::string_view first, std::string_view second)

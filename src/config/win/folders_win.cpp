@@ -199,7 +199,10 @@ Status RemoveTree(std::string_view path)
     return Status::Success();
 }
 
-Status ListFolders(std::string_view path, std::vector<std::string>& names)
+namespace {
+
+// The names of the entries of folder `path` (without "." and "..") that `keep(entry)` accepts.
+template <typename Keep> Status ListEntries(std::string_view path, std::vector<std::string>& names, Keep keep)
 {
     const std::optional<std::wstring> wide = WideFromUtf8(path);
     if (!wide)
@@ -212,8 +215,7 @@ Status ListFolders(std::string_view path, std::vector<std::string>& names)
         return Failure(path, ::GetLastError());
     do {
         const std::wstring_view name = entry.cFileName;
-        if (name != L"." && name != L".." && (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            && !(entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        if (name != L"." && name != L".." && keep(entry))
             names.push_back(Utf8FromWide(name));
     } while (::FindNextFileW(search, &entry));
     const DWORD error = ::GetLastError();
@@ -223,27 +225,19 @@ Status ListFolders(std::string_view path, std::vector<std::string>& names)
     return Status::Success();
 }
 
+} // namespace
+
+Status ListFolders(std::string_view path, std::vector<std::string>& names)
+{
+    return ListEntries(path, names, [](const WIN32_FIND_DATAW& entry) {
+        return (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            && !(entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+    });
+}
+
 Status ListFolderEntries(std::string_view path, std::vector<std::string>& names)
 {
-    const std::optional<std::wstring> wide = WideFromUtf8(path);
-    if (!wide)
-        return Failure(path, ERROR_NO_UNICODE_TRANSLATION);
-    names.clear();
-    WIN32_FIND_DATAW entry {};
-    const HANDLE search = ::FindFirstFileExW(
-        (*wide + L"\\*").c_str(), FindExInfoBasic, &entry, FindExSearchNameMatch, nullptr, 0);
-    if (search == INVALID_HANDLE_VALUE)
-        return Failure(path, ::GetLastError());
-    do {
-        const std::wstring_view name = entry.cFileName;
-        if (name != L"." && name != L"..")
-            names.push_back(Utf8FromWide(name));
-    } while (::FindNextFileW(search, &entry));
-    const DWORD error = ::GetLastError();
-    ::FindClose(search);
-    if (error != ERROR_NO_MORE_FILES)
-        return Failure(path, error);
-    return Status::Success();
+    return ListEntries(path, names, [](const WIN32_FIND_DATAW&) { return true; });
 }
 
 Status RemoveOwnFolder(std::string_view path, const std::function<bool(std::string_view name)>& ours)
@@ -362,24 +356,9 @@ bool IsLink(std::string_view path)
 
 Status ListFiles(std::string_view path, std::vector<std::string>& names)
 {
-    const std::optional<std::wstring> wide = WideFromUtf8(path);
-    if (!wide)
-        return Failure(path, ERROR_NO_UNICODE_TRANSLATION);
-    names.clear();
-    WIN32_FIND_DATAW entry {};
-    const HANDLE search = ::FindFirstFileExW(
-        (*wide + L"\\*").c_str(), FindExInfoBasic, &entry, FindExSearchNameMatch, nullptr, 0);
-    if (search == INVALID_HANDLE_VALUE)
-        return Failure(path, ::GetLastError());
-    do {
-        if (!(entry.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)))
-            names.push_back(Utf8FromWide(entry.cFileName));
-    } while (::FindNextFileW(search, &entry));
-    const DWORD error = ::GetLastError();
-    ::FindClose(search);
-    if (error != ERROR_NO_MORE_FILES)
-        return Failure(path, error);
-    return Status::Success();
+    return ListEntries(path, names, [](const WIN32_FIND_DATAW& entry) {
+        return !(entry.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE));
+    });
 }
 
 bool SameFile(std::string_view first, std::string_view second)
