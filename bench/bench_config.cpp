@@ -1,8 +1,8 @@
 // Times the settings-file writes against their floor: reading the same bytes and replacing the
 // file atomically with them. Prints figures; never fails.
-#include "directive.h"
-#include "ini.h"
-#include "text_file.h"
+#include "config/directive.h"
+#include "config/ini.h"
+#include "config/text_file.h"
 
 #include <algorithm>
 #include <chrono>

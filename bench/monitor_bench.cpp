@@ -2,12 +2,12 @@
 // the same tick with the server diagnostics following two running servers, and the lookup of a
 // port's owners before a start; at the machine's own process count and with 1,000 extra sleeping
 // processes.
-#include "config_files.h"
-#include "process_list.h"
-#include "server_diagnostics.h"
-#include "status_rules.h"
-#include "tcp_listeners.h"
-#include "text_code_page.h"
+#include "app/server_diagnostics.h"
+#include "app/status_rules.h"
+#include "config/disk_config_files.h"
+#include "platform/process_list.h"
+#include "platform/tcp_listeners.h"
+#include "platform/text_code_page.h"
 
 #include <algorithm>
 #include <arpa/inet.h>

@@ -10,19 +10,19 @@
 //
 // Without BUNDLE, one is laid out by bundle/make-bundle in a temporary folder and removed after.
 // The checkers are processes named httpd.exe and mysqld-nt.exe: run it under the servers' lock.
-#include "capturing_runner.h"
-#include "checked_save.h"
-#include "config_files.h"
-#include "fapache.h"
-#include "file_batch.h"
-#include "fmysql.h"
-#include "folders.h"
-#include "fphp.h"
-#include "launcher.h"
-#include "program_runner.h"
-#include "server_check.h"
-#include "text_code_page.h"
-#include "zhanform.h"
+#include "config/disk_config_files.h"
+#include "config/file_batch.h"
+#include "config/folders.h"
+#include "dialogs/widgets/fapache.h"
+#include "dialogs/widgets/fmysql.h"
+#include "dialogs/widgets/fphp.h"
+#include "dialogs/widgets/zhanform.h"
+#include "platform/capturing_runner.h"
+#include "platform/launcher.h"
+#include "platform/program_runner.h"
+#include "platform/text_code_page.h"
+#include "safety/checked_save.h"
+#include "safety/server_check.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -2,17 +2,17 @@
 // (one list and a notification icon), resident memory of both, idle CPU with the window hidden,
 // and the event log's append time as it grows to 100,000 lines. Runs itself as the child
 // programs; offscreen.
-#include "config_files.h"
-#include "form1.h"
-#include "instance_guard.h"
-#include "launch_commands.h"
-#include "launcher.h"
-#include "messages.h"
-#include "process_list.h"
-#include "program_icon.h"
-#include "settings_history.h"
-#include "tcp_listeners.h"
-#include "text_code_page.h"
+#include "app/launch_commands.h"
+#include "app/widgets/form1.h"
+#include "config/disk_config_files.h"
+#include "platform/instance_guard.h"
+#include "platform/launcher.h"
+#include "platform/process_list.h"
+#include "platform/tcp_listeners.h"
+#include "platform/text_code_page.h"
+#include "safety/settings_history.h"
+#include "ui/message_boxes.h"
+#include "ui/widgets/program_icon.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -1,7 +1,7 @@
 // Drives the directive rewriter with arbitrary files and arguments. The line structure stays;
 // each directive line becomes exactly "name value" with its own line end, and every other line
 // keeps its bytes.
-#include "directive_engine.h"
+#include "config/directive_engine.h"
 #include "fuzz_lines.h"
 
 #include <fuzzer/FuzzedDataProvider.h>

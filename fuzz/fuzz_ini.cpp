@@ -2,8 +2,8 @@
 // change its own outcome when repeated, and may touch only the target line: around the first
 // and last changed line at most one old line differs (the key's, or an unterminated last line
 // that gets its line end) and at most two lines are new (a section line and the key line).
+#include "config/ini_engine.h"
 #include "fuzz_lines.h"
-#include "ini_engine.h"
 
 #include <algorithm>
 #include <fuzzer/FuzzedDataProvider.h>

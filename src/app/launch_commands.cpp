@@ -1,12 +1,12 @@
-#include "launch_commands.h"
+#include "app/launch_commands.h"
 
-#include "bundle_paths.h"
-#include "catalogue.h"
-#include "maker_site.h"
-#include "native_path.h"
-#include "safe_save.h"
-#include "settings_keys.h"
-#include "text_lines.h"
+#include "config/bundle_paths.h"
+#include "config/maker_site.h"
+#include "config/native_path.h"
+#include "config/settings_keys.h"
+#include "config/text_lines.h"
+#include "safety/history_commit.h"
+#include "texts/catalogue.h"
 
 namespace larkspan {
 

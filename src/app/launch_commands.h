@@ -1,10 +1,10 @@
 #pragma once
 
-#include "config_files.h"
-#include "dialog_host.h"
-#include "launcher.h"
-#include "messages.h"
-#include "settings_history.h"
+#include "config/config_files.h"
+#include "platform/launcher.h"
+#include "safety/settings_history.h"
+#include "ui/dialog_host.h"
+#include "ui/message_boxes.h"
 
 #include <optional>
 #include <string>

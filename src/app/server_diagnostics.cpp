@@ -1,15 +1,15 @@
-#include "server_diagnostics.h"
+#include "app/server_diagnostics.h"
 
-#include "ascii_text.h"
-#include "bundle_paths.h"
-#include "config_files.h"
-#include "file_tail.h"
-#include "ini.h"
-#include "native_path.h"
-#include "settings_keys.h"
-#include "tcp_listeners.h"
-#include "text_code_page.h"
-#include "text_lines.h"
+#include "config/ascii_text.h"
+#include "config/bundle_paths.h"
+#include "config/config_files.h"
+#include "config/file_tail.h"
+#include "config/ini.h"
+#include "config/native_path.h"
+#include "config/settings_keys.h"
+#include "config/text_lines.h"
+#include "platform/tcp_listeners.h"
+#include "platform/text_code_page.h"
 
 #include <algorithm>
 #include <cctype>

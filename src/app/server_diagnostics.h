@@ -1,7 +1,7 @@
 #pragma once
 
-#include "service_control.h"
-#include "service_kind.h"
+#include "app/service_control.h"
+#include "app/service_kind.h"
 
 #include <array>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "service_control.h"
+#include "app/service_control.h"
 
 #include <string>
 

@@ -1,26 +1,14 @@
 #pragma once
 
-#include "launcher.h"
-#include "messages.h"
-#include "service_kind.h"
+#include "app/service_command_observer.h"
+#include "app/service_kind.h"
+#include "platform/launcher.h"
+#include "ui/message_boxes.h"
 
 #include <functional>
 #include <string_view>
 
 namespace larkspan {
-
-/// Told about each service command, so that what follows it can be explained in the log.
-class ServiceCommandObserver
-{
-public:
-    virtual ~ServiceCommandObserver() = default;
-    /// Just before a start command is launched.
-    virtual void BeforeStart(ServiceKind kind) = 0;
-    /// After a start command was launched and logged.
-    virtual void StartLaunched(ServiceKind kind) = 0;
-    /// After a stop command was launched and logged.
-    virtual void StopLaunched(ServiceKind kind) = 0;
-};
 
 /// Start, stop and restart of the two servers through the system's service commands
 /// ("net start Apache2" ...). Commands only launch and log; the status monitor shows the outcome.

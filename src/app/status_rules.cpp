@@ -1,6 +1,6 @@
-#include "status_rules.h"
+#include "app/status_rules.h"
 
-#include "process_list.h"
+#include "platform/process_list.h"
 
 namespace larkspan {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "service_kind.h"
+#include "app/service_kind.h"
 
 #include <array>
 #include <cstdint>

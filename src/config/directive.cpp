@@ -1,9 +1,9 @@
-#include "directive.h"
+#include "config/directive.h"
 
-#include "directive_engine.h"
-#include "native_path.h"
-#include "text_file.h"
-#include "text_lines.h"
+#include "config/directive_engine.h"
+#include "config/native_path.h"
+#include "config/text_file.h"
+#include "config/text_lines.h"
 
 namespace larkspan {
 

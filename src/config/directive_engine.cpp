@@ -1,7 +1,7 @@
-#include "directive_engine.h"
+#include "config/directive_engine.h"
 
-#include "catalogue.h"
-#include "text_lines.h"
+#include "config/text_lines.h"
+#include "texts/catalogue.h"
 
 namespace larkspan {
 

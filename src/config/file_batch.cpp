@@ -1,10 +1,10 @@
-#include "file_batch.h"
+#include "config/file_batch.h"
 
-#include "catalogue.h"
-#include "directive_engine.h"
-#include "ini.h"
-#include "ini_engine.h"
-#include "text_lines.h"
+#include "config/directive_engine.h"
+#include "config/ini.h"
+#include "config/ini_engine.h"
+#include "config/text_lines.h"
+#include "texts/catalogue.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "config_files.h"
+#include "config/config_files.h"
 
 #include <functional>
 #include <optional>

@@ -1,10 +1,10 @@
-#include "ini.h"
+#include "config/ini.h"
 
-#include "catalogue.h"
-#include "ini_engine.h"
-#include "native_path.h"
-#include "text_file.h"
-#include "text_lines.h"
+#include "config/ini_engine.h"
+#include "config/native_path.h"
+#include "config/text_file.h"
+#include "config/text_lines.h"
+#include "texts/catalogue.h"
 
 namespace larkspan {
 

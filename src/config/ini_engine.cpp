@@ -1,8 +1,8 @@
-#include "ini_engine.h"
+#include "config/ini_engine.h"
 
-#include "ascii_text.h"
-#include "catalogue.h"
-#include "text_lines.h"
+#include "config/ascii_text.h"
+#include "config/text_lines.h"
+#include "texts/catalogue.h"
 
 namespace larkspan {
 

@@ -1,7 +1,7 @@
-#include "text_file.h"
+#include "config/text_file.h"
 
-#include "file_layer_rules.h"
-#include "text_lines.h"
+#include "config/file_layer_rules.h"
+#include "config/text_lines.h"
 
 #include <atomic>
 #include <chrono>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "native_line_end.h"
+#include "config/native_line_end.h"
 
 #include <cstddef>
 #include <cstring>

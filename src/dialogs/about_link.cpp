@@ -1,6 +1,6 @@
-#include "about_link.h"
+#include "dialogs/about_link.h"
 
-#include "maker_site.h"
+#include "config/maker_site.h"
 
 namespace larkspan {
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "desktop.h"
-#include "launcher.h"
-#include "messages.h"
+#include "platform/desktop_shortcuts.h"
+#include "platform/launcher.h"
+#include "ui/message_boxes.h"
 
 #include <string_view>
 

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "checked_save.h"
-#include "config_files.h"
-#include "messages.h"
-#include "shown_text.h"
+#include "config/config_files.h"
+#include "dialogs/shown_text.h"
+#include "safety/checked_save.h"
+#include "ui/message_boxes.h"
 
 #include <optional>
 #include <string>

@@ -1,10 +1,10 @@
-#include "mysql_settings.h"
+#include "dialogs/mysql_settings.h"
 
-#include "bundle_paths.h"
-#include "catalogue.h"
-#include "ini_engine.h"
-#include "settings_keys.h"
-#include "settings_writer.h"
+#include "config/bundle_paths.h"
+#include "config/ini_engine.h"
+#include "config/settings_keys.h"
+#include "dialogs/setting_rows.h"
+#include "texts/catalogue.h"
 
 #include <algorithm>
 

@@ -1,9 +1,9 @@
-#include "password_change.h"
+#include "dialogs/password_change.h"
 
-#include "ascii_text.h"
-#include "bundle_paths.h"
-#include "catalogue.h"
-#include "native_path.h"
+#include "config/ascii_text.h"
+#include "config/bundle_paths.h"
+#include "config/native_path.h"
+#include "texts/catalogue.h"
 
 namespace larkspan {
 

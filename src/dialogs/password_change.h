@@ -1,10 +1,10 @@
 #pragma once
 
-#include "command.h"
-#include "config_files.h"
-#include "launcher.h"
-#include "messages.h"
-#include "program_runner.h"
+#include "config/config_files.h"
+#include "platform/command.h"
+#include "platform/launcher.h"
+#include "platform/program_runner.h"
+#include "ui/message_boxes.h"
 
 #include <chrono>
 #include <functional>

@@ -1,9 +1,9 @@
-#include "php_settings.h"
+#include "dialogs/php_settings.h"
 
-#include "bundle_paths.h"
-#include "catalogue.h"
-#include "settings_keys.h"
-#include "settings_writer.h"
+#include "config/bundle_paths.h"
+#include "config/settings_keys.h"
+#include "dialogs/setting_rows.h"
+#include "texts/catalogue.h"
 
 namespace larkspan {
 

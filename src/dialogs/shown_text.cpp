@@ -1,4 +1,4 @@
-#include "shown_text.h"
+#include "dialogs/shown_text.h"
 
 namespace larkspan {
 

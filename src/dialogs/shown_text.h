@@ -1,6 +1,6 @@
 #pragma once
 
-#include "text_code_page.h"
+#include "platform/text_code_page.h"
 
 #include <optional>
 #include <string>

@@ -1,10 +1,10 @@
-#include "virtual_hosts.h"
+#include "dialogs/virtual_hosts.h"
 
-#include "ascii_text.h"
-#include "bundle_paths.h"
-#include "catalogue.h"
-#include "shown_text.h"
-#include "text_lines.h"
+#include "config/ascii_text.h"
+#include "config/bundle_paths.h"
+#include "config/text_lines.h"
+#include "dialogs/shown_text.h"
+#include "texts/catalogue.h"
 
 #include <algorithm>
 #include <deque>

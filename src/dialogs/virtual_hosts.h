@@ -1,9 +1,9 @@
 #pragma once
 
-#include "checked_save.h"
-#include "config_files.h"
-#include "messages.h"
-#include "text_code_page.h"
+#include "config/config_files.h"
+#include "platform/text_code_page.h"
+#include "safety/checked_save.h"
+#include "ui/message_boxes.h"
 
 #include <string>
 #include <string_view>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "command.h"
+#include "platform/command.h"
 
 #include <chrono>
 #include <memory>

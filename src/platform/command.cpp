@@ -1,6 +1,6 @@
-#include "command.h"
+#include "platform/command.h"
 
-#include "native_path.h"
+#include "config/native_path.h"
 
 namespace larkspan {
 namespace {

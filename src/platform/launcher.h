@@ -1,7 +1,7 @@
 #pragma once
 
-#include "command.h"
-#include "status.h"
+#include "config/status.h"
+#include "platform/command.h"
 
 #include <memory>
 #include <string>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "capturing_runner.h"
-#include "command.h"
+#include "platform/capturing_runner.h"
+#include "platform/command.h"
 
 #include <chrono>
 #include <functional>

@@ -1,4 +1,4 @@
-#include "threaded_program_runner.h"
+#include "platform/threaded_program_runner.h"
 
 #include <system_error>
 #include <utility>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "capturing_runner.h"
-#include "program_runner.h"
+#include "platform/capturing_runner.h"
+#include "platform/program_runner.h"
 
 #include <atomic>
 #include <functional>

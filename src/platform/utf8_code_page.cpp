@@ -1,4 +1,4 @@
-#include "utf8_code_page.h"
+#include "platform/utf8_code_page.h"
 
 namespace larkspan {
 

@@ -1,7 +1,7 @@
 #pragma once
 // The UTF-8 code page, the same on every system: text_code_page_linux.cpp and _win.cpp use it.
 
-#include "text_code_page.h"
+#include "platform/text_code_page.h"
 
 namespace larkspan {
 

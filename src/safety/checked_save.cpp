@@ -1,8 +1,8 @@
-#include "checked_save.h"
+#include "safety/checked_save.h"
 
-#include "catalogue.h"
-#include "native_path.h"
-#include "safe_save.h"
+#include "config/native_path.h"
+#include "safety/history_commit.h"
+#include "texts/catalogue.h"
 
 namespace larkspan {
 

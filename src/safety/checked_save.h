@@ -1,9 +1,9 @@
 #pragma once
 
-#include "file_batch.h"
-#include "messages.h"
-#include "server_check.h"
-#include "settings_history.h"
+#include "config/file_batch.h"
+#include "safety/server_check.h"
+#include "safety/settings_history.h"
+#include "ui/message_boxes.h"
 
 #include <functional>
 #include <map>

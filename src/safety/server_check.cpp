@@ -1,12 +1,12 @@
-#include "server_check.h"
+#include "safety/server_check.h"
 
-#include "ascii_text.h"
-#include "bundle_paths.h"
-#include "catalogue.h"
-#include "folders.h"
-#include "ini_engine.h"
-#include "native_path.h"
-#include "text_lines.h"
+#include "config/ascii_text.h"
+#include "config/bundle_paths.h"
+#include "config/folders.h"
+#include "config/ini_engine.h"
+#include "config/native_path.h"
+#include "config/text_lines.h"
+#include "texts/catalogue.h"
 
 #include <algorithm>
 #include <map>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "capturing_runner.h"
-#include "config_files.h"
-#include "file_batch.h"
+#include "config/config_files.h"
+#include "config/file_batch.h"
+#include "platform/capturing_runner.h"
 
 #include <chrono>
 #include <functional>

@@ -1,12 +1,12 @@
-#include "settings_history.h"
+#include "safety/settings_history.h"
 
-#include "bundle_paths.h"
-#include "catalogue.h"
-#include "folders.h"
-#include "log_time.h"
-#include "native_path.h"
-#include "text_file.h"
-#include "text_lines.h"
+#include "config/bundle_paths.h"
+#include "config/folders.h"
+#include "config/native_path.h"
+#include "config/text_file.h"
+#include "config/text_lines.h"
+#include "platform/log_time.h"
+#include "texts/catalogue.h"
 
 #include <algorithm>
 #include <ctime>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "file_batch.h"
-#include "status.h"
+#include "config/file_batch.h"
+#include "config/status.h"
 
 #include <mutex>
 #include <set>

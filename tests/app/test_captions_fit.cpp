@@ -1,23 +1,23 @@
 // Every window shows each caption whole, in the font it uses: the layouts are fixed, so a caption
 // longer than its control is cut off on screen.
-#include "captions_fit.h"
-#include "fabout.h"
-#include "fake_config_files.h"
-#include "fake_desktop.h"
-#include "fake_dialog_host.h"
-#include "fake_instance_guard.h"
-#include "fake_launcher.h"
-#include "fake_messages.h"
-#include "fake_process_list.h"
-#include "fake_program_runner.h"
-#include "fake_tcp_listeners.h"
-#include "fapache.h"
-#include "fmysql.h"
-#include "form1.h"
-#include "fphp.h"
-#include "settings_history.h"
-#include "temp_dir.h"
-#include "zhanform.h"
+#include "app/widgets/form1.h"
+#include "dialogs/widgets/fabout.h"
+#include "dialogs/widgets/fapache.h"
+#include "dialogs/widgets/fmysql.h"
+#include "dialogs/widgets/fphp.h"
+#include "dialogs/widgets/zhanform.h"
+#include "fakes/fake_config_files.h"
+#include "fakes/fake_desktop_shortcuts.h"
+#include "fakes/fake_dialog_host.h"
+#include "fakes/fake_instance_guard.h"
+#include "fakes/fake_launcher.h"
+#include "fakes/fake_message_boxes.h"
+#include "fakes/fake_process_list.h"
+#include "fakes/fake_program_runner.h"
+#include "fakes/fake_tcp_listeners.h"
+#include "safety/settings_history.h"
+#include "support/captions_fit.h"
+#include "support/temp_dir.h"
 
 #include <functional>
 #include <gtest/gtest.h>
@@ -33,7 +33,7 @@ struct Fakes
     FakeConfigFiles files;
     FakeProcessList processes;
     FakeLauncher launcher;
-    FakeMessages messages;
+    FakeMessageBoxes messages;
     FakeDialogHost dialogs;
     FakeInstanceGuard instance;
     FakeDesktopShortcuts desktop;

@@ -1,18 +1,18 @@
 // The main window offscreen: layout and menus as designed, start-up, ticks, the notification icon,
 // window visibility and the wiring of every handler.
-#include "fake_config_files.h"
-#include "fake_dialog_host.h"
-#include "fake_instance_guard.h"
-#include "fake_launcher.h"
-#include "fake_messages.h"
-#include "fake_process_list.h"
-#include "fake_tcp_listeners.h"
-#include "form1.h"
-#include "log_time.h"
-#include "qt_message_boxes.h"
-#include "settings_history.h"
-#include "temp_dir.h"
-#include "text_code_page.h"
+#include "app/widgets/form1.h"
+#include "fakes/fake_config_files.h"
+#include "fakes/fake_dialog_host.h"
+#include "fakes/fake_instance_guard.h"
+#include "fakes/fake_launcher.h"
+#include "fakes/fake_message_boxes.h"
+#include "fakes/fake_process_list.h"
+#include "fakes/fake_tcp_listeners.h"
+#include "platform/log_time.h"
+#include "platform/text_code_page.h"
+#include "safety/settings_history.h"
+#include "support/temp_dir.h"
+#include "ui/widgets/qt_message_boxes.h"
 
 #include <QAction>
 #include <QApplication>
@@ -39,7 +39,7 @@ struct Fixture
     FakeConfigFiles files;
     FakeProcessList processes;
     FakeLauncher launcher;
-    FakeMessages messages;
+    FakeMessageBoxes messages;
     FakeDialogHost dialogs;
     FakeInstanceGuard instance;
     FakeTcpListeners listeners;

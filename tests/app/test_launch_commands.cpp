@@ -1,11 +1,11 @@
-#include "fake_config_files.h"
-#include "fake_dialog_host.h"
-#include "fake_launcher.h"
-#include "fake_messages.h"
-#include "launch_commands.h"
-#include "settings_keys.h"
-#include "temp_dir.h"
-#include "text_lines.h"
+#include "app/launch_commands.h"
+#include "config/settings_keys.h"
+#include "config/text_lines.h"
+#include "fakes/fake_config_files.h"
+#include "fakes/fake_dialog_host.h"
+#include "fakes/fake_launcher.h"
+#include "fakes/fake_message_boxes.h"
+#include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -23,7 +23,7 @@ struct Panel
 
     FakeConfigFiles files;
     FakeLauncher launcher;
-    FakeMessages messages;
+    FakeMessageBoxes messages;
     FakeDialogHost dialogs;
     test::TempDir historyFolder;
     SettingsHistory history {historyFolder.path()};

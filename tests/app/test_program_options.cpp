@@ -1,9 +1,9 @@
 // The executable's own options: --help and --version are answered with no display and while
 // another instance holds the single-instance lock; anything else is refused with status 2.
-#include "file_contents.h"
-#include "instance_guard.h"
-#include "temp_dir.h"
-#include "version.h"
+#include "config/version.h"
+#include "platform/instance_guard.h"
+#include "support/file_contents.h"
+#include "support/temp_dir.h"
 
 #include <chrono>
 #include <csignal>

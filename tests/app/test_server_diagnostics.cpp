@@ -1,14 +1,14 @@
 // What the panel tells about a server it started or saw stop: the port's owner before a start, and
 // the server's own new error lines after a failed start or an unexpected stop. Real files in a
 // temporary bundle, fake port table and launcher, a clock the test moves.
-#include "config_files.h"
-#include "fake_launcher.h"
-#include "fake_messages.h"
-#include "fake_tcp_listeners.h"
-#include "file_contents.h"
-#include "server_diagnostics.h"
-#include "temp_dir.h"
-#include "text_code_page.h"
+#include "app/server_diagnostics.h"
+#include "config/disk_config_files.h"
+#include "fakes/fake_launcher.h"
+#include "fakes/fake_message_boxes.h"
+#include "fakes/fake_tcp_listeners.h"
+#include "platform/text_code_page.h"
+#include "support/file_contents.h"
+#include "support/temp_dir.h"
 
 #include <chrono>
 #include <filesystem>
@@ -77,7 +77,7 @@ protected:
     FakeTcpListeners m_listeners;
     std::unique_ptr<TextCodePage> m_codePage = MakeTextCodePage("UTF-8");
     FakeLauncher m_launcher;
-    FakeMessages m_messages;
+    FakeMessageBoxes m_messages;
     double m_clock = 0;
     std::function<void()> m_duringPause;
     std::vector<std::string> m_log;

@@ -1,6 +1,6 @@
-#include "fake_launcher.h"
-#include "fake_messages.h"
-#include "service_control.h"
+#include "app/service_control.h"
+#include "fakes/fake_launcher.h"
+#include "fakes/fake_message_boxes.h"
 
 #include <functional>
 #include <gtest/gtest.h>
@@ -38,7 +38,7 @@ protected:
     }
 
     FakeLauncher launcher;
-    FakeMessages messages;
+    FakeMessageBoxes messages;
     std::vector<std::string> events;
     double clock = 100.0;
     double tick = 1.0;

@@ -1,9 +1,9 @@
 // Status presentation, the monitor's start-up probe and ticks, the notification icon's mouse rules,
 // the close decision and the log's time format; no widgets involved.
-#include "fake_process_list.h"
-#include "log_time.h"
-#include "status_rules.h"
-#include "tray_rules.h"
+#include "app/status_rules.h"
+#include "app/tray_rules.h"
+#include "fakes/fake_process_list.h"
+#include "platform/log_time.h"
 
 #include <clocale>
 #include <gtest/gtest.h>

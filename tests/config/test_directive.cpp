@@ -1,8 +1,8 @@
-#include "config_test_support.h"
-#include "directive.h"
-#include "directive_engine.h"
-#include "platform_line_end.h"
-#include "text_lines.h"
+#include "config/directive.h"
+#include "config/directive_engine.h"
+#include "config/text_lines.h"
+#include "support/config_test_support.h"
+#include "support/platform_line_end.h"
 
 #include <gtest/gtest.h>
 

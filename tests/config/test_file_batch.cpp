@@ -1,8 +1,8 @@
 // One save's file changes composed in memory and committed file by file, undone on a failure.
-#include "fake_config_files.h"
-#include "file_batch.h"
-#include "native_path.h"
-#include "platform_line_end.h"
+#include "config/file_batch.h"
+#include "config/native_path.h"
+#include "fakes/fake_config_files.h"
+#include "support/platform_line_end.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // Reading what a log file gained since an offset: bounded, and never blocked by what is not a file.
-#include "config_test_support.h"
-#include "file_tail.h"
+#include "config/file_tail.h"
+#include "support/config_test_support.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

@@ -1,5 +1,5 @@
-#include "ini_engine.h"
-#include "platform_line_end.h"
+#include "config/ini_engine.h"
+#include "support/platform_line_end.h"
 
 #include <gtest/gtest.h>
 #include <optional>

@@ -1,7 +1,7 @@
-#include "config_test_support.h"
-#include "ini.h"
-#include "native_path.h"
-#include "platform_line_end.h"
+#include "config/ini.h"
+#include "config/native_path.h"
+#include "support/config_test_support.h"
+#include "support/platform_line_end.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>

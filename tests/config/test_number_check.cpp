@@ -1,4 +1,4 @@
-#include "number_check.h"
+#include "config/number_check.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 // Checks written files with the real programs that read them: PHP, MariaDB's option parser and
 // Apache's configuration check.
-#include "config_test_support.h"
-#include "directive.h"
-#include "ini.h"
-#include "text_lines.h"
+#include "config/directive.h"
+#include "config/ini.h"
+#include "config/text_lines.h"
+#include "support/config_test_support.h"
 
 #include <algorithm>
 #include <array>

@@ -1,6 +1,6 @@
-#include "config_test_support.h"
-#include "platform_line_end.h"
-#include "text_file.h"
+#include "config/text_file.h"
+#include "support/config_test_support.h"
+#include "support/platform_line_end.h"
 
 #include <csignal>
 #include <gtest/gtest.h>

@@ -1,9 +1,9 @@
 // What only Windows has: file attributes, files held open without sharing, wide names.
-#include "config_test_support.h"
-#include "native_path.h"
-#include "text_file.h"
-#include "unique_handle_win.h"
-#include "wide_text.h"
+#include "config/native_path.h"
+#include "config/text_file.h"
+#include "config/win/unique_handle_win.h"
+#include "config/win/wide_text.h"
+#include "support/config_test_support.h"
 
 #include <gtest/gtest.h>
 

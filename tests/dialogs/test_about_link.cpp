@@ -1,10 +1,10 @@
-#include "about_link.h"
-#include "fake_desktop.h"
-#include "fake_launcher.h"
-#include "fake_messages.h"
-#include "file_contents.h"
+#include "dialogs/about_link.h"
+#include "fakes/fake_desktop_shortcuts.h"
+#include "fakes/fake_launcher.h"
+#include "fakes/fake_message_boxes.h"
+#include "support/file_contents.h"
 #ifndef _WIN32
-#include "temp_home.h"
+#include "support/temp_home.h"
 #endif
 
 #include <algorithm>
@@ -35,7 +35,7 @@ TEST(AboutLink, WritesBothShortcutsInOrderThenOpensTheSiteEveryClick)
 {
     FakeDesktopShortcuts desktop;
     FakeLauncher launcher;
-    FakeMessages messages;
+    FakeMessageBoxes messages;
     size_t shortcutsAtLaunch = 0;
     launcher.onLaunch = [&](const Command&) { shortcutsAtLaunch = desktop.written.size(); };
     AboutLink link(desktop, launcher, messages);
@@ -77,7 +77,7 @@ TEST(AboutLink, TheFirstFailureIsShownAndEndsTheSequence)
         desktop.failOn = row.failingShortcut;
         FakeLauncher launcher;
         launcher.failWhen = [&](const Command&) { return row.launchFails; };
-        FakeMessages messages;
+        FakeMessageBoxes messages;
         AboutLink(desktop, launcher, messages).Visit();
         EXPECT_EQ(desktop.written.size(), row.written);
         EXPECT_TRUE(launcher.launches.empty());
@@ -97,7 +97,7 @@ TEST(AboutLink, PutsWorkingShortcutsOnTheRealDesktopFolder)
     std::ofstream(desktop / "Larkspan.lnk") << "an earlier shortcut";
     const auto shortcuts = MakeSystemDesktopShortcuts();
     FakeLauncher launcher;
-    FakeMessages messages;
+    FakeMessageBoxes messages;
     std::vector<std::string> entriesAtLaunch;
     launcher.onLaunch = [&](const Command&) { entriesAtLaunch = Entries(desktop); };
 
@@ -120,7 +120,7 @@ TEST(AboutLink, AnUnwritableDesktopLeavesNothingHalfWritten)
     fs::create_directories(desktop / "Meadowhost.lnk");
     const auto shortcuts = MakeSystemDesktopShortcuts();
     FakeLauncher launcher;
-    FakeMessages messages;
+    FakeMessageBoxes messages;
 
     AboutLink(*shortcuts, launcher, messages).Visit();
 

@@ -1,16 +1,16 @@
 // The dialogs' saves checked by the servers, with a scripted checker: the window waits without
 // freezing, a refusal writes nothing, and a save is recorded, logged and told.
-#include "bundle_paths.h"
-#include "checked_save.h"
-#include "fake_capturing_runner.h"
-#include "fake_config_files.h"
-#include "fake_messages.h"
-#include "fapache.h"
-#include "fphp.h"
-#include "native_path.h"
-#include "temp_dir.h"
-#include "text_code_page.h"
-#include "zhanform.h"
+#include "config/bundle_paths.h"
+#include "config/native_path.h"
+#include "dialogs/widgets/fapache.h"
+#include "dialogs/widgets/fphp.h"
+#include "dialogs/widgets/zhanform.h"
+#include "fakes/fake_capturing_runner.h"
+#include "fakes/fake_config_files.h"
+#include "fakes/fake_message_boxes.h"
+#include "platform/text_code_page.h"
+#include "safety/checked_save.h"
+#include "support/temp_dir.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -79,7 +79,7 @@ struct CheckedDialogs : testing::Test
 
     std::unique_ptr<TextCodePage> utf8 = MakeTextCodePage("UTF-8");
     FakeConfigFiles files;
-    FakeMessages messages;
+    FakeMessageBoxes messages;
     FakeCapturingRunner runner;
     ServerChecker checker {runner};
     test::TempDir historyFolder;

@@ -1,13 +1,13 @@
 // The dialogs' windows on the offscreen platform: controls, focus order, and what the buttons do.
-#include "fake_config_files.h"
-#include "fake_launcher.h"
-#include "fake_messages.h"
-#include "fake_program_runner.h"
-#include "fapache.h"
-#include "fmysql.h"
-#include "fphp.h"
-#include "platform_line_end.h"
-#include "zhanform.h"
+#include "dialogs/widgets/fapache.h"
+#include "dialogs/widgets/fmysql.h"
+#include "dialogs/widgets/fphp.h"
+#include "dialogs/widgets/zhanform.h"
+#include "fakes/fake_config_files.h"
+#include "fakes/fake_launcher.h"
+#include "fakes/fake_message_boxes.h"
+#include "fakes/fake_program_runner.h"
+#include "support/platform_line_end.h"
 
 #include <QComboBox>
 #include <QGroupBox>
@@ -91,7 +91,7 @@ struct ApacheWindow : testing::Test
     }
     std::unique_ptr<TextCodePage> codePage = MakeTextCodePage("UTF-8");
     FakeConfigFiles files;
-    FakeMessages messages;
+    FakeMessageBoxes messages;
     fapache form {files, messages, *codePage};
     QString picked;
     std::vector<std::string> prompts;
@@ -188,7 +188,7 @@ struct PhpWindow : testing::Test
     }
     std::unique_ptr<TextCodePage> codePage = MakeTextCodePage("UTF-8");
     FakeConfigFiles files;
-    FakeMessages messages;
+    FakeMessageBoxes messages;
     fphp form {files, messages, *codePage};
 };
 
@@ -250,7 +250,7 @@ struct MySqlWindow : testing::Test
     std::unique_ptr<TextCodePage> codePage = MakeTextCodePage("UTF-8");
     FakeConfigFiles files;
     FakeLauncher launcher;
-    FakeMessages messages;
+    FakeMessageBoxes messages;
     FakeProgramRunner runner;
     fmysql form {files, launcher, messages, runner, *codePage};
 };
@@ -333,7 +333,7 @@ struct SitesWindow : testing::Test
     const std::string path = "D:\\bundle\\Apache2\\conf\\vhosts.conf";
     std::unique_ptr<TextCodePage> codePage = MakeTextCodePage("UTF-8");
     FakeConfigFiles files;
-    FakeMessages messages;
+    FakeMessageBoxes messages;
     zhanform form {files, messages, *codePage};
 };
 

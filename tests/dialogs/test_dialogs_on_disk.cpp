@@ -1,15 +1,16 @@
 // The dialogs' windows offscreen on real files: text in other code pages, long values, directories
 // as Apache sees them, and a disk that fails between two files.
-#include "fake_launcher.h"
-#include "fake_messages.h"
-#include "fake_program_runner.h"
-#include "fapache.h"
-#include "file_contents.h"
-#include "fmysql.h"
-#include "fphp.h"
-#include "mysql_settings.h"
-#include "temp_dir.h"
-#include "zhanform.h"
+#include "config/disk_config_files.h"
+#include "dialogs/mysql_settings.h"
+#include "dialogs/widgets/fapache.h"
+#include "dialogs/widgets/fmysql.h"
+#include "dialogs/widgets/fphp.h"
+#include "dialogs/widgets/zhanform.h"
+#include "fakes/fake_launcher.h"
+#include "fakes/fake_message_boxes.h"
+#include "fakes/fake_program_runner.h"
+#include "support/file_contents.h"
+#include "support/temp_dir.h"
 
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -92,7 +93,7 @@ protected:
 
     test::TempDir dir;
     DiskConfigFiles files {dir.path()};
-    FakeMessages messages;
+    FakeMessageBoxes messages;
     FakeLauncher launcher;
     FakeProgramRunner runner;
 };

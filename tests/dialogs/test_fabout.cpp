@@ -1,8 +1,8 @@
-#include "fabout.h"
-#include "fake_desktop.h"
-#include "fake_launcher.h"
-#include "fake_messages.h"
-#include "version.h"
+#include "config/version.h"
+#include "dialogs/widgets/fabout.h"
+#include "fakes/fake_desktop_shortcuts.h"
+#include "fakes/fake_launcher.h"
+#include "fakes/fake_message_boxes.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -17,7 +17,7 @@ struct AboutDialog
 {
     FakeDesktopShortcuts desktop;
     FakeLauncher launcher;
-    FakeMessages messages;
+    FakeMessageBoxes messages;
     fabout dialog {desktop, launcher, messages};
 
     template <typename T> T* Find(const char* name)

@@ -1,12 +1,12 @@
 // The root-password change and the virtual-host editor without widgets.
-#include "fake_config_files.h"
-#include "fake_launcher.h"
-#include "fake_messages.h"
-#include "fake_program_runner.h"
-#include "native_path.h"
-#include "password_change.h"
-#include "platform_line_end.h"
-#include "virtual_hosts.h"
+#include "config/native_path.h"
+#include "dialogs/password_change.h"
+#include "dialogs/virtual_hosts.h"
+#include "fakes/fake_config_files.h"
+#include "fakes/fake_launcher.h"
+#include "fakes/fake_message_boxes.h"
+#include "fakes/fake_program_runner.h"
+#include "support/platform_line_end.h"
 
 #include <gtest/gtest.h>
 
@@ -21,7 +21,7 @@ struct PasswordFixture : testing::Test
 {
     FakeConfigFiles files {"D:\\bundle"};
     FakeLauncher launcher;
-    FakeMessages messages;
+    FakeMessageBoxes messages;
     FakeProgramRunner runner;
     PasswordChange change {files, launcher, messages, runner, std::chrono::seconds(7)};
     std::vector<bool> finished;
@@ -151,7 +151,7 @@ struct HostsFixture : testing::Test
     const std::string path = "D:\\bundle\\Apache2\\conf\\vhosts.conf";
     std::unique_ptr<TextCodePage> utf8 = MakeTextCodePage("UTF-8");
     FakeConfigFiles files {"D:\\bundle"};
-    FakeMessages messages;
+    FakeMessageBoxes messages;
     VirtualHosts hosts {files, messages, *utf8};
 };
 

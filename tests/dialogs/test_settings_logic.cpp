@@ -1,12 +1,13 @@
 // The settings dialogs' decisions: what is loaded, what each file holds after a save, which message.
-#include "apache_settings.h"
-#include "fake_config_files.h"
-#include "fake_messages.h"
-#include "mysql_settings.h"
-#include "native_path.h"
-#include "php_settings.h"
-#include "temp_dir.h"
-#include "virtual_hosts.h"
+#include "config/disk_config_files.h"
+#include "config/native_path.h"
+#include "dialogs/apache_settings.h"
+#include "dialogs/mysql_settings.h"
+#include "dialogs/php_settings.h"
+#include "dialogs/virtual_hosts.h"
+#include "fakes/fake_config_files.h"
+#include "fakes/fake_message_boxes.h"
+#include "support/temp_dir.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -71,7 +72,7 @@ struct Fixture : testing::Test
 {
     std::unique_ptr<TextCodePage> utf8 = MakeTextCodePage("UTF-8");
     FakeConfigFiles files;
-    FakeMessages messages;
+    FakeMessageBoxes messages;
 };
 
 struct ApacheFixture : Fixture
@@ -292,9 +293,10 @@ TEST_F(Fixture, BytesTheCodePageCannotShowSurviveAndAreReplacedOnlyAfterAsking)
 
 // A save through a fresh `Settings` of the fields as `change` leaves them.
 template <typename Settings, typename Fields>
-std::function<bool(FakeConfigFiles&, FakeMessages&, const TextCodePage&)> SaveChanged(void (*change)(Fields&))
+std::function<bool(FakeConfigFiles&, FakeMessageBoxes&, const TextCodePage&)> SaveChanged(
+    void (*change)(Fields&))
 {
-    return [change](FakeConfigFiles& files, FakeMessages& messages, const TextCodePage& codePage) {
+    return [change](FakeConfigFiles& files, FakeMessageBoxes& messages, const TextCodePage& codePage) {
         Settings settings(files, messages, codePage);
         Fields fields = settings.Load();
         change(fields);
@@ -310,7 +312,7 @@ TEST_F(Fixture, ASaveFailingAtAnyWriteLeavesNoFileDisagreeing)
     {
         const char* name;
         std::string serverFile;
-        std::function<bool(FakeConfigFiles&, FakeMessages&, const TextCodePage&)> save;
+        std::function<bool(FakeConfigFiles&, FakeMessageBoxes&, const TextCodePage&)> save;
     };
     const auto apache = SaveChanged<ApacheSettings, ApacheFields>;
     const auto php = SaveChanged<PhpSettings, PhpFields>;
@@ -354,7 +356,7 @@ TEST_F(Fixture, ASaveFailingAtAnyWriteLeavesNoFileDisagreeing)
             FakeConfigFiles disk;
             seed(disk);
             disk.failingWrites = failure == 2 ? std::set<int> {1, 2} : std::set<int> {failure};
-            FakeMessages shown;
+            FakeMessageBoxes shown;
             EXPECT_FALSE(row.save(disk, shown, *utf8));
             ASSERT_EQ(shown.shown.size(), 1u);
             const std::string& message = shown.shown[0];
@@ -598,7 +600,7 @@ TEST(SettingsDialogs, AFifoInPlaceOfAFileIsReportedOnceAtOpening)
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        FakeMessages messages;
+        FakeMessageBoxes messages;
         EXPECT_TRUE(row.open(messages));
         EXPECT_EQ(messages.shown, std::vector<std::string> {row.message});
     }

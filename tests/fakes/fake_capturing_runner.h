@@ -1,6 +1,6 @@
 #pragma once
 
-#include "capturing_runner.h"
+#include "platform/capturing_runner.h"
 
 #include <functional>
 #include <mutex>

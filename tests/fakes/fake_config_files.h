@@ -1,8 +1,8 @@
 #pragma once
 
-#include "config_files.h"
-#include "ini.h"
-#include "ini_engine.h"
+#include "config/config_files.h"
+#include "config/ini.h"
+#include "config/ini_engine.h"
 
 #include <algorithm>
 #include <map>

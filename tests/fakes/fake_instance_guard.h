@@ -1,6 +1,6 @@
 #pragma once
 
-#include "instance_guard.h"
+#include "platform/instance_guard.h"
 
 #include <string>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "process_list.h"
+#include "platform/process_list.h"
 
 #include <string>
 #include <vector>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "program_runner.h"
+#include "platform/program_runner.h"
 
 #include <functional>
 #include <vector>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tcp_listeners.h"
+#include "platform/tcp_listeners.h"
 
 #include <map>
 #include <vector>

@@ -1,16 +1,16 @@
 // The panel's service control and launcher against a real demo bundle: Apache with mod_php and
 // MariaDB, on free ports, in a folder whose path holds blanks.
-#include "bundle_fixture.h"
-#include "config_files.h"
-#include "fake_messages.h"
-#include "file_contents.h"
-#include "launcher.h"
-#include "process_list.h"
-#include "server_diagnostics.h"
-#include "service_control.h"
-#include "status_rules.h"
-#include "tcp_listeners.h"
-#include "text_code_page.h"
+#include "app/server_diagnostics.h"
+#include "app/service_control.h"
+#include "app/status_rules.h"
+#include "config/disk_config_files.h"
+#include "fakes/fake_message_boxes.h"
+#include "platform/launcher.h"
+#include "platform/process_list.h"
+#include "platform/tcp_listeners.h"
+#include "platform/text_code_page.h"
+#include "support/bundle_fixture.h"
+#include "support/file_contents.h"
 
 #include <chrono>
 #include <csignal>
@@ -188,7 +188,7 @@ protected:
     static inline int s_apachePort = 0;
     static inline int s_mysqlPort = 0;
 
-    FakeMessages m_messages;
+    FakeMessageBoxes m_messages;
     std::unique_ptr<Launcher> m_launcher;
     std::unique_ptr<ServiceControl> m_control;
     std::vector<LogLine> m_log;

@@ -1,18 +1,18 @@
 // The settings dialogs' logic against a real demo bundle: what they write is what Apache, PHP and
 // MariaDB then use, and the password change talks to the real server.
-#include "apache_settings.h"
-#include "bundle_fixture.h"
-#include "config_files.h"
-#include "fake_launcher.h"
-#include "fake_messages.h"
-#include "ini.h"
-#include "launcher.h"
-#include "mysql_settings.h"
-#include "password_change.h"
-#include "php_settings.h"
-#include "service_control.h"
-#include "threaded_program_runner.h"
-#include "virtual_hosts.h"
+#include "app/service_control.h"
+#include "config/disk_config_files.h"
+#include "config/ini.h"
+#include "dialogs/apache_settings.h"
+#include "dialogs/mysql_settings.h"
+#include "dialogs/password_change.h"
+#include "dialogs/php_settings.h"
+#include "dialogs/virtual_hosts.h"
+#include "fakes/fake_launcher.h"
+#include "fakes/fake_message_boxes.h"
+#include "platform/launcher.h"
+#include "platform/threaded_program_runner.h"
+#include "support/bundle_fixture.h"
 
 #include <QCoreApplication>
 #include <filesystem>
@@ -85,7 +85,7 @@ protected:
     std::unique_ptr<TextCodePage> codePage = MakeSystemTextCodePage();
     std::unique_ptr<DiskConfigFiles> files;
     std::unique_ptr<Launcher> launcher;
-    FakeMessages messages;
+    FakeMessageBoxes messages;
     std::unique_ptr<ServiceControl> services;
 };
 

@@ -1,11 +1,11 @@
 // The phpinfo command on a real demo bundle: the page it writes must be served by Apache with PHP.
-#include "bundle_fixture.h"
-#include "config_files.h"
-#include "fake_dialog_host.h"
-#include "fake_launcher.h"
-#include "fake_messages.h"
-#include "launch_commands.h"
-#include "settings_history.h"
+#include "app/launch_commands.h"
+#include "config/disk_config_files.h"
+#include "fakes/fake_dialog_host.h"
+#include "fakes/fake_launcher.h"
+#include "fakes/fake_message_boxes.h"
+#include "safety/settings_history.h"
+#include "support/bundle_fixture.h"
 
 #include <fstream>
 #include <gtest/gtest.h>
@@ -36,7 +36,7 @@ TEST_F(PhpinfoOnBundle, WrittenPageIsServedAsPhpInformation)
     std::ofstream(*m_bundle / "www/phpinfo.php") << "an older page";
     DiskConfigFiles files(m_bundle->path().string());
     FakeLauncher launcher;
-    FakeMessages messages;
+    FakeMessageBoxes messages;
     FakeDialogHost dialogs;
 
     SettingsHistory history(files.AppDir());

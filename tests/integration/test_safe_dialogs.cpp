@@ -1,24 +1,24 @@
 // The dialogs' saves checked by the demo bundle's own Apache, PHP and MariaDB, recorded, logged on
 // the main window and undone from its menu, through the real windows on a real bundle.
-#include "bundle_fixture.h"
-#include "capturing_runner.h"
-#include "checked_save.h"
-#include "config_files.h"
-#include "fake_dialog_host.h"
-#include "fake_instance_guard.h"
-#include "fake_launcher.h"
-#include "fake_messages.h"
-#include "fake_process_list.h"
-#include "fake_program_runner.h"
-#include "fake_tcp_listeners.h"
-#include "fapache.h"
-#include "file_contents.h"
-#include "fmysql.h"
-#include "form1.h"
-#include "fphp.h"
-#include "ini_engine.h"
-#include "text_code_page.h"
-#include "zhanform.h"
+#include "app/widgets/form1.h"
+#include "config/disk_config_files.h"
+#include "config/ini_engine.h"
+#include "dialogs/widgets/fapache.h"
+#include "dialogs/widgets/fmysql.h"
+#include "dialogs/widgets/fphp.h"
+#include "dialogs/widgets/zhanform.h"
+#include "fakes/fake_dialog_host.h"
+#include "fakes/fake_instance_guard.h"
+#include "fakes/fake_launcher.h"
+#include "fakes/fake_message_boxes.h"
+#include "fakes/fake_process_list.h"
+#include "fakes/fake_program_runner.h"
+#include "fakes/fake_tcp_listeners.h"
+#include "platform/capturing_runner.h"
+#include "platform/text_code_page.h"
+#include "safety/checked_save.h"
+#include "support/bundle_fixture.h"
+#include "support/file_contents.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -112,7 +112,7 @@ protected:
     std::unique_ptr<SettingsHistory> history;
     std::unique_ptr<SafeSaveServices> services;
     std::unique_ptr<TextCodePage> codePage = MakeTextCodePage("UTF-8");
-    FakeMessages messages;
+    FakeMessageBoxes messages;
     FakeProcessList processes;
     FakeLauncher launcher;
     FakeProgramRunner passwordRunner;

@@ -1,12 +1,13 @@
 // Saves checked by the bundle's own Apache, PHP and MariaDB before a file changes, recorded in the
 // history, and undone byte for byte, on a real demo bundle.
-#include "bundle_fixture.h"
-#include "capturing_runner.h"
-#include "config_files.h"
-#include "file_contents.h"
-#include "safe_save.h"
-#include "server_check.h"
-#include "settings_history.h"
+#include "config/disk_config_files.h"
+#include "platform/capturing_runner.h"
+#include "safety/history_commit.h"
+#include "safety/server_check.h"
+#include "safety/settings_history.h"
+#include "safety/undo.h"
+#include "support/bundle_fixture.h"
+#include "support/file_contents.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>

@@ -4,9 +4,9 @@
 //   echo TEXT                 writes TEXT to its standard output and error
 //   guard NAME MILLISECONDS   claims the single-instance guard NAME: exit 0 and hold it, or exit 3
 //   appdir FILE               writes the folder it runs from to FILE
-#include "app_dir.h"
-#include "instance_guard.h"
-#include "wide_text.h"
+#include "config/win/wide_text.h"
+#include "platform/app_dir.h"
+#include "platform/instance_guard.h"
 
 #include <windows.h>
 

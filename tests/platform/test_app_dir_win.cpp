@@ -1,7 +1,7 @@
-#include "app_dir.h"
-#include "file_contents.h"
-#include "temp_dir.h"
-#include "win_test_support.h"
+#include "platform/app_dir.h"
+#include "support/file_contents.h"
+#include "support/temp_dir.h"
+#include "support/test_support_win.h"
 
 #include <gtest/gtest.h>
 

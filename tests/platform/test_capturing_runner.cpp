@@ -1,6 +1,6 @@
 // Programs run to their end with their output kept apart, bounded in time and in what is kept.
-#include "capturing_runner.h"
-#include "file_contents.h"
+#include "platform/capturing_runner.h"
+#include "support/file_contents.h"
 
 #include <gtest/gtest.h>
 #include <stop_token>

@@ -1,6 +1,6 @@
 // Programs run to their end with their output kept apart and bounded in time, on Windows.
-#include "capturing_runner.h"
-#include "win_test_support.h"
+#include "platform/capturing_runner.h"
+#include "support/test_support_win.h"
 
 #include <gtest/gtest.h>
 #include <stop_token>

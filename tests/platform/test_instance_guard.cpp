@@ -1,9 +1,9 @@
 // The single-instance lock: held while the holder lives, gone when it ends in any way, and never
 // kept alive by programs the holder started. Also the executable's directory.
-#include "app_dir.h"
-#include "instance_guard.h"
-#include "run_in_child.h"
-#include "temp_dir.h"
+#include "platform/app_dir.h"
+#include "platform/instance_guard.h"
+#include "support/run_in_child.h"
+#include "support/temp_dir.h"
 
 #include <cstdio>
 #include <cstdlib>

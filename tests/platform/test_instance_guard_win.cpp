@@ -1,5 +1,5 @@
-#include "instance_guard.h"
-#include "win_test_support.h"
+#include "platform/instance_guard.h"
+#include "support/test_support_win.h"
 
 #include <gtest/gtest.h>
 

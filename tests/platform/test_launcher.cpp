@@ -1,6 +1,6 @@
-#include "file_contents.h"
-#include "launcher.h"
-#include "temp_dir.h"
+#include "platform/launcher.h"
+#include "support/file_contents.h"
+#include "support/temp_dir.h"
 
 #include <chrono>
 #include <cstdlib>

@@ -1,6 +1,6 @@
 // The log's time in the user's long time format as Windows keeps it, in UTF-8 whatever the code page.
-#include "log_time.h"
-#include "wine_locale_win.h"
+#include "platform/log_time.h"
+#include "support/wine_locale_win.h"
 
 #include <gtest/gtest.h>
 

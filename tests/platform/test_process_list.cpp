@@ -1,6 +1,6 @@
 // CountProcesses against real processes: copies of `sleep` started under chosen names.
-#include "process_list.h"
-#include "temp_dir.h"
+#include "platform/process_list.h"
+#include "support/temp_dir.h"
 
 #include <cctype>
 #include <filesystem>

@@ -1,6 +1,6 @@
-#include "process_list.h"
-#include "temp_dir.h"
-#include "win_test_support.h"
+#include "platform/process_list.h"
+#include "support/temp_dir.h"
+#include "support/test_support_win.h"
 
 #include <gtest/gtest.h>
 #include <memory>

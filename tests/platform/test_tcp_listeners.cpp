@@ -1,6 +1,6 @@
 // ListenersOn against real sockets of this process and of its children.
-#include "run_in_child.h"
-#include "tcp_listeners.h"
+#include "platform/tcp_listeners.h"
+#include "support/run_in_child.h"
 
 #include <algorithm>
 #include <arpa/inet.h>

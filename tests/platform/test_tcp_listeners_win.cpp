@@ -1,5 +1,5 @@
 // ListenersOn against a socket of this test program, from the system's TCP tables.
-#include "tcp_listeners.h"
+#include "platform/tcp_listeners.h"
 
 #include <gtest/gtest.h>
 #include <winsock2.h>

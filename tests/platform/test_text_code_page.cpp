@@ -1,5 +1,5 @@
 // File bytes in a code page to text and back: what decodes, what is replaced, what cannot be written.
-#include "text_code_page.h"
+#include "platform/text_code_page.h"
 
 #include <cstdlib>
 #include <gtest/gtest.h>

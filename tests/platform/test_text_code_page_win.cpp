@@ -1,6 +1,6 @@
 // The system code page on Windows is the ANSI code page of the user's locale.
-#include "text_code_page.h"
-#include "wine_locale_win.h"
+#include "platform/text_code_page.h"
+#include "support/wine_locale_win.h"
 
 #include <gtest/gtest.h>
 

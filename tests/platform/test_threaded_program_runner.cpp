@@ -1,9 +1,9 @@
 // The runner behind the password change: outcomes reported on the caller's thread, the time limit,
 // a child that can never prompt on the panel's terminal, and nothing left running or reported once
 // the runner is gone.
-#include "file_contents.h"
-#include "temp_dir.h"
-#include "threaded_program_runner.h"
+#include "platform/threaded_program_runner.h"
+#include "support/file_contents.h"
+#include "support/temp_dir.h"
 
 #include <condition_variable>
 #include <deque>

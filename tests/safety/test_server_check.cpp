@@ -1,11 +1,11 @@
 // The servers' checkers as the save sees them: which files each reads, and what its answer means.
-#include "fake_capturing_runner.h"
-#include "fake_config_files.h"
-#include "file_contents.h"
-#include "folders.h"
-#include "native_path.h"
-#include "server_check.h"
-#include "temp_dir.h"
+#include "config/folders.h"
+#include "config/native_path.h"
+#include "fakes/fake_capturing_runner.h"
+#include "fakes/fake_config_files.h"
+#include "safety/server_check.h"
+#include "support/file_contents.h"
+#include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 #include <thread>

@@ -1,10 +1,11 @@
 // Every save keeps what it replaced; an undo puts the last save's files back, all or none.
-#include "catalogue.h"
-#include "fake_config_files.h"
-#include "file_contents.h"
-#include "safe_save.h"
-#include "settings_history.h"
-#include "temp_dir.h"
+#include "fakes/fake_config_files.h"
+#include "safety/history_commit.h"
+#include "safety/settings_history.h"
+#include "safety/undo.h"
+#include "support/file_contents.h"
+#include "support/temp_dir.h"
+#include "texts/catalogue.h"
 
 #include <algorithm>
 #include <filesystem>

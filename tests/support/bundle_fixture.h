@@ -1,8 +1,8 @@
 #pragma once
 // What the integration tests share: free ports, programs run without a shell, polling, plain HTTP,
 // and a demo bundle laid out by bundle/make-bundle in a temporary folder.
-#include "file_contents.h"
-#include "temp_dir.h"
+#include "support/file_contents.h"
+#include "support/temp_dir.h"
 
 #include <arpa/inet.h>
 #include <cerrno>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "text_lines.h"
+#include "config/text_lines.h"
 
 #include <string>
 #include <string_view>

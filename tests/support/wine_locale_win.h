@@ -1,7 +1,7 @@
 #pragma once
 // The Windows user locale, which tests registered for a given Wine locale check first.
 
-#include "wide_text.h"
+#include "config/win/wide_text.h"
 
 #include <windows.h>
 

@@ -1,12 +1,12 @@
-#include "form1.h"
+#include "app/widgets/form1.h"
 
-#include "catalogue.h"
-#include "form1_layout.h"
-#include "instance_guard.h"
-#include "log_time.h"
-#include "messages.h"
-#include "program_icon.h"
-#include "safe_save.h"
+#include "app/widgets/form1_layout.h"
+#include "platform/instance_guard.h"
+#include "platform/log_time.h"
+#include "safety/undo.h"
+#include "texts/catalogue.h"
+#include "ui/message_boxes.h"
+#include "ui/widgets/program_icon.h"
 
 #include <QAction>
 #include <QCloseEvent>

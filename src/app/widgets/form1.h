@@ -1,11 +1,11 @@
 #pragma once
 
-#include "launch_commands.h"
-#include "server_diagnostics.h"
-#include "service_control.h"
-#include "service_kind.h"
-#include "status_rules.h"
-#include "tray_rules.h"
+#include "app/launch_commands.h"
+#include "app/server_diagnostics.h"
+#include "app/service_control.h"
+#include "app/service_kind.h"
+#include "app/status_rules.h"
+#include "app/tray_rules.h"
 
 #include <QSystemTrayIcon>
 #include <QWidget>

@@ -1,4 +1,4 @@
-#include "form1.h"
+#include "app/widgets/form1.h"
 
 #include <QAction>
 #include <QPushButton>

@@ -1,6 +1,4 @@
-#include "form1_layout.h"
-
-#include "catalogue.h"
+#include "app/widgets/form1_layout.h"
 
 #include <array>
 
@@ -40,7 +38,7 @@ constexpr std::array kFileMenu {
     MenuRow {"phpset", M::Item, "PHP 设置"},
     MenuRow {"apcheset", M::Item, "Apache 设置"},
     MenuRow {"mysqlset", M::Item, "MySQL 设置"},
-    MenuRow {"undoset", M::Item, catalogue::kUndoCommand},
+    MenuRow {"undoset", M::Item, "撤销上次设置"},
     MenuRow {"configfile", M::Submenu, "配置文件"},
     MenuRow {"phpini", M::Item, "php-ini", kSub},
     MenuRow {"httpdconf", M::Item, "httpd-conf", kSub},
@@ -106,7 +104,7 @@ constexpr std::array kFilezMenu {
     MenuRow {"mysqlset2", M::Item, "MySQL 设置"},
     MenuRow {"apcheset2", M::Item, "Apache 设置"},
     MenuRow {"phpset2", M::Item, "PHP 设置"},
-    MenuRow {"undoset2", M::Item, catalogue::kUndoCommand},
+    MenuRow {"undoset2", M::Item, "撤销上次设置"},
     MenuRow {"dsf", M::Separator, "-"},
     MenuRow {"about2", M::Item, "About(关于)..."},
     MenuRow {"update2", M::Item, "Update(更新)...", false, kHidden},

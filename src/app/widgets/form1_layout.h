@@ -1,7 +1,7 @@
 #pragma once
 
-#include "form_layout.h"
-#include "service_kind.h"
+#include "app/service_kind.h"
+#include "ui/widgets/form_layout.h"
 
 #include <array>
 #include <span>

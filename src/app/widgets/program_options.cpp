@@ -1,8 +1,8 @@
-#include "program_options.h"
+#include "app/widgets/program_options.h"
 
-#include "form_layout.h"
-#include "messages.h"
-#include "version.h"
+#include "config/version.h"
+#include "ui/message_boxes.h"
+#include "ui/widgets/form_layout.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "catalogue.h"
-#include "status.h"
+#include "config/status.h"
+#include "texts/catalogue.h"
 
 #include <cerrno>
 #include <optional>

@@ -1,8 +1,8 @@
 // Reads of the servers' growing log files: only what was appended, never the whole file, and never
 // a blocking open of a FIFO someone put in a log's place.
-#include "catalogue.h"
-#include "file_calls_posix.h"
-#include "file_tail.h"
+#include "config/file_tail.h"
+#include "config/posix/file_calls_posix.h"
+#include "texts/catalogue.h"
 
 #include <cerrno>
 #include <fcntl.h>

@@ -1,5 +1,5 @@
-#include "file_calls_posix.h"
-#include "folders.h"
+#include "config/folders.h"
+#include "config/posix/file_calls_posix.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -1,5 +1,5 @@
-#include "ascii_text.h"
-#include "native_path.h"
+#include "config/ascii_text.h"
+#include "config/native_path.h"
 
 #include <algorithm>
 #include <filesystem>

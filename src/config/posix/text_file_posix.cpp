@@ -1,9 +1,9 @@
 // Reading and atomic replacing of files with the POSIX API (fsync, permission bits, symlinks
 // need more than the standard library offers).
-#include "catalogue.h"
-#include "file_calls_posix.h"
-#include "file_layer_rules.h"
-#include "text_file.h"
+#include "config/file_layer_rules.h"
+#include "config/posix/file_calls_posix.h"
+#include "config/text_file.h"
+#include "texts/catalogue.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,9 +1,9 @@
 // Reads of the servers' growing log files with the wide Windows calls: only what was appended,
 // never the whole file, and never a device or pipe put in a log's place.
-#include "catalogue.h"
-#include "file_tail.h"
-#include "unique_handle_win.h"
-#include "wide_text.h"
+#include "config/file_tail.h"
+#include "config/win/unique_handle_win.h"
+#include "config/win/wide_text.h"
+#include "texts/catalogue.h"
 
 namespace larkspan {
 

@@ -1,7 +1,7 @@
 // Folder operations with the wide Windows calls; names are converted from UTF-8 explicitly.
-#include "folders.h"
-#include "unique_handle_win.h"
-#include "wide_text.h"
+#include "config/folders.h"
+#include "config/win/unique_handle_win.h"
+#include "config/win/wide_text.h"
 
 #include <atomic>
 

@@ -1,5 +1,5 @@
-#include "native_path.h"
-#include "wide_text.h"
+#include "config/native_path.h"
+#include "config/win/wide_text.h"
 
 #include <windows.h>
 

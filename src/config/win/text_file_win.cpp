@@ -1,10 +1,10 @@
 // Reading and atomic replacing of files with the wide Windows calls: names are converted from UTF-8
 // explicitly, since MinGW's narrow calls and std::filesystem paths read them in the ANSI code page.
-#include "catalogue.h"
-#include "file_layer_rules.h"
-#include "text_file.h"
-#include "unique_handle_win.h"
-#include "wide_text.h"
+#include "config/file_layer_rules.h"
+#include "config/text_file.h"
+#include "config/win/unique_handle_win.h"
+#include "config/win/wide_text.h"
+#include "texts/catalogue.h"
 
 #include <vector>
 

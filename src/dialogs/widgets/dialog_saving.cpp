@@ -1,4 +1,4 @@
-#include "dialog_saving.h"
+#include "dialogs/widgets/dialog_saving.h"
 
 #include <QDialog>
 #include <QMetaObject>

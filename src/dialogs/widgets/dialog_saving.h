@@ -1,6 +1,6 @@
 #pragma once
 
-#include "checked_save.h"
+#include "safety/checked_save.h"
 
 #include <QPointer>
 #include <memory>

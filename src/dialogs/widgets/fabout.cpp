@@ -1,9 +1,9 @@
-#include "fabout.h"
+#include "dialogs/widgets/fabout.h"
 
-#include "form_layout.h"
-#include "maker_site.h"
-#include "program_icon.h"
-#include "version.h"
+#include "config/maker_site.h"
+#include "config/version.h"
+#include "ui/widgets/form_layout.h"
+#include "ui/widgets/program_icon.h"
 
 #include <QEvent>
 #include <QLabel>

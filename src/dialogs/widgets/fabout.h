@@ -1,6 +1,6 @@
 #pragma once
 
-#include "about_link.h"
+#include "dialogs/about_link.h"
 
 #include <QDialog>
 

@@ -1,7 +1,7 @@
-#include "fapache.h"
+#include "dialogs/widgets/fapache.h"
 
-#include "catalogue.h"
-#include "form_layout.h"
+#include "texts/catalogue.h"
+#include "ui/widgets/form_layout.h"
 
 #include <QDir>
 #include <QFileDialog>

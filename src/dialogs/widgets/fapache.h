@@ -1,7 +1,7 @@
 #pragma once
 
-#include "apache_settings.h"
-#include "dialog_saving.h"
+#include "dialogs/apache_settings.h"
+#include "dialogs/widgets/dialog_saving.h"
 
 #include <QDialog>
 #include <functional>

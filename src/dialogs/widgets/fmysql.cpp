@@ -1,6 +1,6 @@
-#include "fmysql.h"
+#include "dialogs/widgets/fmysql.h"
 
-#include "form_layout.h"
+#include "ui/widgets/form_layout.h"
 
 #include <QComboBox>
 #include <QLineEdit>

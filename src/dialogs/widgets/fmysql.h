@@ -1,8 +1,8 @@
 #pragma once
 
-#include "dialog_saving.h"
-#include "mysql_settings.h"
-#include "password_change.h"
+#include "dialogs/mysql_settings.h"
+#include "dialogs/password_change.h"
+#include "dialogs/widgets/dialog_saving.h"
 
 #include <QDialog>
 

@@ -1,6 +1,6 @@
-#include "fphp.h"
+#include "dialogs/widgets/fphp.h"
 
-#include "form_layout.h"
+#include "ui/widgets/form_layout.h"
 
 #include <QComboBox>
 #include <QLineEdit>

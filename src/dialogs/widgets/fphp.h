@@ -1,7 +1,7 @@
 #pragma once
 
-#include "dialog_saving.h"
-#include "php_settings.h"
+#include "dialogs/php_settings.h"
+#include "dialogs/widgets/dialog_saving.h"
 
 #include <QDialog>
 

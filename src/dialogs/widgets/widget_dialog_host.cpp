@@ -1,13 +1,13 @@
-#include "widget_dialog_host.h"
+#include "dialogs/widgets/widget_dialog_host.h"
 
-#include "capturing_runner.h"
-#include "desktop.h"
-#include "fabout.h"
-#include "fapache.h"
-#include "fmysql.h"
-#include "fphp.h"
-#include "threaded_program_runner.h"
-#include "zhanform.h"
+#include "dialogs/widgets/fabout.h"
+#include "dialogs/widgets/fapache.h"
+#include "dialogs/widgets/fmysql.h"
+#include "dialogs/widgets/fphp.h"
+#include "dialogs/widgets/zhanform.h"
+#include "platform/capturing_runner.h"
+#include "platform/desktop_shortcuts.h"
+#include "platform/threaded_program_runner.h"
 
 #include <QCoreApplication>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "dialog_host.h"
+#include "ui/dialog_host.h"
 
 #include <memory>
 

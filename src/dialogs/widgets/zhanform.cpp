@@ -1,6 +1,6 @@
-#include "zhanform.h"
+#include "dialogs/widgets/zhanform.h"
 
-#include "form_layout.h"
+#include "ui/widgets/form_layout.h"
 
 #include <QEvent>
 #include <QLabel>

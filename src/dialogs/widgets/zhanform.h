@@ -1,7 +1,7 @@
 #pragma once
 
-#include "dialog_saving.h"
-#include "virtual_hosts.h"
+#include "dialogs/virtual_hosts.h"
+#include "dialogs/widgets/dialog_saving.h"
 
 #include <QDialog>
 

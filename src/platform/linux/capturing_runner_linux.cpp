@@ -1,6 +1,6 @@
-#include "capturing_runner.h"
-#include "catalogue.h"
-#include "spawn_setup_linux.h"
+#include "platform/capturing_runner.h"
+#include "platform/linux/spawn_setup_linux.h"
+#include "texts/catalogue.h"
 
 #include <array>
 #include <cerrno>

@@ -1,5 +1,5 @@
-#include "catalogue.h"
-#include "instance_guard.h"
+#include "platform/instance_guard.h"
+#include "texts/catalogue.h"
 
 #include <cerrno>
 #include <cstdlib>

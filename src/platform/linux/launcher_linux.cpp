@@ -1,6 +1,6 @@
-#include "catalogue.h"
-#include "launcher.h"
-#include "spawn_setup_linux.h"
+#include "platform/launcher.h"
+#include "platform/linux/spawn_setup_linux.h"
+#include "texts/catalogue.h"
 
 #include <cerrno>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "log_time.h"
+#include "platform/log_time.h"
 
 #include <array>
 

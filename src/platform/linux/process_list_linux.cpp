@@ -1,5 +1,5 @@
-#include "proc_linux.h"
-#include "process_list.h"
+#include "platform/linux/proc_linux.h"
+#include "platform/process_list.h"
 
 #include <array>
 #include <cctype>

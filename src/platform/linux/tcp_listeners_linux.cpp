@@ -1,6 +1,6 @@
 // Listening sockets from /proc/net/tcp and tcp6, their owners from the socket links in /proc/*/fd.
-#include "proc_linux.h"
-#include "tcp_listeners.h"
+#include "platform/linux/proc_linux.h"
+#include "platform/tcp_listeners.h"
 
 #include <algorithm>
 #include <charconv>

@@ -1,5 +1,5 @@
-#include "text_code_page.h"
-#include "utf8_code_page.h"
+#include "platform/text_code_page.h"
+#include "platform/utf8_code_page.h"
 
 #include <cerrno>
 #include <iconv.h>

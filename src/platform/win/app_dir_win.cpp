@@ -1,5 +1,5 @@
-#include "app_dir.h"
-#include "wide_text.h"
+#include "config/win/wide_text.h"
+#include "platform/app_dir.h"
 
 #include <windows.h>
 

@@ -1,7 +1,7 @@
-#include "capturing_runner.h"
-#include "catalogue.h"
-#include "unique_handle_win.h"
-#include "wide_text.h"
+#include "config/win/unique_handle_win.h"
+#include "config/win/wide_text.h"
+#include "platform/capturing_runner.h"
+#include "texts/catalogue.h"
 
 #include <algorithm>
 #include <thread>

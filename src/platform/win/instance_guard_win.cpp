@@ -1,6 +1,6 @@
-#include "instance_guard.h"
-#include "unique_handle_win.h"
-#include "wide_text.h"
+#include "config/win/unique_handle_win.h"
+#include "config/win/wide_text.h"
+#include "platform/instance_guard.h"
 
 namespace larkspan {
 

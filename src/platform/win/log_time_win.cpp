@@ -1,7 +1,7 @@
 // The user's long time format from Windows itself: strftime's %X knows only the C runtime's locale
 // and answers in the ANSI code page.
-#include "log_time.h"
-#include "wide_text.h"
+#include "config/win/wide_text.h"
+#include "platform/log_time.h"
 
 #include <windows.h>
 

@@ -1,8 +1,8 @@
 // Listening TCP sockets and their owners from the system's TCP tables (IPv4 and IPv6), the owners'
 // image names from a process snapshot.
-#include "tcp_listeners.h"
-#include "unique_handle_win.h"
-#include "wide_text.h"
+#include "config/win/unique_handle_win.h"
+#include "config/win/wide_text.h"
+#include "platform/tcp_listeners.h"
 
 #include <windows.h>
 

@@ -1,7 +1,7 @@
 // 8-bit file text on Windows: the ANSI code page, converted by the system's own tables.
-#include "text_code_page.h"
-#include "utf8_code_page.h"
-#include "wide_text.h"
+#include "config/win/wide_text.h"
+#include "platform/text_code_page.h"
+#include "platform/utf8_code_page.h"
 
 #include <windows.h>
 

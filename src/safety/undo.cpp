@@ -1,7 +1,8 @@
-#include "safe_save.h"
+#include "safety/undo.h"
 
-#include "catalogue.h"
-#include "server_check.h"
+#include "safety/history_commit.h"
+#include "safety/server_check.h"
+#include "texts/catalogue.h"
 
 #include <algorithm>
 #include <set>
@@ -9,15 +10,6 @@
 namespace larkspan {
 
 namespace {
-
-Status CommitRecorded(
-    FileBatch& batch, SettingsHistory& history, std::string_view dialog, std::string_view undoes)
-{
-    StagedEntry staged;
-    if (Status recorded = history.Stage(FilesBeforeSave(batch), dialog, undoes, staged); !recorded.ok())
-        return recorded;
-    return CommitStaged(batch, history, staged);
-}
 
 UndoOutcome Failed(std::string reason)
 {
@@ -43,30 +35,6 @@ std::string ServersToRestart(const std::string& appDir, const std::vector<Histor
 }
 
 } // namespace
-
-Status CommitStaged(FileBatch& batch, SettingsHistory& history, StagedEntry& staged)
-{
-    std::string entry;
-    if (Status published = history.Publish(staged, entry); !published.ok())
-        return published;
-    if (Status committed = batch.Commit(); !committed.ok()) {
-        // When some files could not be put back, the record holds their old bytes: it stays, so
-        // that an undo can still restore them.
-        if (!batch.partlyCommitted())
-            (void)history.Discard(entry);
-        return committed;
-    }
-    // Housekeeping only: the save is done, and the next one trims again.
-    (void)history.Trim();
-    return Status::Success();
-}
-
-Status CommitWithHistory(FileBatch& batch, SettingsHistory& history, std::string_view dialog)
-{
-    if (!batch.Changed())
-        return Status::Success();
-    return CommitRecorded(batch, history, dialog, {});
-}
 
 UndoOutcome UndoLastSave(ConfigFiles& files, SettingsHistory& history)
 {

@@ -1,4 +1,4 @@
-#include "program_icon.h"
+#include "ui/widgets/program_icon.h"
 
 #include <QDir>
 

@@ -1,6 +1,6 @@
-#include "catalogue.h"
-#include "desktop.h"
-#include "text_file.h"
+#include "config/text_file.h"
+#include "platform/desktop_shortcuts.h"
+#include "texts/catalogue.h"
 
 #include <cerrno>
 #include <cstdlib>

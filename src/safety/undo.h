@@ -1,24 +1,14 @@
 #pragma once
 
-#include "config_files.h"
-#include "file_batch.h"
-#include "messages.h"
-#include "settings_history.h"
+#include "config/config_files.h"
+#include "safety/settings_history.h"
+#include "ui/message_boxes.h"
 
 #include <functional>
 #include <string>
 #include <string_view>
 
 namespace larkspan {
-
-/// Replaces the files of `batch` once their present bytes are recorded in `history` under
-/// `dialog`: a record that fails stops the save before any file changes, and a commit that fails
-/// takes its record back. The history is trimmed afterwards. A failure's message is the reason,
-/// naming the folder or file.
-Status CommitWithHistory(FileBatch& batch, SettingsHistory& history, std::string_view dialog);
-/// CommitWithHistory with the record staged already from the batch's files (FilesBeforeSave), for
-/// a save that wrote it while its check ran. Only publishing it remains before the files change.
-Status CommitStaged(FileBatch& batch, SettingsHistory& history, StagedEntry& staged);
 
 /// How an undo ended, with the message for the user and, after an undo, the event-log message.
 struct UndoOutcome

@@ -1,4 +1,4 @@
-#include "form_layout.h"
+#include "ui/widgets/form_layout.h"
 
 #include <QComboBox>
 #include <QGroupBox>

@@ -1,8 +1,8 @@
-#include "app_dir.h"
-#include "desktop.h"
-#include "file_contents.h"
-#include "temp_dir.h"
-#include "win_test_support.h"
+#include "platform/app_dir.h"
+#include "platform/desktop_shortcuts.h"
+#include "support/file_contents.h"
+#include "support/temp_dir.h"
+#include "support/test_support_win.h"
 
 #include <fstream>
 #include <gtest/gtest.h>

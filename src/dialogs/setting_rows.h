@@ -1,11 +1,11 @@
 #pragma once
 
-#include "checked_save.h"
-#include "config_files.h"
-#include "file_batch.h"
-#include "messages.h"
-#include "settings_keys.h"
-#include "shown_text.h"
+#include "config/config_files.h"
+#include "config/file_batch.h"
+#include "config/settings_keys.h"
+#include "dialogs/shown_text.h"
+#include "safety/checked_save.h"
+#include "ui/message_boxes.h"
 
 #include <functional>
 #include <optional>

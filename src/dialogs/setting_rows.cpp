@@ -1,10 +1,10 @@
-#include "settings_writer.h"
+#include "dialogs/setting_rows.h"
 
-#include "catalogue.h"
-#include "ini.h"
-#include "ini_engine.h"
-#include "number_check.h"
-#include "text_lines.h"
+#include "config/ini.h"
+#include "config/ini_engine.h"
+#include "config/number_check.h"
+#include "config/text_lines.h"
+#include "texts/catalogue.h"
 
 namespace larkspan {
 

@@ -1,7 +1,7 @@
-#include "config_files.h"
+#include "config/disk_config_files.h"
 
-#include "ini.h"
-#include "text_file.h"
+#include "config/ini.h"
+#include "config/text_file.h"
 
 namespace larkspan {
 

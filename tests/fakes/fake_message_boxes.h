@@ -1,6 +1,6 @@
 #pragma once
 
-#include "messages.h"
+#include "ui/message_boxes.h"
 
 #include <deque>
 #include <string>
@@ -9,7 +9,7 @@
 namespace larkspan {
 
 /// Records every message and answers confirmations from a script (OK when the script is empty).
-class FakeMessages final : public MessageBoxes
+class FakeMessageBoxes final : public MessageBoxes
 {
 public:
     void Inform(const std::string& text) override { shown.push_back(text); }

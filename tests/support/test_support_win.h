@@ -1,9 +1,9 @@
 #pragma once
 // Starting, watching and ending programs in the Windows platform tests.
 
-#include "app_dir.h"
-#include "unique_handle_win.h"
-#include "wide_text.h"
+#include "config/win/unique_handle_win.h"
+#include "config/win/wide_text.h"
+#include "platform/app_dir.h"
 
 #include <chrono>
 #include <filesystem>

@@ -1,6 +1,6 @@
-#include "desktop.h"
-#include "file_contents.h"
-#include "temp_home.h"
+#include "platform/desktop_shortcuts.h"
+#include "support/file_contents.h"
+#include "support/temp_home.h"
 
 #include <filesystem>
 #include <fstream>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "file_contents.h"
-#include "status.h"
-#include "temp_dir.h"
+#include "config/status.h"
+#include "support/file_contents.h"
+#include "support/temp_dir.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -15,7 +15,7 @@
 #include <string>
 #include <sys/stat.h>
 #ifndef _WIN32
-#include "run_in_child.h"
+#include "support/run_in_child.h"
 
 #include <sys/wait.h>
 #include <unistd.h>

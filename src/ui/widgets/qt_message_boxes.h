@@ -1,6 +1,6 @@
 #pragma once
 
-#include "messages.h"
+#include "ui/message_boxes.h"
 
 class QWidget;
 

@@ -1,6 +1,6 @@
-#include "desktop.h"
-#include "text_file.h"
-#include "wide_text.h"
+#include "config/text_file.h"
+#include "config/win/wide_text.h"
+#include "platform/desktop_shortcuts.h"
 
 #include <windows.h>
 

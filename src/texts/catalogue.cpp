@@ -1,0 +1,262 @@
+#include "texts/catalogue.h"
+
+namespace larkspan::catalogue {
+
+// Start-up.
+const std::string_view kAlreadyRunning = "您已经运行这个应用程序了！";
+std::string NoInstanceLock(std::string_view reason)
+{
+    return "无法建立单实例锁，不能确认本程序是否已经在运行：\n" + std::string(reason);
+}
+
+const std::string_view kFolderIsSymlink = "是符号链接，不是目录";
+const std::string_view kNotADirectory = "不是目录";
+const std::string_view kLockNotRegularFile = "不是普通文件";
+const std::string_view kOwnedByAnother = "属于另一个用户";
+
+// The settings dialogs' checks and outcomes.
+const std::string_view kSiteDirectoryMissing = "网站的目录不存在！";
+const std::string_view kApachePortNotANumber = "Apache端口请填数字！";
+const std::string_view kApachePortNotWhole = "Apache端口请填正整数！";
+const std::string_view kApacheSaved = "设置成功，重起Apache生效。";
+const std::string_view kMaxTimeNotANumber = "最长时间请填数字！";
+const std::string_view kMaxTimeNotWhole = "最长时间请填正整数！";
+const std::string_view kUploadNotANumber = "上传文件的大小请填数字！";
+const std::string_view kUploadNotWhole = "上传文件的大小请填正整数！";
+const std::string_view kMySqlPortNotANumber = "MySQL端口请填数字！";
+const std::string_view kMySqlPortNotWhole = "MySQL端口请填正整数！";
+const std::string_view kConnectionsNotANumber = "MySQL最大连接数请填数字！";
+const std::string_view kConnectionsNotWhole = "MySQL最大连接数请填正整数！";
+const std::string_view kMySqlSaved = "设置成功，重起MSQL生效。";
+const std::string_view kPickSiteDirectory = "请选择网站的目录";
+
+std::string SaveFailed(std::string_view reason)
+{
+    return "设置保存失败：\n" + std::string(reason);
+}
+
+std::string FieldHoldsLineBreak(std::string_view field)
+{
+    return "“" + std::string(field) + "”不能含有换行符或NUL字符：配置文件的一行放不下它。";
+}
+
+std::string FieldHoldsQuote(std::string_view field, std::string_view directive)
+{
+    return "“" + std::string(field)
+        + "”不能含有双引号（\"），也不能以反斜杠（\\）结尾或含有两个相连的反斜杠：httpd.conf 中用引号括起的 "
+        + std::string(directive) + " 无法原样表示它。";
+}
+
+std::string FieldNotInCodePage(std::string_view field)
+{
+    return "“" + std::string(field) + "”含有系统代码页无法表示的字符，无法写入配置文件。";
+}
+
+std::string ConfirmReplacingUndecodable(std::string_view field)
+{
+    return "“" + std::string(field)
+        + "”原来的内容含有无法按系统代码页显示的字节，保存后这些字节将被替换。\n确定要保存吗？";
+}
+
+std::string SiteDirectoryHoldsBackslash(std::string_view path)
+{
+    return "网站的目录不存在！\n" + std::string(path)
+        + "：本系统的路径以 / 分隔，反斜杠（\\）只是文件名中的普通字符。";
+}
+
+std::string SettingsFileUnreadable(std::string_view reason)
+{
+    return "无法读取设置文件：\n" + std::string(reason);
+}
+
+// What a file cannot hold, after "path: ".
+const std::string_view kNotText = "不是文本格式的配置文件（含有NUL或其他控制字符）";
+std::string ValueHoldsLineBreak(std::string_view name)
+{
+    return std::string(name) + " 的值含有换行符或NUL字符";
+}
+
+std::string NameHoldsLineBreak(std::string_view name)
+{
+    return "名称“" + std::string(name) + "”含有换行符或NUL字符";
+}
+
+const std::string_view kSectionNameEmpty = "节的名称为空";
+std::string SectionNameHoldsBracket(std::string_view section)
+{
+    return "节的名称 [" + std::string(section) + "] 含有“]”";
+}
+
+const std::string_view kKeyNameEmpty = "键的名称为空";
+std::string KeyNameHolds(std::string_view key, char what)
+{
+    return "键的名称“" + std::string(key) + "”含有“" + std::string(1, what) + "”";
+}
+
+const std::string_view kDirectiveNameEmpty = "指令的名称为空";
+std::string DirectiveNameHoldsBlank(std::string_view directive)
+{
+    return "指令的名称“" + std::string(directive) + "”含有空白、换行符或NUL字符";
+}
+
+const std::string_view kNotRegularFile = "不是普通文件（是 FIFO、设备或套接字）";
+const std::string_view kTooLarge = "文件超过 8 MB，太大，没有读取";
+
+// A save of several files that failed part-way and could not be undone.
+std::string FilesDisagree(std::string_view undoFailures, std::string_view newFiles, std::string_view oldFiles)
+{
+    return "\n\n另外，下列文件无法恢复原样：\n" + std::string(undoFailures)
+        + "\n因此这些文件现在互不一致：\n已是新的设置：" + std::string(newFiles) + "\n仍是原来的设置："
+        + std::string(oldFiles);
+}
+
+// The servers' own checks of a save's files, before anything is written.
+std::string CheckRefused(std::string_view server, std::string_view lines)
+{
+    return std::string(server) + " 不接受新的设置，没有写入任何文件。检查程序的结果：\n" + std::string(lines);
+}
+
+std::string NotChecked(std::string_view server, std::string_view reason)
+{
+    return "注意：" + std::string(server) + " 的新设置没有经过检查（" + std::string(reason) + "）。";
+}
+
+std::string CheckFolderFailed(std::string_view reason)
+{
+    return "无法建立检查用的临时文件夹：" + std::string(reason);
+}
+
+std::string HostsNotIncluded(std::string_view httpdConf, std::string_view vhosts)
+{
+    return std::string(httpdConf) + " 没有读入 " + std::string(vhosts);
+}
+
+std::string MySqlWouldUse(std::string_view option, std::string_view value, std::string_view used)
+{
+    return std::string(option) + "=" + std::string(value) + "：MySQL 不会使用这个值，而会改用 "
+        + std::string(used);
+}
+
+std::string PhpNegativeSize(std::string_view key, std::string_view value)
+{
+    return std::string(key) + " = " + std::string(value) + "：大小不能是负数";
+}
+
+// The history of saves and the undo.
+std::string HistoryFailed(std::string_view folder, std::string_view reason)
+{
+    return "无法在设置历史文件夹 " + std::string(folder) + " 中备份原来的文件，没有保存：\n"
+        + std::string(reason);
+}
+
+std::string HistoryDamaged(std::string_view manifest)
+{
+    return std::string(manifest) + ": 不是完整的设置历史记录";
+}
+
+std::string ChangedDuringCheck(std::string_view path)
+{
+    return std::string(path)
+        + ": 在检查新设置期间被其他程序修改过；为免覆盖这些修改，没有保存。请重新打开对话框再试。";
+}
+
+const std::string_view kNothingToUndo = "没有可以撤销的设置。";
+std::string Undone(std::string_view dialog, std::string_view time, std::string_view servers)
+{
+    std::string text
+        = "已撤销上次设置：" + std::string(dialog) + "（" + std::string(time) + " 保存），文件已恢复原样。";
+    if (!servers.empty())
+        text += "\n重起" + std::string(servers) + "生效。";
+    return text;
+}
+
+std::string UndoFailed(std::string_view reason)
+{
+    return "撤销上次设置失败：\n" + std::string(reason);
+}
+
+// Event-log messages; the log appends the time after their four blanks.
+std::string LogSaved(std::string_view dialog)
+{
+    return std::string(dialog) + "已保存...    ";
+}
+
+std::string LogUndone(std::string_view dialog)
+{
+    return "已撤销上次设置（" + std::string(dialog) + "）...    ";
+}
+
+// The virtual-host editor.
+const std::string_view kHostsSaved = "站点信息已保存，重起Apache生效。";
+std::string HostsUnreadable(std::string_view reason)
+{
+    return "无法读取站点配置文件：\n" + std::string(reason);
+}
+
+std::string HostsNotSavedUnread(std::string_view path)
+{
+    return "站点配置文件没有读出，为免覆盖其内容，没有保存：\n" + std::string(path);
+}
+
+std::string HostsNotSaved(std::string_view reason)
+{
+    return "站点信息没有保存：\n" + std::string(reason);
+}
+
+std::string HostsLineNotInCodePage(std::size_t line)
+{
+    return "站点信息第 " + std::to_string(line) + " 行含有系统代码页无法表示的字符，没有保存。";
+}
+
+std::string ConfirmReplacingUndecodableLines(std::string_view path)
+{
+    return std::string(path)
+        + "\n被修改的部分含有无法按系统代码页显示的字节，保存后这些字节将被替换。\n确定要保存吗？";
+}
+
+// The root-password change.
+const std::string_view kConfirmPasswordChange = "你确定要修改密码？？";
+const std::string_view kPasswordChanged = "MySQL密码已经修改！\r\n\r\n"
+                                          "接下来，请输入新密码，测试一下密码是否修改成功。\r\n\r\n"
+                                          "请修改phpMyAdmin配置文件,否则phpMyAdmin无法连接MySQL";
+const std::string_view kPasswordNotChanged = "MySQL密码没有修改！\n\n";
+std::string ProgramTimedOut(std::string_view program, long long seconds)
+{
+    return std::string(program) + ": 在 " + std::to_string(seconds) + " 秒内没有结束，已被终止。";
+}
+
+std::string ProgramCrashed(std::string_view program)
+{
+    return std::string(program) + ": 异常退出。";
+}
+
+std::string ProgramExitCode(std::string_view program, int code)
+{
+    return std::string(program) + ": 退出码 " + std::to_string(code);
+}
+
+std::string ConsoleNotStarted(std::string_view reason)
+{
+    return "无法打开MySQL控制台：\n" + std::string(reason);
+}
+
+// Launching programs.
+std::string StandInMissing(std::string_view program, std::string_view folder)
+{
+    return std::string(program) + ": 在 " + std::string(folder) + " 中找不到这个程序";
+}
+
+const std::string_view kNoProgram = "（没有指定程序）";
+std::string SiteDirectoryNotSet(std::string_view page)
+{
+    return std::string(page)
+        + ": 没有设置网站目录（Larkspan.ini 中 [Apache] 的 DocumentRoot），无法写入这个页面";
+}
+
+// The desktop shortcuts.
+std::string DesktopFolderProblem(std::string_view folder, std::string_view reason)
+{
+    return "桌面文件夹 " + std::string(folder) + ": " + std::string(reason);
+}
+
+} // namespace larkspan::catalogue

@@ -1,0 +1,103 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+/// Every text of the panel's own that reaches a message box, in one place. The panel speaks
+/// Chinese; a reason from the operating system follows as the system words it.
+namespace larkspan::catalogue {
+
+// Start-up.
+extern const std::string_view kAlreadyRunning;
+std::string NoInstanceLock(std::string_view reason);
+extern const std::string_view kFolderIsSymlink;
+extern const std::string_view kNotADirectory;
+extern const std::string_view kLockNotRegularFile;
+extern const std::string_view kOwnedByAnother;
+
+// The settings dialogs' checks and outcomes.
+extern const std::string_view kSiteDirectoryMissing;
+extern const std::string_view kApachePortNotANumber;
+extern const std::string_view kApachePortNotWhole;
+extern const std::string_view kApacheSaved;
+extern const std::string_view kMaxTimeNotANumber;
+extern const std::string_view kMaxTimeNotWhole;
+extern const std::string_view kUploadNotANumber;
+extern const std::string_view kUploadNotWhole;
+extern const std::string_view kMySqlPortNotANumber;
+extern const std::string_view kMySqlPortNotWhole;
+extern const std::string_view kConnectionsNotANumber;
+extern const std::string_view kConnectionsNotWhole;
+extern const std::string_view kMySqlSaved;
+extern const std::string_view kPickSiteDirectory;
+
+std::string SaveFailed(std::string_view reason);
+std::string FieldHoldsLineBreak(std::string_view field);
+std::string FieldHoldsQuote(std::string_view field, std::string_view directive);
+std::string FieldNotInCodePage(std::string_view field);
+std::string ConfirmReplacingUndecodable(std::string_view field);
+std::string SiteDirectoryHoldsBackslash(std::string_view path);
+std::string SettingsFileUnreadable(std::string_view reason);
+
+// What a file cannot hold, after "path: ".
+extern const std::string_view kNotText;
+std::string ValueHoldsLineBreak(std::string_view name);
+std::string NameHoldsLineBreak(std::string_view name);
+extern const std::string_view kSectionNameEmpty;
+std::string SectionNameHoldsBracket(std::string_view section);
+extern const std::string_view kKeyNameEmpty;
+std::string KeyNameHolds(std::string_view key, char what);
+extern const std::string_view kDirectiveNameEmpty;
+std::string DirectiveNameHoldsBlank(std::string_view directive);
+extern const std::string_view kNotRegularFile;
+extern const std::string_view kTooLarge;
+
+// A save of several files that failed part-way and could not be undone.
+std::string FilesDisagree(
+    std::string_view undoFailures, std::string_view newFiles, std::string_view oldFiles);
+
+// The servers' own checks of a save's files, before anything is written.
+std::string CheckRefused(std::string_view server, std::string_view lines);
+std::string NotChecked(std::string_view server, std::string_view reason);
+std::string CheckFolderFailed(std::string_view reason);
+std::string HostsNotIncluded(std::string_view httpdConf, std::string_view vhosts);
+std::string MySqlWouldUse(std::string_view option, std::string_view value, std::string_view used);
+std::string PhpNegativeSize(std::string_view key, std::string_view value);
+
+// The history of saves and the undo.
+std::string HistoryFailed(std::string_view folder, std::string_view reason);
+std::string HistoryDamaged(std::string_view manifest);
+std::string ChangedDuringCheck(std::string_view path);
+extern const std::string_view kNothingToUndo;
+std::string Undone(std::string_view dialog, std::string_view time, std::string_view servers);
+std::string UndoFailed(std::string_view reason);
+// Event-log messages; the log appends the time after their four blanks.
+std::string LogSaved(std::string_view dialog);
+std::string LogUndone(std::string_view dialog);
+
+// The virtual-host editor.
+extern const std::string_view kHostsSaved;
+std::string HostsUnreadable(std::string_view reason);
+std::string HostsNotSavedUnread(std::string_view path);
+std::string HostsNotSaved(std::string_view reason);
+std::string HostsLineNotInCodePage(std::size_t line);
+std::string ConfirmReplacingUndecodableLines(std::string_view path);
+
+// The root-password change.
+extern const std::string_view kConfirmPasswordChange;
+extern const std::string_view kPasswordChanged;
+extern const std::string_view kPasswordNotChanged;
+std::string ProgramTimedOut(std::string_view program, long long seconds);
+std::string ProgramCrashed(std::string_view program);
+std::string ProgramExitCode(std::string_view program, int code);
+std::string ConsoleNotStarted(std::string_view reason);
+
+// Launching programs.
+std::string StandInMissing(std::string_view program, std::string_view folder);
+extern const std::string_view kNoProgram;
+std::string SiteDirectoryNotSet(std::string_view page);
+
+// The desktop shortcuts.
+std::string DesktopFolderProblem(std::string_view folder, std::string_view reason);
+
+} // namespace larkspan::catalogue
