@@ -12,15 +12,17 @@ inline constexpr std::array kAllServiceKinds {ServiceKind::Apache, ServiceKind::
 /// The state last announced in the event log for a server.
 enum ServiceState : short { Stopped = 0, Running = 1 };
 
-/// Everything fixed about one server: how its process is recognised, what its row shows and
-/// logs, and how the system's service commands name it. Log messages end in four blanks, which
-/// separate them from the time.
+/// Everything fixed about one server: how its process is recognised, what its row shows, says to a
+/// screen reader and logs, and how the system's service commands name it. Log messages end in four
+/// blanks, which separate them from the time.
 struct ServiceInfo
 {
     std::string_view processName;
     std::string_view serviceName;
     std::string_view runningToolTip;
     std::string_view stoppedToolTip;
+    std::string_view runningSpoken;
+    std::string_view stoppedSpoken;
     std::string_view runningMessage;
     std::string_view stoppedMessage;
     std::string_view startingMessage;
@@ -32,6 +34,8 @@ inline constexpr ServiceInfo kApacheInfo {
     "Apache2",
     "Apache运行",
     "Apache停止",
+    "Apache：正在运行",
+    "Apache：已停止",
     "Apache已经启动...    ",
     "Apache已经停止...    ",
     "Apache正在启动...    ",
@@ -43,6 +47,8 @@ inline constexpr ServiceInfo kMySqlInfo {
     "MySQL",
     "MySQL运行",
     "MySQL停止",
+    "MySQL：正在运行",
+    "MySQL：已停止",
     "MySQL已经启动...    ",
     "MySQL已经停止...    ",
     "MySQL正在启动...    ",

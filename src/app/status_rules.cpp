@@ -15,8 +15,8 @@ ServicePresentation PresentationFor(ServiceKind kind, ServiceState state)
 {
     const ServiceInfo& info = Info(kind);
     if (state == Running)
-        return {"●", kRunningColour, info.runningToolTip, false, true};
-    return {"■", kStoppedColour, info.stoppedToolTip, true, false};
+        return {"●", kRunningColour, info.runningToolTip, info.runningSpoken, false, true};
+    return {"■", kStoppedColour, info.stoppedToolTip, info.stoppedSpoken, true, false};
 }
 
 StatusMonitor::StatusMonitor(ProcessList& processes, View view)

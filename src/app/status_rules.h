@@ -20,13 +20,15 @@ struct Rgb
     bool operator==(const Rgb&) const = default;
 };
 
-/// How one server's row looks in a state: the status label and which start/stop controls work.
-/// Restart controls are not part of it: no state ever disables them.
+/// How one server's row looks in a state: the status label, what a screen reader says of it, and
+/// which start/stop controls work. Restart controls are not part of it: no state ever disables them.
 struct ServicePresentation
 {
     std::string_view glyph;
     Rgb colour;
     std::string_view toolTip;
+    /// The glyph's accessible name: the server and its state in words.
+    std::string_view spokenName;
     bool startEnabled = false;
     bool stopEnabled = false;
 };

@@ -33,6 +33,8 @@ inline constexpr std::string_view kHistory = "\\history";
 
 // Relative to the web root (DocumentRoot of Larkspan.ini), not to AppDir.
 inline constexpr std::string_view kPhpMyAdminConfig = "\\phpMyAdmin\\libraries\\config.default.php";
+/// The site's own phpMyAdmin settings, read over the defaults of kPhpMyAdminConfig when present.
+inline constexpr std::string_view kPhpMyAdminLocalConfig = "\\phpMyAdmin\\config.inc.php";
 inline constexpr std::string_view kPhpInfoFile = "\\phpinfo.php";
 } // namespace paths
 

@@ -10,9 +10,14 @@ AboutLink::AboutLink(DesktopShortcuts& desktop, Launcher& launcher, MessageBoxes
     , m_messages(messages)
 { }
 
+std::string AboutLink::MakerTarget()
+{
+    return std::string(kMakerSiteBase) + "/?i";
+}
+
 void AboutLink::Visit()
 {
-    const std::string makerTarget = std::string(kMakerSiteBase) + "/?i";
+    const std::string makerTarget = MakerTarget();
     const std::string partnerTarget = std::string(kPartnerSiteBase) + "/?i";
 
     std::string folder;

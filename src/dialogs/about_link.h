@@ -4,6 +4,7 @@
 #include "platform/launcher.h"
 #include "ui/message_boxes.h"
 
+#include <string>
 #include <string_view>
 
 namespace larkspan {
@@ -23,6 +24,9 @@ public:
     /// Writes both shortcuts (replacing earlier ones) and opens the site; the first failure is
     /// shown and ends the sequence.
     void Visit();
+
+    /// The address the link opens.
+    static std::string MakerTarget();
 
 private:
     DesktopShortcuts& m_desktop;

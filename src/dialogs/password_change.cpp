@@ -2,7 +2,11 @@
 
 #include "config/ascii_text.h"
 #include "config/bundle_paths.h"
+#include "config/file_batch.h"
 #include "config/native_path.h"
+#include "config/phpmyadmin_password.h"
+#include "config/settings_keys.h"
+#include "safety/history_commit.h"
 #include "texts/catalogue.h"
 
 namespace larkspan {
@@ -10,6 +14,8 @@ namespace larkspan {
 namespace {
 
 const std::string kNotChanged(catalogue::kPasswordNotChanged);
+// Names the phpMyAdmin update in the history and the event log.
+constexpr std::string_view kPhpMyAdminSave = "phpMyAdmin密码";
 
 // The client's own text for a message box: without the bell it rings and other control
 // characters, and without surrounding blank lines.
@@ -25,11 +31,14 @@ std::string Readable(const std::string& text)
 } // namespace
 
 PasswordChange::PasswordChange(ConfigFiles& files, Launcher& launcher, MessageBoxes& messages,
-    ProgramRunner& runner, std::chrono::milliseconds timeLimit)
+    ProgramRunner& runner, const TextCodePage& codePage, SafeSaveServices* services,
+    std::chrono::milliseconds timeLimit)
     : m_files(files)
     , m_launcher(launcher)
     , m_messages(messages)
     , m_runner(runner)
+    , m_codePage(codePage)
+    , m_services(services)
     , m_timeLimit(timeLimit)
 { }
 
@@ -59,14 +68,13 @@ bool PasswordChange::Start(const std::string& oldPassword, const std::string& ne
     if (!m_messages.Confirm(std::string(catalogue::kConfirmPasswordChange)))
         return false;
     const Command command = PasswordCommand(m_files.AppDir(), oldPassword, newPassword);
-    m_runner.Run(
-        command, m_timeLimit, [this, command, finished = std::move(finished)](const CapturedRun& run) {
-            finished(Finish(command, run));
-        });
+    m_runner.Run(command, m_timeLimit,
+        [this, command, newPassword, finished = std::move(finished)](
+            const CapturedRun& run) { finished(Finish(command, run, newPassword)); });
     return true;
 }
 
-bool PasswordChange::Finish(const Command& command, const CapturedRun& run)
+bool PasswordChange::Finish(const Command& command, const CapturedRun& run, const std::string& newPassword)
 {
     // The client's own words: its error output, or what it printed when that says nothing.
     const std::string output
@@ -92,13 +100,78 @@ bool PasswordChange::Finish(const Command& command, const CapturedRun& run)
         return false;
     }
 
-    m_messages.Inform(std::string(catalogue::kPasswordChanged));
+    m_messages.Inform(FollowInPhpMyAdmin(newPassword));
     if (auto status = m_launcher.LaunchProgram(ConsoleCommand(m_files.AppDir()), WindowStyle::NormalFocus);
         !status.ok()) {
         m_messages.Inform(catalogue::ConsoleNotStarted(status.message()));
         return false;
     }
     return true;
+}
+
+std::string PasswordChange::FollowInPhpMyAdmin(const std::string& newPassword)
+{
+    const auto notChanged
+        = [](const std::string& why) { return catalogue::PasswordChangedPhpMyAdminNot(why); };
+
+    // phpMyAdmin lives in the web root: its own settings file, else the defaults it ships with.
+    if (Status readable = m_files.IniReadable(kSettingsFile); !readable.ok())
+        return notChanged(catalogue::PhpMyAdminNotLocated(readable.message()));
+    const std::string root = m_files.IniRead(
+        keys::kApacheDocumentRoot.section, keys::kApacheDocumentRoot.key, "", kSettingsFile);
+    if (root.empty())
+        return notChanged(catalogue::PhpMyAdminNotLocated(catalogue::kSiteDirectoryEmpty));
+    std::string path;
+    std::string content;
+    for (const std::string_view candidate : {paths::kPhpMyAdminLocalConfig, paths::kPhpMyAdminConfig}) {
+        bool missing = false;
+        const Status read = m_files.ReadFile(InBundle(root, candidate), content, missing);
+        if (read.ok()) {
+            path = InBundle(root, candidate);
+            break;
+        }
+        if (!missing)
+            return notChanged(
+                catalogue::PhpMyAdminNotChanged(NativePath(InBundle(root, candidate)), read.message()));
+    }
+    if (path.empty())
+        return notChanged(
+            catalogue::PhpMyAdminConfigMissing(NativePath(InBundle(root, paths::kPhpMyAdminLocalConfig)),
+                NativePath(InBundle(root, paths::kPhpMyAdminConfig))));
+    const std::string shown = NativePath(path);
+
+    // The file must hold the bytes the server was given, which the client took in the system's
+    // code page; PHP hands them on unchanged.
+    const std::optional<std::string> bytes = m_codePage.Encode(newPassword);
+    if (!bytes)
+        return notChanged(catalogue::PhpMyAdminNotChanged(shown, catalogue::kPasswordNotInCodePage));
+    // Asked only when the file can be changed; otherwise the message says why not.
+    if (const PhpMyAdminPasswordEdit edit = SetPhpMyAdminRootPassword(content, *bytes); !edit.problem.empty())
+        return notChanged(catalogue::PhpMyAdminNotChanged(shown, edit.problem));
+    if (!m_messages.Confirm(catalogue::ConfirmPhpMyAdminPassword(shown)))
+        return std::string(catalogue::kPasswordChanged);
+
+    // Read afresh: the file may have changed while the question was open.
+    FileBatch batch(m_files);
+    std::string problem;
+    const Status composed = batch.Edit(path, [&](std::string_view current) {
+        PhpMyAdminPasswordEdit edit = SetPhpMyAdminRootPassword(current, *bytes);
+        problem = std::move(edit.problem);
+        return problem.empty() ? std::move(edit.content) : std::string(current);
+    });
+    if (!composed.ok())
+        return notChanged(catalogue::PhpMyAdminNotChanged(shown, composed.message()));
+    if (!problem.empty())
+        return notChanged(catalogue::PhpMyAdminNotChanged(shown, problem));
+    if (!batch.Changed())
+        return catalogue::PasswordChangedPhpMyAdminAlready(shown);
+    const Status written
+        = m_services ? CommitWithHistory(batch, m_services->history, kPhpMyAdminSave) : batch.Commit();
+    if (!written.ok())
+        return notChanged(catalogue::PhpMyAdminNotChanged(shown, written.message()));
+    if (m_services && m_services->log)
+        m_services->log(catalogue::LogSaved(kPhpMyAdminSave));
+    return catalogue::PasswordChangedWithPhpMyAdmin(shown);
 }
 
 } // namespace larkspan

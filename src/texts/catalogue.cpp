@@ -240,6 +240,101 @@ std::string ConsoleNotStarted(std::string_view reason)
     return "无法打开MySQL控制台：\n" + std::string(reason);
 }
 
+// phpMyAdmin's configuration file after a password change.
+namespace {
+const std::string_view kPasswordChangedLead = "MySQL密码已经修改！\r\n\r\n"
+                                              "接下来，请输入新密码，测试一下密码是否修改成功。";
+} // namespace
+
+std::string ConfirmPhpMyAdminPassword(std::string_view path)
+{
+    return "是否同时修改phpMyAdmin配置文件中的密码？\n\n" + std::string(path);
+}
+
+std::string PasswordChangedWithPhpMyAdmin(std::string_view path)
+{
+    return std::string(kPasswordChangedLead) + "\r\n\r\n已同时修改phpMyAdmin配置文件中的密码：\r\n"
+        + std::string(path);
+}
+
+std::string PasswordChangedPhpMyAdminAlready(std::string_view path)
+{
+    return std::string(kPasswordChangedLead) + "\r\n\r\nphpMyAdmin配置文件中已是新密码，没有改动：\r\n"
+        + std::string(path);
+}
+
+std::string PasswordChangedPhpMyAdminNot(std::string_view why)
+{
+    return std::string(kPasswordChanged) + "\r\n\r\n" + std::string(why);
+}
+
+std::string PhpMyAdminNotChanged(std::string_view path, std::string_view reason)
+{
+    return "phpMyAdmin配置文件没有修改：" + std::string(path) + "\r\n" + std::string(reason);
+}
+
+std::string PhpMyAdminConfigMissing(std::string_view localConfig, std::string_view defaultConfig)
+{
+    return "没有找到phpMyAdmin配置文件（" + std::string(localConfig) + "，" + std::string(defaultConfig)
+        + "），没有修改。";
+}
+
+std::string PhpMyAdminNotLocated(std::string_view reason)
+{
+    return "无法确定phpMyAdmin配置文件的位置，没有修改：\r\n" + std::string(reason);
+}
+
+const std::string_view kSiteDirectoryEmpty = "Larkspan.ini 中没有设置网站目录（DocumentRoot）。";
+const std::string_view kPasswordNotInCodePage = "新密码含有系统代码页无法表示的字符。";
+
+const std::string_view kPhpNoRootEntry
+    = "文件中没有用户为 root 的服务器设置（$cfg['Servers'][$i]['user'] = 'root';）。";
+std::string PhpSeveralRootEntries(std::string_view servers)
+{
+    return "文件中有多个用户为 root 的服务器设置（第 " + std::string(servers)
+        + " 个服务器），无法确定应修改哪一个。";
+}
+
+const std::string_view kPhpAuthNotStated = "root 的服务器设置没有写明认证方式（auth_type），phpMyAdmin "
+                                           "默认使用 cookie 认证，登录时询问密码，不从配置文件读取密码。";
+std::string PhpAuthKeepsNoPassword(std::string_view authType)
+{
+    return "root 的服务器设置使用 " + std::string(authType)
+        + " 认证方式，phpMyAdmin 不从配置文件读取密码（只有 config 认证方式才读取）。";
+}
+
+const std::string_view kPhpNoPasswordLine
+    = "root 的服务器设置中没有密码行（$cfg['Servers'][$i]['password'] = '…';）。";
+std::string PhpPasswordNotString(std::size_t line)
+{
+    return "第 " + std::to_string(line) + " 行：root 的密码不是一个简单的字符串，无法自动修改。";
+}
+
+std::string PhpUnreadable(std::size_t line, std::string_view what)
+{
+    return "第 " + std::to_string(line) + " 行" + std::string(what)
+        + "，无法确定地读出服务器设置；为免改错，没有修改。";
+}
+
+const std::string_view kPhpShortOpenTag = "使用了短标记 <?";
+const std::string_view kPhpAttribute = "使用了属性 #[…]";
+const std::string_view kPhpUnterminatedComment = "的注释没有结束";
+const std::string_view kPhpUnterminatedString = "的字符串没有结束";
+const std::string_view kPhpInterpolation = "的字符串中嵌入了表达式";
+const std::string_view kPhpBacktick = "使用了反引号命令";
+const std::string_view kPhpHeredoc = "使用了 heredoc 字符串";
+const std::string_view kPhpVariableVariable = "使用了可变变量";
+const std::string_view kPhpInclude = "引入了其他文件或代码（include、require、eval）";
+const std::string_view kPhpExtract = "使用了 extract 或 parse_str";
+const std::string_view kPhpGlobals = "使用了 global 或 $GLOBALS";
+const std::string_view kPhpReference = "使用了引用（&）";
+const std::string_view kPhpUnbalanced = "的括号不配对";
+const std::string_view kPhpFlow = "设置服务器时使用了 goto 或 endif 等写法";
+const std::string_view kPhpServersStatement = "以无法识别的方式设置服务器";
+const std::string_view kPhpServerIndex = "的服务器序号无法确定";
+const std::string_view kPhpUserNotString = "的用户名不是一个简单的字符串";
+const std::string_view kPhpAuthNotString = "的认证方式不是一个简单的字符串";
+
 // Launching programs.
 std::string StandInMissing(std::string_view program, std::string_view folder)
 {

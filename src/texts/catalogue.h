@@ -92,6 +92,44 @@ std::string ProgramCrashed(std::string_view program);
 std::string ProgramExitCode(std::string_view program, int code);
 std::string ConsoleNotStarted(std::string_view reason);
 
+// phpMyAdmin's configuration file after a password change.
+std::string ConfirmPhpMyAdminPassword(std::string_view path);
+std::string PasswordChangedWithPhpMyAdmin(std::string_view path);
+std::string PasswordChangedPhpMyAdminAlready(std::string_view path);
+std::string PasswordChangedPhpMyAdminNot(std::string_view why);
+std::string PhpMyAdminNotChanged(std::string_view path, std::string_view reason);
+std::string PhpMyAdminConfigMissing(std::string_view localConfig, std::string_view defaultConfig);
+std::string PhpMyAdminNotLocated(std::string_view reason);
+extern const std::string_view kSiteDirectoryEmpty;
+extern const std::string_view kPasswordNotInCodePage;
+// Why a phpMyAdmin configuration is left alone.
+extern const std::string_view kPhpNoRootEntry;
+std::string PhpSeveralRootEntries(std::string_view servers);
+extern const std::string_view kPhpAuthNotStated;
+std::string PhpAuthKeepsNoPassword(std::string_view authType);
+extern const std::string_view kPhpNoPasswordLine;
+std::string PhpPasswordNotString(std::size_t line);
+std::string PhpUnreadable(std::size_t line, std::string_view what);
+// What PhpUnreadable names.
+extern const std::string_view kPhpShortOpenTag;
+extern const std::string_view kPhpAttribute;
+extern const std::string_view kPhpUnterminatedComment;
+extern const std::string_view kPhpUnterminatedString;
+extern const std::string_view kPhpInterpolation;
+extern const std::string_view kPhpBacktick;
+extern const std::string_view kPhpHeredoc;
+extern const std::string_view kPhpVariableVariable;
+extern const std::string_view kPhpInclude;
+extern const std::string_view kPhpExtract;
+extern const std::string_view kPhpGlobals;
+extern const std::string_view kPhpReference;
+extern const std::string_view kPhpUnbalanced;
+extern const std::string_view kPhpFlow;
+extern const std::string_view kPhpServersStatement;
+extern const std::string_view kPhpServerIndex;
+extern const std::string_view kPhpUserNotString;
+extern const std::string_view kPhpAuthNotString;
+
 // Launching programs.
 std::string StandInMissing(std::string_view program, std::string_view folder);
 extern const std::string_view kNoProgram;

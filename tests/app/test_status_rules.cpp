@@ -22,14 +22,15 @@ TEST(StatusRules, PresentationOfEachKindAndState)
         std::string glyph;
         Rgb colour;
         std::string toolTip;
+        std::string spokenName;
         bool startEnabled;
         bool stopEnabled;
     };
     const std::vector<Row> rows {
-        {ServiceKind::Apache, Running, "●", {0, 192, 0}, "Apache运行", false, true},
-        {ServiceKind::Apache, Stopped, "■", {255, 0, 0}, "Apache停止", true, false},
-        {ServiceKind::MySQL, Running, "●", {0, 192, 0}, "MySQL运行", false, true},
-        {ServiceKind::MySQL, Stopped, "■", {255, 0, 0}, "MySQL停止", true, false},
+        {ServiceKind::Apache, Running, "●", {0, 192, 0}, "Apache运行", "Apache：正在运行", false, true},
+        {ServiceKind::Apache, Stopped, "■", {255, 0, 0}, "Apache停止", "Apache：已停止", true, false},
+        {ServiceKind::MySQL, Running, "●", {0, 192, 0}, "MySQL运行", "MySQL：正在运行", false, true},
+        {ServiceKind::MySQL, Stopped, "■", {255, 0, 0}, "MySQL停止", "MySQL：已停止", true, false},
     };
     for (const Row& row : rows) {
         const ServicePresentation p = PresentationFor(row.kind, row.state);
@@ -37,6 +38,7 @@ TEST(StatusRules, PresentationOfEachKindAndState)
         EXPECT_EQ(p.glyph, row.glyph);
         EXPECT_EQ(p.colour, row.colour);
         EXPECT_EQ(p.toolTip, row.toolTip);
+        EXPECT_EQ(p.spokenName, row.spokenName);
         EXPECT_EQ(p.startEnabled, row.startEnabled);
         EXPECT_EQ(p.stopEnabled, row.stopEnabled);
     }

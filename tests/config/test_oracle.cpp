@@ -2,6 +2,7 @@
 // Apache's configuration check.
 #include "config/directive.h"
 #include "config/ini.h"
+#include "config/phpmyadmin_password.h"
 #include "config/text_lines.h"
 #include "support/config_test_support.h"
 
@@ -44,6 +45,17 @@ std::vector<std::string> Lines(const std::string& text)
     ForEachLine(
         text, [&](const TextLine& line) { lines.push_back(text.substr(line.begin, line.end - line.begin)); });
     return lines;
+}
+
+std::string Hex(std::string_view bytes)
+{
+    static const char* digits = "0123456789abcdef";
+    std::string hex;
+    for (const unsigned char byte : bytes) {
+        hex += digits[byte >> 4];
+        hex += digits[byte & 15];
+    }
+    return hex;
 }
 
 std::string ToCrLf(std::string_view text)
@@ -104,6 +116,58 @@ TEST(Oracle, PhpReadsTheKeysWrittenIntoItsIni)
         for (std::size_t i = 0; i < before.size(); ++i)
             changed += before[i] != after[i];
         EXPECT_EQ(changed, 5u);
+    }
+}
+
+TEST(Oracle, PhpReadsThePasswordWrittenIntoPhpMyAdminsConfiguration)
+{
+    const char* shipped = "/usr/share/phpmyadmin/libraries/config.default.php";
+    if (!HaveProgram("/usr/bin/php") || ::access(shipped, R_OK) != 0)
+        GTEST_SKIP() << "php or phpmyadmin is not installed";
+    TempDir dir;
+    // Loads a configuration as phpMyAdmin does and compares it with the original whose root entry
+    // has the new password: every other value must be the same.
+    const std::string script = dir / "compare.php";
+    WriteBytes(script,
+        "<?php\n"
+        "define('ROOT_PATH', '/');\n"
+        "function load($file) { $cfg = []; include $file; return $cfg; }\n"
+        "$before = load($argv[1]);\n"
+        "$after = load($argv[2]);\n"
+        "$before['Servers'][(int) $argv[3]]['password'] = hex2bin($argv[4]);\n"
+        "echo $before === $after ? 'same' : 'different', ' ', bin2hex($after['Servers'][(int) "
+        "$argv[3]]['password']);\n");
+
+    // The shipped defaults, told to keep the password in the file: one root entry among three
+    // thousand lines of comments that name the same keys.
+    std::string defaults = FileContents(shipped);
+    const std::string cookie = "$cfg['Servers'][$i]['auth_type'] = 'cookie';";
+    ASSERT_NE(defaults.find(cookie), std::string::npos);
+    defaults.replace(defaults.find(cookie), cookie.size(), "$cfg['Servers'][$i]['auth_type'] = 'config';");
+    const std::string twoServers
+        = ToCrLf("<?php\n$i = 0;\n$i++;\n$cfg['Servers'][$i]['auth_type'] = 'config';\n"
+                 "$cfg['Servers'][$i]['user'] = 'pma';\n"
+                 "$cfg['Servers'][$i]['password'] = 'pma';\n"
+                 "$i++;\n$cfg['Servers'][$i]['auth_type'] = 'config';\n"
+                 "$cfg['Servers'][$i]['user'] = 'root';\n"
+                 "$cfg['Servers'][$i]['password'] = \"old\"; // \xC3\xDC\xC2\xEB\n");
+    const std::pair<std::string, int> configurations[] = {{defaults, 1}, {twoServers, 2}};
+    const std::string passwords[]
+        = {"", "qlwv", "it's a \\ 中文\\", "\x95\\\x95\\'", "'; echo 1; ?> /* $x {$y}", "\\\\'\\"};
+    for (const auto& [configuration, server] : configurations) {
+        const std::string original = dir / "original.php";
+        WriteBytes(original, configuration);
+        for (const std::string& password : passwords) {
+            SCOPED_TRACE(password);
+            const PhpMyAdminPasswordEdit edit = SetPhpMyAdminRootPassword(configuration, password);
+            ASSERT_EQ(edit.problem, "");
+            const std::string edited = dir / "edited.php";
+            WriteBytes(edited, edit.content);
+            const auto [output, status] = RunCommand("php -n " + script + " " + original + " " + edited + " "
+                + std::to_string(server) + " '" + Hex(password) + "'");
+            EXPECT_EQ(status, 0) << output;
+            EXPECT_EQ(output, "same " + Hex(password));
+        }
     }
 }
 

@@ -167,7 +167,7 @@ TEST_F(DialogsOnBundle, PasswordChangeReportsTheRealOutcome)
         QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(task), Qt::QueuedConnection);
     });
     FakeLauncher console;
-    PasswordChange change(*files, console, messages, runner);
+    PasswordChange change(*files, console, messages, runner, *codePage);
     const auto changeAndWait = [&](const std::string& oldPassword, const std::string& newPassword) {
         std::optional<bool> cleared;
         messages.shown.clear();

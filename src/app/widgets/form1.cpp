@@ -6,6 +6,7 @@
 #include "safety/undo.h"
 #include "texts/catalogue.h"
 #include "ui/message_boxes.h"
+#include "ui/widgets/accessibility.h"
 #include "ui/widgets/program_icon.h"
 
 #include <QAction>
@@ -83,6 +84,7 @@ Form1::Form1(Form1Deps deps, Form1Hooks hooks, QWidget* parent)
     , m_launchCommands(deps.files, deps.launcher, deps.messages, deps.dialogs, deps.history)
 {
     setObjectName(QStringLiteral("Form1"));
+    PresentAsWindow(staticMetaObject);
     setWindowIcon(ProgramIcon());
 
     CreateControls();
@@ -118,6 +120,7 @@ void Form1::CreateControls()
 {
     const auto controls
         = BuildForm(this, kApplicationTitle, kForm1WidthTwips, kForm1HeightTwips, Form1Controls());
+    DescribeControls(controls, Form1Spoken());
     m_list = static_cast<QListWidget*>(controls.value(QStringLiteral("List1")));
     // Keeps appending and scrolling flat however long the log grows.
     m_list->setUniformItemSizes(true);
@@ -246,6 +249,8 @@ void Form1::ShowServiceState(ServiceKind kind, ServiceState state)
         QColor(presentation.colour.red, presentation.colour.green, presentation.colour.blue));
     row.statusLabel->setPalette(palette);
     row.statusLabel->setToolTip(ToQString(presentation.toolTip));
+    // The glyph alone means nothing to a screen reader: it hears the state in words.
+    SetSpokenName(row.statusLabel, ToQString(presentation.spokenName));
     row.startButton->setEnabled(presentation.startEnabled);
     row.stopButton->setEnabled(presentation.stopEnabled);
     for (QAction* item : row.startItems)
@@ -257,6 +262,7 @@ void Form1::ShowServiceState(ServiceKind kind, ServiceState state)
 void Form1::AppendLogLine(std::string_view message)
 {
     m_list->addItem(QString::fromStdString(LogLine(message, LongTimeNow())));
+    AnnounceNewRow(m_list, m_list->count() - 1);
 }
 
 void Form1::AppendLongLogLine(std::string_view message, std::string_view source)
@@ -280,7 +286,12 @@ void Form1::AppendLongLogLine(std::string_view message, std::string_view source)
     }
     const QString whole = text + time;
     item->setToolTip(source.empty() ? whole : whole + QLatin1Char('\n') + ToQString(source));
+    // A screen reader reads the whole line, and the file it came from on request.
+    item->setData(Qt::AccessibleTextRole, whole);
+    if (!source.empty())
+        item->setData(Qt::AccessibleDescriptionRole, ToQString(source));
     m_list->addItem(item);
+    AnnounceNewRow(m_list, m_list->count() - 1);
 }
 
 int Form1::MouseMessageFor(QSystemTrayIcon::ActivationReason reason)
@@ -341,7 +352,13 @@ void Form1::undoset_Click()
 
 void Form1::Command1_Click()
 {
-    Menu("file")->popup(QCursor::pos());
+    // Pressed with the mouse, the menu opens at the pointer; pressed with Space or Enter while the
+    // pointer is elsewhere, it opens below the button, where the keyboard user is looking.
+    QPoint at = QCursor::pos();
+    if (const auto* button = findChild<QWidget*>(QStringLiteral("Command1"));
+        button && !button->rect().contains(button->mapFromGlobal(at)))
+        at = button->mapToGlobal(QPoint(0, button->height()));
+    Menu("file")->popup(at);
 }
 
 void Form1::hideme_Click()

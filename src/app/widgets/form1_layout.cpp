@@ -30,6 +30,22 @@ constexpr std::array kControls {
     ControlRow {"Command1", K::Button, "", "更多设置", 3600, 3720, 975, 375, 15},
 };
 
+// The buttons of both servers share their captions; the frame around them tells them apart to the
+// eye, the description to the ear.
+constexpr std::array kSpoken {
+    SpokenRow {"la", {}, {}, "Apache 的运行状态"},
+    SpokenRow {"lm", {}, {}, "MySQL 的运行状态"},
+    SpokenRow {"starta", {}, {}, "启动 Apache"},
+    SpokenRow {"stopa", {}, {}, "停止 Apache"},
+    SpokenRow {"restaraCom", {}, {}, "重启 Apache"},
+    SpokenRow {"startm", {}, {}, "启动 MySQL"},
+    SpokenRow {"stopm", {}, {}, "停止 MySQL"},
+    SpokenRow {"restartmCom", {}, {}, "重启 MySQL"},
+    SpokenRow {"List1", {}, "提示信息", "服务器的启动、停止与设置记录，每行末尾是时间"},
+    SpokenRow {"zhanCom", {}, {}, "编辑 Apache 的虚拟主机"},
+    SpokenRow {"Command1", {}, {}, "打开菜单：设置、配置文件、服务、网页与退出"},
+};
+
 using M = MenuEntryKind;
 constexpr bool kSub = true;
 constexpr bool kHidden = true;
@@ -123,9 +139,9 @@ constexpr std::array kFileyMenu {
 };
 
 constexpr std::array kMenus {
-    MenuTable {"file", kFileMenu},
-    MenuTable {"filez", kFilezMenu},
-    MenuTable {"filey", kFileyMenu},
+    MenuTable {"file", kFileMenu, "更多设置"},
+    MenuTable {"filez", kFilezMenu, "LarkspanAdmin"},
+    MenuTable {"filey", kFileyMenu, "手册"},
 };
 
 constexpr ServiceControlNames kApacheControls {
@@ -138,6 +154,10 @@ constexpr ServiceControlNames kMySqlControls {
 std::span<const ControlRow> Form1Controls()
 {
     return kControls;
+}
+std::span<const SpokenRow> Form1Spoken()
+{
+    return kSpoken;
 }
 std::span<const MenuTable> Form1Menus()
 {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/service_kind.h"
+#include "ui/widgets/accessibility.h"
 #include "ui/widgets/form_layout.h"
 
 #include <array>
@@ -15,6 +16,10 @@ inline constexpr int kForm1HeightTwips = 4275;
 
 /// Every control, parents before their children.
 std::span<const ControlRow> Form1Controls();
+
+/// What a screen reader says of the controls beyond their captions. The status glyphs get their
+/// names from the status rules, as they change.
+std::span<const SpokenRow> Form1Spoken();
 
 /// The three popup menus `file`, `filez` and `filey`.
 std::span<const MenuTable> Form1Menus();

@@ -9,6 +9,8 @@ class QPushButton;
 
 namespace larkspan {
 
+class LinkLabel;
+
 /// The About dialog: the program's picture, a description, the maker's notice and a link that
 /// puts shortcuts to the maker's and the partner's sites on the desktop and opens the maker's.
 class fabout final : public QDialog
@@ -26,14 +28,15 @@ public:
     static QFont NoticeFont();
 
 protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
+    /// Every opening starts with the focus on 确定, wherever it was when the dialog closed.
+    void showEvent(QShowEvent* event) override;
 
 private:
     AboutLink m_link;
     QLabel* m_image1 = nullptr;
     QLabel* m_label2 = nullptr;
     QLabel* m_label3 = nullptr;
-    QLabel* m_label1 = nullptr;
+    LinkLabel* m_label1 = nullptr;
     QPushButton* m_command1 = nullptr;
 };
 

@@ -1,6 +1,7 @@
 #include "dialogs/widgets/fapache.h"
 
 #include "texts/catalogue.h"
+#include "ui/widgets/accessibility.h"
 #include "ui/widgets/form_layout.h"
 
 #include <QDir>
@@ -33,6 +34,17 @@ constexpr ControlRow kLayout[] = {
 };
 // clang-format on
 
+constexpr SpokenRow kSpoken[] = {
+    {"listen", "Label1"},
+    {"root", "Label2"},
+    {"Command3", {}, {}, "选择网站目录"},
+    {"sname", "Label3"},
+    {"admin", "Label4"},
+    {"index", "Label5"},
+    {"Command2", {}, {}, "不保存，关闭窗口"},
+    {"Command1", {}, {}, "保存设置并关闭窗口"},
+};
+
 QString SystemFolderPicker(QWidget* owner, const QString& prompt)
 {
     return QDir::toNativeSeparators(QFileDialog::getExistingDirectory(owner, prompt));
@@ -48,6 +60,7 @@ fapache::fapache(ConfigFiles& files, MessageBoxes& messages, const TextCodePage&
     , m_pickFolder(SystemFolderPicker)
 {
     const auto controls = BuildForm(this, "Apache设置", 5280, 3420, kLayout);
+    DescribeControls(controls, kSpoken);
     m_listen = static_cast<QLineEdit*>(controls.value("listen"));
     m_root = static_cast<QLineEdit*>(controls.value("root"));
     m_sname = static_cast<QLineEdit*>(controls.value("sname"));

@@ -1,5 +1,6 @@
 #include "dialogs/widgets/fmysql.h"
 
+#include "ui/widgets/accessibility.h"
 #include "ui/widgets/form_layout.h"
 
 #include <QComboBox>
@@ -38,6 +39,19 @@ constexpr ControlRow kLayout[] = {
 };
 // clang-format on
 
+// Both groups have a 确定 button: the descriptions tell them apart.
+constexpr SpokenRow kSpoken[] = {
+    {"port", "Label1"},
+    {"connections", "Label2"},
+    {"character", "Label3"},
+    {"engine", "Label4"},
+    {"Command1", {}, {}, "保存MySQL设置并关闭窗口"},
+    {"Command2", {}, {}, "不保存，关闭窗口"},
+    {"oldpwd", "Label5", {}, "Larkspan默认密码为qlwv"},
+    {"newpwd", "Label6"},
+    {"Command3", {}, {}, "修改MySQL用户root的密码"},
+};
+
 } // namespace
 
 fmysql::fmysql(ConfigFiles& files, Launcher& launcher, MessageBoxes& messages, ProgramRunner& runner,
@@ -45,9 +59,10 @@ fmysql::fmysql(ConfigFiles& files, Launcher& launcher, MessageBoxes& messages, P
     : QDialog(parent)
     , m_saving(*this, files, messages, services)
     , m_settings(files, messages, codePage, m_saving.checked())
-    , m_password(files, launcher, messages, runner)
+    , m_password(files, launcher, messages, runner, codePage, services)
 {
     const auto controls = BuildForm(this, "MySQL设置", 4680, 3795, kLayout);
+    DescribeControls(controls, kSpoken);
     m_port = static_cast<QLineEdit*>(controls.value("port"));
     m_connections = static_cast<QLineEdit*>(controls.value("connections"));
     m_engine = static_cast<QComboBox*>(controls.value("engine"));

@@ -1,5 +1,6 @@
 #include "dialogs/widgets/fphp.h"
 
+#include "ui/widgets/accessibility.h"
 #include "ui/widgets/form_layout.h"
 
 #include <QComboBox>
@@ -36,6 +37,18 @@ constexpr ControlRow kLayout[] = {
 };
 // clang-format on
 
+constexpr SpokenRow kSpoken[] = {
+    {"register", "Label1"},
+    {"display", "Label2"},
+    {"safe", "Label3"},
+    {"buffer", "Label4"},
+    {"short", "Label5"},
+    {"max_time", "Label6", {}, "单位：秒"},
+    {"upload_file", "Label8", {}, "单位：M（兆字节）"},
+    {"Command1", {}, {}, "保存设置并关闭窗口"},
+    {"Command2", {}, {}, "不保存，关闭窗口"},
+};
+
 void Select(QComboBox* list, const std::string& entry)
 {
     list->setCurrentIndex(list->findText(QString::fromStdString(entry)));
@@ -50,6 +63,7 @@ fphp::fphp(ConfigFiles& files, MessageBoxes& messages, const TextCodePage& codeP
     , m_settings(files, messages, codePage, m_saving.checked())
 {
     const auto controls = BuildForm(this, "PHP设置", 5880, 3645, kLayout);
+    DescribeControls(controls, kSpoken);
     m_short = static_cast<QComboBox*>(controls.value("short"));
     m_buffer = static_cast<QComboBox*>(controls.value("buffer"));
     m_safe = static_cast<QComboBox*>(controls.value("safe"));

@@ -9,9 +9,25 @@
 #include "platform/desktop_shortcuts.h"
 #include "platform/threaded_program_runner.h"
 
-#include <QCoreApplication>
+#include <QApplication>
+#include <QPointer>
 
 namespace larkspan {
+
+namespace {
+
+// A dialog has no owner window: when it closes, nothing but a window manager that happens to do it
+// would give the keyboard back to the window it was opened from, and a keyboard user would be left
+// with no window to type into.
+void ShowModal(QDialog& dialog)
+{
+    const QPointer<QWidget> opener = QApplication::activeWindow();
+    dialog.exec();
+    if (opener && opener->isVisible() && !opener->isMinimized())
+        opener->activateWindow();
+}
+
+} // namespace
 
 WidgetDialogHost::WidgetDialogHost(ConfigFiles& files, Launcher& launcher, MessageBoxes& messages,
     const TextCodePage& codePage, SafeSaveServices* services)
@@ -30,7 +46,7 @@ void WidgetDialogHost::ShowApacheSettings()
     if (!m_apache)
         m_apache = std::make_unique<fapache>(m_files, m_messages, m_codePage, m_services);
     m_apache->Form_Load();
-    m_apache->exec();
+    ShowModal(*m_apache);
 }
 
 void WidgetDialogHost::ShowPhpSettings()
@@ -38,7 +54,7 @@ void WidgetDialogHost::ShowPhpSettings()
     if (!m_php)
         m_php = std::make_unique<fphp>(m_files, m_messages, m_codePage, m_services);
     m_php->Form_Load();
-    m_php->exec();
+    ShowModal(*m_php);
 }
 
 void WidgetDialogHost::ShowMySqlSettings()
@@ -55,7 +71,7 @@ void WidgetDialogHost::ShowMySqlSettings()
             = std::make_unique<fmysql>(m_files, m_launcher, m_messages, *m_runner, m_codePage, m_services);
     }
     m_mysql->Form_Load();
-    m_mysql->exec();
+    ShowModal(*m_mysql);
 }
 
 void WidgetDialogHost::ShowSiteManagement()
@@ -63,7 +79,7 @@ void WidgetDialogHost::ShowSiteManagement()
     if (!m_sites)
         m_sites = std::make_unique<zhanform>(m_files, m_messages, m_codePage, m_services);
     m_sites->Form_Load();
-    m_sites->exec();
+    ShowModal(*m_sites);
 }
 
 void WidgetDialogHost::ShowAbout()
@@ -72,7 +88,7 @@ void WidgetDialogHost::ShowAbout()
         m_desktop = MakeSystemDesktopShortcuts();
         m_about = std::make_unique<fabout>(*m_desktop, m_launcher, m_messages);
     }
-    m_about->exec();
+    ShowModal(*m_about);
 }
 
 } // namespace larkspan

@@ -1,5 +1,6 @@
 #include "dialogs/widgets/zhanform.h"
 
+#include "ui/widgets/accessibility.h"
 #include "ui/widgets/form_layout.h"
 
 #include <QEvent>
@@ -27,6 +28,15 @@ constexpr ControlRow kLayout[] = {
 };
 // clang-format on
 
+// The label above the file's box is an instruction, too long to hear as the box's name at every visit.
+constexpr SpokenRow kSpoken[] = {
+    {"Label2", {}, "示例"},
+    {"Text1", {}, "示例", "一个虚拟主机的示例，可复制"},
+    {"host", "Label1", "虚拟主机配置 vhosts.conf", "请复制示例内容填到下面的框中做相应修改后保存"},
+    {"Command2", {}, {}, "不保存，关闭窗口"},
+    {"Command1", {}, {}, "保存到 vhosts.conf 并关闭窗口"},
+};
+
 // The editor works with CR LF line ends; the text widgets with LF.
 QString ForDisplay(const std::string& text)
 {
@@ -52,6 +62,7 @@ zhanform::zhanform(ConfigFiles& files, MessageBoxes& messages, const TextCodePag
     , m_hosts(files, messages, codePage, m_saving.checked())
 {
     const auto controls = BuildForm(this, "站点管理", 6675, 7080, kLayout);
+    DescribeControls(controls, kSpoken);
     m_label3 = static_cast<QLabel*>(controls.value("Label3"));
     m_label3->setWordWrap(false);
     m_text1 = static_cast<QPlainTextEdit*>(controls.value("Text1"));

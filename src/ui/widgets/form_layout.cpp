@@ -1,7 +1,10 @@
 #include "ui/widgets/form_layout.h"
 
+#include "ui/widgets/accessibility.h"
+
 #include <QComboBox>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -18,6 +21,28 @@ namespace larkspan {
 
 namespace {
 
+// A button that is not a default button ignores Enter; a keyboard user expects Enter to press the
+// button that has the focus, as Space does. No Q_OBJECT: it is a QPushButton to everyone else.
+class CommandButton final : public QPushButton
+{
+public:
+    using QPushButton::QPushButton;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+        if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier && !autoDefault()
+            && !isDefault()) {
+            if (!event->isAutoRepeat())
+                click();
+            event->accept();
+            return;
+        }
+        QPushButton::keyPressEvent(event);
+    }
+};
+
 QWidget* CreateControl(const ControlRow& row, QWidget* parent)
 {
     const QString caption = ToQString(row.caption);
@@ -33,6 +58,12 @@ QWidget* CreateControl(const ControlRow& row, QWidget* parent)
     }
     case ControlKind::Picture:
         return new QLabel(parent);
+    case ControlKind::Link: {
+        auto* link = new LinkLabel(caption, parent);
+        link->setTextFormat(Qt::PlainText);
+        link->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        return link;
+    }
     case ControlKind::TextBox: {
         auto* text = new QLineEdit(caption, parent);
         // Text boxes have no length limit: Qt's default of 32767 would cut longer values silently.
@@ -58,7 +89,7 @@ QWidget* CreateControl(const ControlRow& row, QWidget* parent)
     }
     case ControlKind::Button: {
         // Enter in a box must not press whichever button Qt picks as the implicit default.
-        auto* button = new QPushButton(caption, parent);
+        auto* button = new CommandButton(caption, parent);
         button->setAutoDefault(false);
         return button;
     }
@@ -101,6 +132,7 @@ void BuildMenus(QWidget* owner, std::span<const MenuTable> tables)
     for (const MenuTable& table : tables) {
         auto* menu = new QMenu(ToQString(table.name), owner);
         menu->setObjectName(ToQString(table.name));
+        menu->setAccessibleName(ToQString(table.spokenName.empty() ? table.name : table.spokenName));
         QMenu* submenu = nullptr;
         for (const MenuRow& row : table.rows) {
             QMenu* target = row.inSubmenu ? submenu : menu;
@@ -116,6 +148,8 @@ void BuildMenus(QWidget* owner, std::span<const MenuTable> tables)
             case MenuEntryKind::Submenu:
                 submenu = target->addMenu(ToQString(row.caption));
                 submenu->setObjectName(ToQString(row.name));
+                // An open submenu is a window of its own, named after its entry.
+                submenu->setAccessibleName(submenu->title());
                 action = submenu->menuAction();
                 break;
             }

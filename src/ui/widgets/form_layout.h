@@ -20,11 +20,12 @@ enum class ControlKind {
     Frame, ///< QGroupBox
     Label, ///< QLabel, plain text, top-left aligned, wrapping at word boundaries
     Picture, ///< QLabel holding a pixmap
+    Link, ///< LinkLabel: a label that acts as a link, reachable with Tab when it has a tab index
     TextBox, ///< QLineEdit
     MultiLineText, ///< QPlainTextEdit
     DropDown, ///< QComboBox; `caption` holds its fixed entries separated by '|'
     ListBox, ///< QListWidget, unsorted
-    Button, ///< QPushButton that is never an implicit default
+    Button, ///< QPushButton that is never an implicit default, pressed with Space or Enter
 };
 
 /// One control of a fixed window layout. Positions are in twips within the container's client
@@ -71,10 +72,13 @@ struct MenuTable
 {
     std::string_view name; ///< also the menu's title
     std::span<const MenuRow> rows;
+    /// What a screen reader calls the open menu; the title where empty.
+    std::string_view spokenName = {};
 };
 
 /// Creates the popup menus of `tables` on `owner`, each menu, submenu and entry with its name as
-/// objectName; hidden entries exist but are not shown. There is no menu bar.
+/// objectName; hidden entries exist but are not shown. There is no menu bar. Entries are spoken by
+/// their captions, submenus by the caption of their entry.
 void BuildMenus(QWidget* owner, std::span<const MenuTable> tables);
 
 } // namespace larkspan
