@@ -166,7 +166,7 @@ int main(int argc, char** argv)
     const Command alone[] = {
         CheckerCommand(CheckedServer::Apache, bundle, bundle + "/Apache2/conf/httpd.conf"),
         CheckerCommand(CheckedServer::Php, bundle, bundle + "/PHP5/php.ini"),
-        CheckerCommand(CheckedServer::MySql, bundle, bundle + "/MySQL/my.ini"),
+        CheckerCommand(CheckedServer::MySQL, bundle, bundle + "/MySQL/my.ini"),
     };
     const struct
     {

@@ -18,6 +18,7 @@
 #include "ui/widgets/qt_message_boxes.h"
 
 #include <QApplication>
+#include <memory>
 
 int main(int argc, char** argv)
 {
@@ -33,7 +34,9 @@ int main(int argc, char** argv)
     if (const auto exitStatus = AnswerCommandLine(argc, argv))
         return *exitStatus;
 
+    auto withoutDisplay = std::make_unique<NoDisplayExit>();
     QApplication application(argc, argv);
+    withoutDisplay.reset();
     // The window hides into the notification area; only Quit ends the program.
     application.setQuitOnLastWindowClosed(false);
 

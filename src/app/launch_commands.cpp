@@ -135,7 +135,7 @@ void LaunchCommands::homepage()
 void LaunchCommands::phpmyadmin()
 {
     if (const std::optional<std::string> listen = ReadSetting(keys::kApacheListen))
-        OpenAddress(LocalBaseUrl(*listen) + "/phpMyAdmin");
+        OpenAddress(LocalBaseUrl(*listen) + UrlPath(paths::kPhpMyAdmin));
 }
 
 void LaunchCommands::phpinfo()
@@ -162,7 +162,7 @@ void LaunchCommands::phpinfo()
         m_messages.Inform(written.message());
         return;
     }
-    OpenAddress(LocalBaseUrl(*listen) + "/phpinfo.php");
+    OpenAddress(LocalBaseUrl(*listen) + UrlPath(paths::kPhpInfoFile));
 }
 
 void LaunchCommands::phpmanual()

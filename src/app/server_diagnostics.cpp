@@ -1,20 +1,22 @@
 #include "app/server_diagnostics.h"
 
+#include "app/error_files.h"
+#include "app/error_lines.h"
 #include "config/ascii_text.h"
 #include "config/bundle_paths.h"
 #include "config/config_files.h"
 #include "config/file_tail.h"
-#include "config/ini.h"
 #include "config/native_path.h"
+#include "config/outside_text.h"
 #include "config/settings_keys.h"
 #include "config/text_lines.h"
 #include "platform/tcp_listeners.h"
 #include "platform/text_code_page.h"
+#include "texts/catalogue.h"
 
 #include <algorithm>
-#include <cctype>
 #include <charconv>
-#include <filesystem>
+#include <set>
 
 namespace larkspan {
 
@@ -22,16 +24,14 @@ namespace {
 
 // A failure is explained in at most this many lines; the rest stays in the files.
 constexpr std::size_t kMaxLines = 5;
-// Per file and explanation: a huge append costs no more than this.
+// Per file and explanation: a huge append costs no more than this, read from its end.
 constexpr std::size_t kReadLimit = 64 * 1024;
-constexpr std::size_t kMaxLineBytes = 1000;
 // A stop command that has not stopped the server by then no longer explains its stop.
 constexpr double kStopRequestSeconds = 90.0;
-constexpr std::size_t kMaxErrorFiles = 4;
 constexpr std::size_t kMaxNamedOwners = 3;
 
+// The event log's lines end in four blanks, before the time it adds.
 constexpr std::string_view kSeparator = "    ";
-constexpr std::string_view kNothingNew = "错误输出中没有新的内容";
 
 // How long a start may take before the panel explains it: MySQL recovers its tables first.
 int StartBoundSeconds(ServiceKind kind)
@@ -44,151 +44,8 @@ std::string_view NameOf(ServiceKind kind)
     return kind == ServiceKind::Apache ? "Apache" : "MySQL";
 }
 
-// A server may still come up after its bound, so the headlines say what was seen, not "failed".
-std::string NotStartedInTime(ServiceKind kind)
-{
-    return std::string(NameOf(kind)) + "在" + std::to_string(StartBoundSeconds(kind)) + "秒内没有启动：";
-}
-std::string GoneAfterStart(ServiceKind kind)
-{
-    return std::string(NameOf(kind)) + "启动后又停止：";
-}
-std::string UnexpectedStop(ServiceKind kind)
-{
-    return std::string(NameOf(kind)) + "意外停止：";
-}
-
 constexpr std::string_view kMySqlSection = "mysqld";
 constexpr std::string_view kMySqlDefaultPort = "3306";
-
-bool IsDigit(char c)
-{
-    return c >= '0' && c <= '9';
-}
-
-std::size_t DigitRun(std::string_view text, std::size_t at, std::size_t least, std::size_t most)
-{
-    std::size_t length = 0;
-    while (at + length < text.size() && length < most && IsDigit(text[at + length]))
-        ++length;
-    return length >= least ? length : 0;
-}
-
-std::size_t Blanks(std::string_view text, std::size_t at)
-{
-    std::size_t length = 0;
-    while (at + length < text.size() && (text[at + length] == ' ' || text[at + length] == '\t'))
-        ++length;
-    return length;
-}
-
-// "9:28:46" or "09:28:46.123456" at `at`: its length, or 0.
-std::size_t TimeOfDay(std::string_view text, std::size_t at)
-{
-    std::size_t end = at;
-    for (const std::size_t width : {std::size_t {1}, std::size_t {2}, std::size_t {2}}) {
-        if (end != at) {
-            if (end >= text.size() || text[end] != ':')
-                return 0;
-            ++end;
-        }
-        const std::size_t digits = DigitRun(text, end, width, 2);
-        if (digits == 0)
-            return 0;
-        end += digits;
-    }
-    if (end < text.size() && text[end] == '.' && DigitRun(text, end + 1, 1, 9) != 0)
-        end += 1 + DigitRun(text, end + 1, 1, 9);
-    return end - at;
-}
-
-// A leading date and time: "2024-01-06  9:28:46", "2024-01-06T09:28:46.123Z" or "240106 9:28:46".
-std::size_t DateAndTime(std::string_view text)
-{
-    std::size_t at = 0;
-    if (DigitRun(text, 0, 4, 4) && text.size() > 10 && text[4] == '-' && DigitRun(text, 5, 2, 2)
-        && text[7] == '-' && DigitRun(text, 8, 2, 2) && !IsDigit(text[10]))
-        at = 10;
-    else if (DigitRun(text, 0, 6, 6) == 6 && text.size() > 6 && !IsDigit(text[6]))
-        at = 6;
-    else
-        return 0;
-    if (at < text.size() && text[at] == 'T')
-        ++at;
-    else if (const std::size_t blanks = Blanks(text, at); blanks != 0)
-        at += blanks;
-    else
-        return 0;
-    const std::size_t time = TimeOfDay(text, at);
-    if (time == 0)
-        return 0;
-    at += time;
-    if (at < text.size() && text[at] == 'Z')
-        ++at;
-    return at;
-}
-
-// Apache's "[Sat Jan 06 09:28:46.123456 2024] ": a first bracket that holds a time of day.
-std::size_t BracketedTime(std::string_view text)
-{
-    if (text.empty() || text.front() != '[')
-        return 0;
-    const std::size_t close = text.find(']');
-    if (close == std::string_view::npos || close > 64)
-        return 0;
-    for (std::size_t at = 1; at < close; ++at) {
-        if (TimeOfDay(text, at) >= 7 && (at == 1 || !IsDigit(text[at - 1])))
-            return close + 1;
-    }
-    return 0;
-}
-
-bool StartsWithBracket(std::string_view text, std::string_view word)
-{
-    return text.size() > word.size() + 1 && text.front() == '[' && text.substr(1, word.size()) == word;
-}
-
-// Only control characters go; a tab becomes a blank.
-std::string Printable(std::string_view text)
-{
-    std::string kept;
-    kept.reserve(text.size());
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '\t')
-            kept += ' ';
-        else if (byte >= 0x20 && byte != 0x7F)
-            kept += c;
-    }
-    return kept;
-}
-
-void CutAtCharacter(std::string& text, std::size_t limit)
-{
-    if (text.size() <= limit)
-        return;
-    std::size_t end = limit;
-    // Never in the middle of a UTF-8 sequence.
-    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
-        --end;
-    text.resize(end);
-    text += "…";
-}
-
-// Lines that only report progress: dropped first when there are more lines than room.
-bool IsInformational(std::string_view line)
-{
-    if (line.empty() || line.front() != '[')
-        return false;
-    const std::size_t close = line.find(']');
-    if (close == std::string_view::npos)
-        return false;
-    std::string level(line.substr(1, close - 1));
-    std::transform(level.begin(), level.end(), level.begin(), AsciiLower);
-    level = level.substr(level.rfind(':') == std::string::npos ? 0 : level.rfind(':') + 1);
-    return level == "note" || level == "notice" || level == "info" || level == "debug"
-        || level.starts_with("trace");
-}
 
 std::string ServerPortText(ConfigFiles& files, ServiceKind kind)
 {
@@ -197,38 +54,20 @@ std::string ServerPortText(ConfigFiles& files, ServiceKind kind)
     return files.IniRead(kMySqlSection, "port", kMySqlDefaultPort, InBundle(files.AppDir(), paths::kMyIni));
 }
 
-// MariaDB's error file: log-error of my.ini (relative to the data folder, ".err" added to a name
-// without extension), or else the "*.err" files of the data folder (its default, HOSTNAME.err).
-std::vector<std::string> MySqlErrorFiles(ConfigFiles& files)
+// Where the first whole line of the end of a file begins: after the first line end, or after the
+// last NUL before it (a hole or a stretch the file system filled with zeros, which no line
+// crosses). Without either, all of it is the end of one long line, shown as it is.
+std::size_t FirstWholeLine(std::string_view bytes)
 {
-    const std::string dataFolder = InBundle(files.AppDir(), paths::kMySqlData);
-    const std::string myIni = InBundle(files.AppDir(), paths::kMyIni);
-    std::string configured = files.IniRead(kMySqlSection, "log-error", "", myIni);
-    if (configured.empty())
-        configured = files.IniRead(kMySqlSection, "log_error", "", myIni);
-    if (!configured.empty()) {
-        const std::size_t nameStart = configured.find_last_of("/\\") + 1;
-        if (configured.find('.', nameStart) == std::string::npos)
-            configured += ".err";
-        return {NativePath(ResolveIniPath(configured, dataFolder))};
-    }
-    // Paths as UTF-8 both ways: a narrow path would be read in the ANSI code page on Windows.
-    const std::string folder = NativePath(dataFolder);
-    const std::filesystem::path folderPath(std::u8string(folder.begin(), folder.end()));
-    std::vector<std::string> found;
-    std::error_code error;
-    for (std::filesystem::directory_iterator it(folderPath, error), end; !error && it != end;
-         it.increment(error)) {
-        std::error_code typeError;
-        if (it->path().extension() == ".err" && it->is_regular_file(typeError)) {
-            const std::u8string path = it->path().u8string();
-            found.emplace_back(path.begin(), path.end());
-        }
-    }
-    std::sort(found.begin(), found.end());
-    if (found.size() > kMaxErrorFiles)
-        found.resize(kMaxErrorFiles);
-    return found;
+    const std::size_t lineEnd = bytes.find_first_of("\r\n");
+    if (const std::size_t hole = bytes.substr(0, lineEnd).rfind('\0'); hole != std::string_view::npos)
+        return hole + 1;
+    return lineEnd == std::string_view::npos ? 0 : lineEnd + 1;
+}
+
+std::string_view FileName(std::string_view path)
+{
+    return path.substr(path.find_last_of("/\\") + 1);
 }
 
 } // namespace
@@ -252,41 +91,6 @@ std::optional<std::uint16_t> ListenPort(std::string_view listen)
     return static_cast<std::uint16_t>(value);
 }
 
-std::string CondensedErrorLine(std::string_view line)
-{
-    std::size_t at = BracketedTime(line);
-    if (at == 0) {
-        at = DateAndTime(line);
-        // MariaDB's thread number after its time: "2024-01-06  9:28:46 0 [ERROR] ...".
-        if (at != 0) {
-            const std::size_t blanks = Blanks(line, at);
-            const std::size_t digits = DigitRun(line, at + blanks, 1, 20);
-            if (blanks != 0 && digits != 0 && line.substr(at + blanks + digits).starts_with(" ["))
-                at += blanks + digits;
-        }
-    }
-    std::string_view rest = line.substr(at);
-    rest.remove_prefix(Blanks(rest, 0));
-
-    // Apache's "[core:emerg] [pid 4242:tid 7] AH00072: ...": the level stays, the process goes.
-    std::string condensed;
-    while (rest.starts_with('[')) {
-        const std::size_t close = rest.find(']');
-        if (close == std::string_view::npos)
-            break;
-        if (!StartsWithBracket(rest, "pid "))
-            condensed.append(rest.substr(0, close + 1)).append(" ");
-        rest.remove_prefix(close + 1);
-        rest.remove_prefix(Blanks(rest, 0));
-    }
-    condensed.append(rest);
-    condensed = Printable(condensed);
-    while (!condensed.empty() && condensed.back() == ' ')
-        condensed.pop_back();
-    CutAtCharacter(condensed, kMaxLineBytes);
-    return condensed;
-}
-
 ServerDiagnostics::ServerDiagnostics(
     ConfigFiles& files, TcpListeners& listeners, const TextCodePage& codePage, View view)
     : m_files(files)
@@ -300,12 +104,7 @@ ServerDiagnostics::ServerDiagnostics(
 
 void ServerDiagnostics::FindSources(ServiceKind kind)
 {
-    const std::string& appDir = m_files.AppDir();
-    std::vector<std::string> paths = kind == ServiceKind::Apache
-        ? std::vector<std::string> {NativePath(InBundle(appDir, paths::kApacheErrorLog))}
-        : MySqlErrorFiles(m_files);
-    paths.push_back(NativePath(InBundle(appDir, paths::kServicesLog)));
-
+    std::vector<std::string> paths = ServerErrorFiles(m_files, kind);
     Watch& watch = m_watches[Index(kind)];
     std::vector<Source> sources;
     for (std::string& path : paths) {
@@ -345,13 +144,15 @@ std::string ServerDiagnostics::PortMessage(ServiceKind kind)
             break;
         }
         if (count++ != 0)
-            named += "、";
-        named += owner.imageName + " (PID " + std::to_string(owner.processId) + ")";
+            named += catalogue::kListSeparator;
+        // Any program may choose its name: one that reverses, colours or splits the line is cleaned.
+        std::string name = CleanLine(owner.imageName);
+        CutAtCharacter(name, kShownLineBytes);
+        named += name + " (PID " + std::to_string(owner.processId) + ")";
     }
-    const std::string portText = "端口 " + std::to_string(*port);
     if (named.empty())
-        return portText + " 已被一个无权查看的程序占用" + std::string(kSeparator);
-    return portText + " 已被 " + named + (more ? " 等程序占用" : " 占用") + std::string(kSeparator);
+        return catalogue::PortTakenByUnseen(*port) + std::string(kSeparator);
+    return catalogue::PortTakenBy(*port, named, more) + std::string(kSeparator);
 }
 
 void ServerDiagnostics::BeforeStart(ServiceKind kind)
@@ -386,7 +187,7 @@ void ServerDiagnostics::Observed(ServiceKind kind, ServiceState state)
         if (state == Running)
             MarkEnds(watch);
         else if (before == Running)
-            Explain(kind, UnexpectedStop(kind));
+            Explain(kind, catalogue::UnexpectedStop(NameOf(kind)));
         return;
     }
 
@@ -415,7 +216,9 @@ void ServerDiagnostics::Observed(ServiceKind kind, ServiceState state)
     }
     if (watch.seenSinceStart || now >= *watch.startDeadline) {
         watch.startDeadline.reset();
-        Explain(kind, watch.seenSinceStart ? GoneAfterStart(kind) : NotStartedInTime(kind));
+        Explain(kind,
+            watch.seenSinceStart ? catalogue::GoneAfterStart(NameOf(kind))
+                                 : catalogue::NotStartedInTime(NameOf(kind), StartBoundSeconds(kind)));
     }
 }
 
@@ -427,10 +230,17 @@ void ServerDiagnostics::Explain(ServiceKind kind, std::string_view headline)
         std::string text;
         const std::string* source;
     };
-    // The first lines of each sort are enough: errors and warnings before progress notes.
+    struct Skipped
+    {
+        std::uint64_t bytes;
+        const std::string* source;
+    };
+    // A few lines of each sort are enough: errors and warnings before progress notes.
     std::vector<Found> problems;
     std::vector<Found> notes;
+    std::vector<Skipped> skipped;
     std::vector<std::string> failures;
+    std::set<std::string> seen;
     std::size_t order = 0;
     for (Source& source : m_watches[Index(kind)].sources) {
         FileTail tail;
@@ -442,20 +252,35 @@ void ServerDiagnostics::Explain(ServiceKind kind, std::string_view headline)
             continue;
         }
         source.offset = tail.end;
-        const std::string_view bytes = tail.bytes;
+        std::string_view bytes = tail.bytes;
+        if (tail.skipped != 0) {
+            skipped.push_back({tail.skipped, &source.path});
+            bytes.remove_prefix(FirstWholeLine(bytes));
+        }
+        std::vector<Found> fileProblems;
+        std::vector<Found> fileNotes;
         ForEachLine(bytes, [&](const TextLine& line) {
             bool complete = true;
             std::string text = CondensedErrorLine(
                 m_codePage.Decode(bytes.substr(line.begin, line.textEnd - line.begin), complete));
-            const auto same = [&text](const Found& found) { return found.text == text; };
             // The services log repeats the tail of MariaDB's error file after a failed start.
-            if (text.empty() || std::any_of(problems.begin(), problems.end(), same)
-                || std::any_of(notes.begin(), notes.end(), same))
+            if (text.empty() || !seen.insert(text).second)
                 return;
-            std::vector<Found>& sort = IsInformational(text) ? notes : problems;
-            if (sort.size() < kMaxLines)
-                sort.push_back({order++, std::move(text), &source.path});
+            (IsInformational(text) ? fileNotes : fileProblems)
+                .push_back({order++, std::move(text), &source.path});
         });
+        // Of a file read from its end only the newest lines say why the server ended; otherwise
+        // the first lines since the last look.
+        const auto keep = [&](std::vector<Found>& lines, std::vector<Found>& into) {
+            const std::size_t room = kMaxLines - std::min(into.size(), kMaxLines);
+            const auto first = tail.skipped != 0 && lines.size() > room
+                ? lines.end() - static_cast<std::ptrdiff_t>(room)
+                : lines.begin();
+            std::move(first, first + static_cast<std::ptrdiff_t>(std::min(room, lines.size())),
+                std::back_inserter(into));
+        };
+        keep(fileProblems, problems);
+        keep(fileNotes, notes);
     }
 
     if (problems.size() < kMaxLines)
@@ -467,16 +292,21 @@ void ServerDiagnostics::Explain(ServiceKind kind, std::string_view headline)
     std::sort(shown.begin(), shown.end(), [](const Found& a, const Found& b) { return a.order < b.order; });
 
     const std::string separator(kSeparator);
-    if (shown.empty() && failures.empty()) {
-        m_view.appendLogLine(std::string(headline) + std::string(kNothingNew) + separator, {});
+    if (shown.empty() && skipped.empty() && failures.empty()) {
+        m_view.appendLogLine(std::string(headline) + std::string(catalogue::kNothingNew) + separator, {});
         return;
     }
     // The list is narrow: the server's lines go without the headline, so more of them shows.
     m_view.appendLogLine(std::string(headline) + separator, {});
+    for (const Skipped& skip : skipped)
+        m_view.appendLogLine(catalogue::OutputSkipped(FileName(*skip.source), catalogue::ByteSize(skip.bytes),
+                                 catalogue::ByteSize(kReadLimit))
+                + separator,
+            *skip.source);
     for (const Found& found : shown)
         m_view.appendLogLine(found.text + separator, *found.source);
     for (const std::string& failure : failures)
-        m_view.appendLogLine("无法读取 " + failure + separator, {});
+        m_view.appendLogLine(catalogue::ErrorFileUnreadable(CleanLine(failure)) + separator, {});
 }
 
 } // namespace larkspan

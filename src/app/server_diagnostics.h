@@ -21,10 +21,6 @@ class TextCodePage;
 /// "127.0.0.1:8080", "[::1]:8080"); nullopt for anything else.
 std::optional<std::uint16_t> ListenPort(std::string_view listen);
 
-/// One line of a server's error output (UTF-8) as the event log shows it: without the server's own
-/// date, time and process or thread number, without control characters, and bounded in length.
-std::string CondensedErrorLine(std::string_view line);
-
 /// Explains in the event log what the status monitor only shows: before a start, which other
 /// program holds the server's port; after a start that did not bring the server up within its
 /// bound, or a stop no stop command asked for, a headline ("MySQL意外停止：") and the first new

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "config/bundle_paths.h"
+
 #include <array>
+#include <cstddef>
 #include <string_view>
 
 namespace larkspan {
@@ -8,6 +11,12 @@ namespace larkspan {
 /// The two servers the panel manages.
 enum class ServiceKind { Apache, MySQL };
 inline constexpr std::array kAllServiceKinds {ServiceKind::Apache, ServiceKind::MySQL};
+
+/// Where `kind` stands in kAllServiceKinds: the index of whatever is kept per server.
+constexpr std::size_t ServiceIndex(ServiceKind kind)
+{
+    return kind == ServiceKind::Apache ? 0 : 1;
+}
 
 /// The state last announced in the event log for a server.
 enum ServiceState : short { Stopped = 0, Running = 1 };
@@ -17,7 +26,7 @@ enum ServiceState : short { Stopped = 0, Running = 1 };
 /// blanks, which separate them from the time.
 struct ServiceInfo
 {
-    std::string_view processName;
+    std::string_view processName; ///< the image name of the server's program
     std::string_view serviceName;
     std::string_view runningToolTip;
     std::string_view stoppedToolTip;
@@ -30,7 +39,7 @@ struct ServiceInfo
 };
 
 inline constexpr ServiceInfo kApacheInfo {
-    "httpd.exe",
+    paths::FileName(paths::kApacheProgram),
     "Apache2",
     "Apache运行",
     "Apache停止",
@@ -43,7 +52,7 @@ inline constexpr ServiceInfo kApacheInfo {
 };
 
 inline constexpr ServiceInfo kMySqlInfo {
-    "mysqld-nt.exe",
+    paths::FileName(paths::kMySqlServerProgram),
     "MySQL",
     "MySQL运行",
     "MySQL停止",

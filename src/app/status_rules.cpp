@@ -24,24 +24,32 @@ StatusMonitor::StatusMonitor(ProcessList& processes, View view)
     , m_view(std::move(view))
 { }
 
-ServiceState StatusMonitor::Observe(ServiceKind kind)
+std::array<ServiceState, kAllServiceKinds.size()> StatusMonitor::Observe()
 {
-    const ServiceState state = StateFromCount(m_processes.CountProcesses(Info(kind).processName));
-    m_view.showServiceState(kind, state);
-    return state;
+    std::array<std::string_view, kAllServiceKinds.size()> names;
+    for (const ServiceKind kind : kAllServiceKinds)
+        names[ServiceIndex(kind)] = Info(kind).processName;
+    std::array<int, kAllServiceKinds.size()> counts {};
+    m_processes.CountEach(names, counts);
+    std::array<ServiceState, kAllServiceKinds.size()> states {};
+    for (const ServiceKind kind : kAllServiceKinds)
+        states[ServiceIndex(kind)] = StateFromCount(counts[ServiceIndex(kind)]);
+    return states;
 }
 
 void StatusMonitor::Announce(ServiceKind kind, ServiceState state)
 {
-    m_announced[Index(kind)] = state;
+    m_announced[ServiceIndex(kind)] = state;
     const ServiceInfo& info = Info(kind);
     m_view.appendLogLine(state == Running ? info.runningMessage : info.stoppedMessage);
 }
 
 void StatusMonitor::Probe()
 {
+    const auto states = Observe();
     for (const ServiceKind kind : kAllServiceKinds) {
-        const ServiceState state = Observe(kind);
+        const ServiceState state = states[ServiceIndex(kind)];
+        m_view.showServiceState(kind, state);
         Announce(kind, state);
         if (m_view.observed)
             m_view.observed(kind, state);
@@ -50,9 +58,11 @@ void StatusMonitor::Probe()
 
 void StatusMonitor::Tick()
 {
+    const auto states = Observe();
     for (const ServiceKind kind : kAllServiceKinds) {
-        const ServiceState state = Observe(kind);
-        if (state != m_announced[Index(kind)])
+        const ServiceState state = states[ServiceIndex(kind)];
+        m_view.showServiceState(kind, state);
+        if (state != m_announced[ServiceIndex(kind)])
             Announce(kind, state);
         if (m_view.observed)
             m_view.observed(kind, state);

@@ -61,16 +61,16 @@ public:
     /// One timer tick: presents both servers again and announces only the changes, Apache first.
     void Tick();
 
-    ServiceState Announced(ServiceKind kind) const { return m_announced[Index(kind)]; }
+    ServiceState Announced(ServiceKind kind) const { return m_announced[ServiceIndex(kind)]; }
 
 private:
-    static std::size_t Index(ServiceKind kind) { return kind == ServiceKind::Apache ? 0 : 1; }
-    ServiceState Observe(ServiceKind kind);
+    /// Both servers' states from one pass over the process list.
+    std::array<ServiceState, kAllServiceKinds.size()> Observe();
     void Announce(ServiceKind kind, ServiceState state);
 
     ProcessList& m_processes;
     View m_view;
-    std::array<ServiceState, 2> m_announced {Stopped, Stopped};
+    std::array<ServiceState, kAllServiceKinds.size()> m_announced {Stopped, Stopped};
 };
 
 } // namespace larkspan

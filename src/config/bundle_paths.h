@@ -31,12 +31,31 @@ inline constexpr std::string_view kMySqlConsole = "\\mysql\\bin\\mysql.exe";
 /// Copies of the files a save replaced, for its undo.
 inline constexpr std::string_view kHistory = "\\history";
 
+/// The launcher's stand-ins of the Windows programs (net, notepad.exe, ...) on other systems.
+inline constexpr std::string_view kStandIns = "\\bin";
+
 // Relative to the web root (DocumentRoot of Larkspan.ini), not to AppDir.
+inline constexpr std::string_view kPhpMyAdmin = "\\phpMyAdmin";
 inline constexpr std::string_view kPhpMyAdminConfig = "\\phpMyAdmin\\libraries\\config.default.php";
 /// The site's own phpMyAdmin settings, read over the defaults of kPhpMyAdminConfig when present.
 inline constexpr std::string_view kPhpMyAdminLocalConfig = "\\phpMyAdmin\\config.inc.php";
 inline constexpr std::string_view kPhpInfoFile = "\\phpinfo.php";
+
+/// The last component of one of the paths above: a program's image name ("httpd.exe").
+constexpr std::string_view FileName(std::string_view path)
+{
+    return path.substr(path.find_last_of('\\') + 1);
+}
 } // namespace paths
+
+/// One of the paths relative to the web root as the local address's path ("/phpinfo.php").
+inline std::string UrlPath(std::string_view path)
+{
+    std::string result(path);
+    for (char& c : result)
+        c = c == '\\' ? '/' : c;
+    return result;
+}
 
 /// `folder` (AppDir, or the web root for the paths relative to it) followed by one of the paths above.
 inline std::string InBundle(std::string_view folder, std::string_view path)

@@ -10,19 +10,16 @@ namespace {
 
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 
-// Bare: a setting without '=' (my.ini's "skip-external-locking"), named by its whole text; it never
-// matches a key of the profile rules but, like a key line, marks where a section's settings end.
-enum class LineKind { Other, Section, Key, Bare };
-
 struct ParsedLine
 {
-    LineKind kind = LineKind::Other;
+    IniLine::Kind kind = IniLine::Kind::Other;
     std::string_view name;
     std::size_t valueOffset = 0; ///< where the value starts, after '=' and blanks
 };
 
 ParsedLine ParseLine(std::string_view text)
 {
+    using Kind = IniLine::Kind;
     const std::size_t first = text.find_first_not_of(kBlanks);
     if (first == std::string_view::npos || text[first] == ';')
         return {};
@@ -30,15 +27,15 @@ ParsedLine ParseLine(std::string_view text)
         const std::size_t close = text.find(']', first + 1);
         if (close == std::string_view::npos)
             return {};
-        return {LineKind::Section, Trim(text.substr(first + 1, close - first - 1)), 0};
+        return {Kind::Section, Trim(text.substr(first + 1, close - first - 1)), 0};
     }
     const std::size_t equals = text.find('=', first);
     if (equals == std::string_view::npos)
-        return text[first] == '#' ? ParsedLine {} : ParsedLine {LineKind::Bare, Trim(text.substr(first)), 0};
+        return text[first] == '#' ? ParsedLine {} : ParsedLine {Kind::Bare, Trim(text.substr(first)), 0};
     std::size_t valueOffset = text.find_first_not_of(kBlanks, equals + 1);
     if (valueOffset == std::string_view::npos)
         valueOffset = text.size();
-    return {LineKind::Key, Trim(text.substr(first, equals - first)), valueOffset};
+    return {Kind::Key, Trim(text.substr(first, equals - first)), valueOffset};
 }
 
 // Where a line's text starts: after the byte-order mark on the first line.
@@ -66,7 +63,7 @@ Location Locate(std::string_view content, std::string_view section, std::string_
     for (TextLine line; scanner.Next(line);) {
         const std::size_t offset = TextBegin(content, line);
         const ParsedLine parsed = ParseLine(content.substr(offset, line.textEnd - offset));
-        if (parsed.kind == LineKind::Section) {
+        if (parsed.kind == IniLine::Kind::Section) {
             if (inside)
                 break;
             if (EqualNoCase(parsed.name, section)) {
@@ -74,8 +71,8 @@ Location Locate(std::string_view content, std::string_view section, std::string_
                 location.sectionFound = true;
                 location.sectionLine = line;
             }
-        } else if (inside && parsed.kind != LineKind::Other) {
-            if (parsed.kind == LineKind::Key && EqualNoCase(parsed.name, key)) {
+        } else if (inside && parsed.kind != IniLine::Kind::Other) {
+            if (parsed.kind == IniLine::Kind::Key && EqualNoCase(parsed.name, key)) {
                 location.keyFound = true;
                 location.keyLine = line;
                 location.valueBegin = offset + parsed.valueOffset;
@@ -183,36 +180,13 @@ std::string IniUpdate(
     return updated;
 }
 
-std::string MySqlOptionName(std::string_view name)
+IniLine ReadIniLine(std::string_view content, const TextLine& line)
 {
-    std::string result(name);
-    for (char& c : result)
-        c = c == '_' ? '-' : AsciiLower(c);
-    return result;
-}
-
-std::optional<std::string> WithoutOptionLines(
-    std::string_view content, std::string_view section, std::string_view key)
-{
-    const std::string wantedSection = MySqlOptionName(section);
-    const std::string wantedKey = MySqlOptionName(key);
-    std::string result;
-    bool inSection = false;
-    bool removed = false;
-    ForEachLine(content, [&](const TextLine& line) {
-        const std::size_t offset = TextBegin(content, line);
-        const ParsedLine parsed = ParseLine(content.substr(offset, line.textEnd - offset));
-        if (parsed.kind == LineKind::Section) {
-            inSection = MySqlOptionName(parsed.name) == wantedSection;
-        } else if (inSection && parsed.kind != LineKind::Other && MySqlOptionName(parsed.name) == wantedKey) {
-            removed = true;
-            return;
-        }
-        result.append(content.substr(line.begin, line.end - line.begin));
-    });
-    if (!removed)
-        return std::nullopt;
-    return result;
+    const std::size_t offset = TextBegin(content, line);
+    const std::string_view text = content.substr(offset, line.textEnd - offset);
+    const ParsedLine parsed = ParseLine(text);
+    return {
+        parsed.kind, parsed.name, parsed.kind == IniLine::Kind::Key ? text.substr(parsed.valueOffset) : ""};
 }
 
 } // namespace larkspan

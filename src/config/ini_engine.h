@@ -1,5 +1,7 @@
 #pragma once
 
+#include "config/text_lines.h"
+
 #include <optional>
 #include <string>
 #include <string_view>
@@ -40,13 +42,20 @@ std::string IniUpdate(
 /// What IniLookup returns for a key line whose text after '=' is `raw`.
 std::string IniValueAsRead(std::string_view raw);
 
-/// A MySQL option name as the server compares it: ASCII lower case, '_' read as '-'.
-std::string MySqlOptionName(std::string_view name);
+/// One line of an INI text read by the rules above, for readers of other dialects (MySQL's
+/// option files) that share them.
+struct IniLine
+{
+    /// Bare: a setting without '=' (my.ini's "skip-external-locking"), named by its whole text; it
+    /// never matches a key of the profile rules but, like a key line, marks where a section's
+    /// settings end. Other: a blank line, a ';' comment, a '#' line without '=', a '[' without ']'.
+    enum class Kind { Other, Section, Key, Bare };
+    Kind kind = Kind::Other;
+    std::string_view name; ///< a section's or key's name, trimmed; a bare setting's whole text
+    std::string_view value; ///< a key's text after '=' and the blanks after it, to the line's end
+};
 
-/// `content` without the lines that set `key` in any section named `section`, by the lines' rules
-/// above but with names compared as MySqlOptionName makes them; a setting without '=' counts by
-/// its whole text. Returns nullopt when there is no such line.
-std::optional<std::string> WithoutOptionLines(
-    std::string_view content, std::string_view section, std::string_view key);
+/// Reads `line` of `content` (a leading byte-order mark is skipped on the first line).
+IniLine ReadIniLine(std::string_view content, const TextLine& line);
 
 } // namespace larkspan

@@ -25,17 +25,13 @@ std::optional<std::string> QuotedArgumentProblem(
 
 ApacheSettings::ApacheSettings(
     ConfigFiles& files, MessageBoxes& messages, const TextCodePage& codePage, CheckedSave* checked)
-    : m_files(files)
-    , m_messages(messages)
-    , m_codePage(codePage)
-    , m_checked(checked)
+    : SettingsDialogLogic(
+        files, messages, codePage, checked, paths::kHttpdConf, "Apache设置", catalogue::kApacheSaved)
 { }
 
 ApacheFields ApacheSettings::Load()
 {
-    m_configPath = InBundle(m_files.AppDir(), paths::kHttpdConf);
-    const std::string record = LoadSettingsRecord(m_files, m_messages);
-    const auto read = [&](const SettingsKey& key) { return RecordedValue(m_codePage, record, key); };
+    const Record read = LoadRecord();
     m_loaded.admin = read(keys::kApacheServerAdmin);
     m_loaded.listen = read(keys::kApacheListen);
     m_loaded.sname = read(keys::kApacheServerName);
@@ -65,13 +61,12 @@ bool ApacheSettings::Save(const ApacheFields& fields)
         m_messages.Inform(std::string(catalogue::kSiteDirectoryMissing));
         return false;
     }
-    if (!CheckWholeNumber(
-            m_messages, fields.listen, catalogue::kApachePortNotANumber, catalogue::kApachePortNotWhole))
+    if (!CheckNumber(fields.listen, catalogue::kApachePortNotANumber, catalogue::kApachePortNotWhole))
         return false;
 
     const auto directive = [this](std::string_view name, bool quoted) {
         return [this, name, quoted](FileBatch& batch, const std::string& value) {
-            return batch.RewriteDirective(m_configPath, name, quoted ? "\"" + value + "\"" : value);
+            return batch.RewriteDirective(serverFile(), name, quoted ? "\"" + value + "\"" : value);
         };
     };
     const std::vector<SettingRow> rows {
@@ -87,8 +82,7 @@ bool ApacheSettings::Save(const ApacheFields& fields)
         {"默认首页", keys::kApacheDirectoryIndex, m_loaded.index, fields.index,
             {directive("DirectoryIndex", false)}},
     };
-    return SaveSettings(
-        m_files, m_messages, m_codePage, rows, catalogue::kApacheSaved, m_checked, "Apache设置");
+    return SaveRows(rows);
 }
 
 } // namespace larkspan

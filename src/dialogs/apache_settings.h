@@ -1,9 +1,6 @@
 #pragma once
 
-#include "config/config_files.h"
-#include "dialogs/shown_text.h"
-#include "safety/checked_save.h"
-#include "ui/message_boxes.h"
+#include "dialogs/settings_dialog_logic.h"
 
 #include <optional>
 #include <string>
@@ -29,7 +26,7 @@ std::optional<std::string> QuotedArgumentProblem(
 
 /// Loading and saving of the Apache settings: Larkspan.ini [Apache] is the record, httpd.conf
 /// only receives rewritten directive lines.
-class ApacheSettings final
+class ApacheSettings final : public SettingsDialogLogic
 {
 public:
     /// Without `checked`, a save is written at once; with it, the servers check it first.
@@ -48,11 +45,6 @@ private:
         ShownText listen, root, sname, admin, index;
     };
 
-    ConfigFiles& m_files;
-    MessageBoxes& m_messages;
-    const TextCodePage& m_codePage;
-    CheckedSave* m_checked;
-    std::string m_configPath;
     Loaded m_loaded;
 };
 

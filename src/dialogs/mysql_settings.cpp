@@ -1,7 +1,7 @@
 #include "dialogs/mysql_settings.h"
 
 #include "config/bundle_paths.h"
-#include "config/ini_engine.h"
+#include "config/mysql_options.h"
 #include "config/settings_keys.h"
 #include "dialogs/setting_rows.h"
 #include "texts/catalogue.h"
@@ -12,17 +12,13 @@ namespace larkspan {
 
 MySqlSettings::MySqlSettings(
     ConfigFiles& files, MessageBoxes& messages, const TextCodePage& codePage, CheckedSave* checked)
-    : m_files(files)
-    , m_messages(messages)
-    , m_codePage(codePage)
-    , m_checked(checked)
+    : SettingsDialogLogic(
+        files, messages, codePage, checked, paths::kMyIni, "MySQL设置", catalogue::kMySqlSaved)
 { }
 
 MySqlFields MySqlSettings::Load()
 {
-    m_optionPath = InBundle(m_files.AppDir(), paths::kMyIni);
-    const std::string record = LoadSettingsRecord(m_files, m_messages);
-    const auto read = [&](const SettingsKey& key) { return RecordedValue(m_codePage, record, key); };
+    const Record read = LoadRecord();
     m_loaded.port = read(keys::kMySqlPort);
     m_loaded.character = read(keys::kMySqlCharacterSet);
     m_loaded.engine = read(keys::kMySqlStorageEngine);
@@ -38,16 +34,14 @@ MySqlFields MySqlSettings::Load()
 
 bool MySqlSettings::Save(const MySqlFields& fields)
 {
-    if (!CheckWholeNumber(
-            m_messages, fields.port, catalogue::kMySqlPortNotANumber, catalogue::kMySqlPortNotWhole))
+    if (!CheckNumber(fields.port, catalogue::kMySqlPortNotANumber, catalogue::kMySqlPortNotWhole))
         return false;
-    if (!CheckWholeNumber(m_messages, fields.connections, catalogue::kConnectionsNotANumber,
-            catalogue::kConnectionsNotWhole))
+    if (!CheckNumber(fields.connections, catalogue::kConnectionsNotANumber, catalogue::kConnectionsNotWhole))
         return false;
 
     const auto myIni = [this](std::string_view section, std::string_view key) {
         return [this, section, key](FileBatch& batch, const std::string& value) {
-            return batch.SetIniKey(m_optionPath, section, key, value);
+            return batch.SetIniKey(serverFile(), section, key, value);
         };
     };
     std::vector<SettingRow> rows {
@@ -61,7 +55,7 @@ bool MySqlSettings::Save(const MySqlFields& fields)
     // The server's own name for the option is character-set-server: default-character-set in
     // [mysqld] stops current servers from starting, so an old line of it goes.
     const auto dropStaleCharacterSet = [this](FileBatch& batch, const std::string&) {
-        return batch.Edit(m_optionPath, [](std::string_view content) {
+        return batch.Edit(serverFile(), [](std::string_view content) {
             return WithoutOptionLines(content, "mysqld", "default-character-set")
                 .value_or(std::string(content));
         });
@@ -72,8 +66,7 @@ bool MySqlSettings::Save(const MySqlFields& fields)
         rows.push_back({"字符集", keys::kMySqlCharacterSet, m_loaded.character, fields.character,
             {myIni("mysql", "default-character-set"), myIni("mysqld", "character-set-server"),
                 dropStaleCharacterSet}});
-    return SaveSettings(
-        m_files, m_messages, m_codePage, rows, catalogue::kMySqlSaved, m_checked, "MySQL设置");
+    return SaveRows(rows);
 }
 
 } // namespace larkspan

@@ -1,9 +1,6 @@
 #pragma once
 
-#include "config/config_files.h"
-#include "dialogs/shown_text.h"
-#include "safety/checked_save.h"
-#include "ui/message_boxes.h"
+#include "dialogs/settings_dialog_logic.h"
 
 #include <array>
 #include <optional>
@@ -27,7 +24,7 @@ inline constexpr std::array<std::string_view, 4> kCharacterSets {"utf8", "gb2312
 
 /// Loading and saving of the MySQL settings: Larkspan.ini [MySQL] is the record, my.ini only
 /// receives single keys.
-class MySqlSettings final
+class MySqlSettings final : public SettingsDialogLogic
 {
 public:
     /// Without `checked`, a save is written at once; with it, the servers check it first.
@@ -47,11 +44,6 @@ private:
         ShownText port, connections, engine, character;
     };
 
-    ConfigFiles& m_files;
-    MessageBoxes& m_messages;
-    const TextCodePage& m_codePage;
-    CheckedSave* m_checked;
-    std::string m_optionPath;
     Loaded m_loaded;
 };
 

@@ -4,6 +4,7 @@
 #include "config/bundle_paths.h"
 #include "config/file_batch.h"
 #include "config/native_path.h"
+#include "config/outside_text.h"
 #include "config/phpmyadmin_password.h"
 #include "config/settings_keys.h"
 #include "safety/history_commit.h"
@@ -17,15 +18,11 @@ const std::string kNotChanged(catalogue::kPasswordNotChanged);
 // Names the phpMyAdmin update in the history and the event log.
 constexpr std::string_view kPhpMyAdminSave = "phpMyAdmin密码";
 
-// The client's own text for a message box: without the bell it rings and other control
-// characters, and without surrounding blank lines.
+// The client's own text for a message box: cleaned as all text from outside is (without the bell
+// it rings), bounded, and without surrounding blank lines.
 std::string Readable(const std::string& text)
 {
-    std::string kept;
-    for (const char c : text)
-        if (static_cast<unsigned char>(c) >= 0x20 || c == '\n' || c == '\t')
-            kept += c;
-    return std::string(Trim(kept, " \t\n"));
+    return std::string(Trim(CleanLines(text, kShownLineBytes, kShownTextBytes), " \n"));
 }
 
 } // namespace

@@ -18,17 +18,13 @@ std::string SwitchEntry(const ShownText& loaded)
 
 PhpSettings::PhpSettings(
     ConfigFiles& files, MessageBoxes& messages, const TextCodePage& codePage, CheckedSave* checked)
-    : m_files(files)
-    , m_messages(messages)
-    , m_codePage(codePage)
-    , m_checked(checked)
+    : SettingsDialogLogic(
+        files, messages, codePage, checked, paths::kPhpIni, "PHP设置", catalogue::kApacheSaved)
 { }
 
 PhpFields PhpSettings::Load()
 {
-    m_configPath = InBundle(m_files.AppDir(), paths::kPhpIni);
-    const std::string record = LoadSettingsRecord(m_files, m_messages);
-    const auto read = [&](const SettingsKey& key) { return RecordedValue(m_codePage, record, key); };
+    const Record read = LoadRecord();
     m_loaded.shortOpenTag = read(keys::kPhpShortOpenTag);
     m_loaded.outputBuffering = read(keys::kPhpOutputBuffering);
     m_loaded.safeMode = read(keys::kPhpSafeMode);
@@ -43,17 +39,15 @@ PhpFields PhpSettings::Load()
 
 bool PhpSettings::Save(const PhpFields& fields)
 {
-    if (!CheckWholeNumber(
-            m_messages, fields.maxTime, catalogue::kMaxTimeNotANumber, catalogue::kMaxTimeNotWhole))
+    if (!CheckNumber(fields.maxTime, catalogue::kMaxTimeNotANumber, catalogue::kMaxTimeNotWhole))
         return false;
-    if (!CheckWholeNumber(
-            m_messages, fields.uploadFile, catalogue::kUploadNotANumber, catalogue::kUploadNotWhole))
+    if (!CheckNumber(fields.uploadFile, catalogue::kUploadNotANumber, catalogue::kUploadNotWhole))
         return false;
 
     // php.ini takes the upload limit with its unit; Larkspan.ini keeps the bare number.
     const auto phpIni = [this](std::string_view key, std::string_view suffix = {}) {
         return [this, key, suffix](FileBatch& batch, const std::string& value) {
-            return batch.SetIniKey(m_configPath, "PHP", key, value + std::string(suffix));
+            return batch.SetIniKey(serverFile(), "PHP", key, value + std::string(suffix));
         };
     };
     const auto row = [&](std::string_view field, const SettingsKey& key, const ShownText& loaded,
@@ -70,7 +64,7 @@ bool PhpSettings::Save(const PhpFields& fields)
         {"上传文件的最大限制", keys::kPhpUploadMaxFilesize, m_loaded.uploadFile, fields.uploadFile,
             {phpIni("upload_max_filesize", "M"), phpIni("post_max_size", "M")}},
     };
-    return SaveSettings(m_files, m_messages, m_codePage, rows, catalogue::kApacheSaved, m_checked, "PHP设置");
+    return SaveRows(rows);
 }
 
 } // namespace larkspan

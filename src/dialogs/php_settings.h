@@ -1,9 +1,6 @@
 #pragma once
 
-#include "config/config_files.h"
-#include "dialogs/shown_text.h"
-#include "safety/checked_save.h"
-#include "ui/message_boxes.h"
+#include "dialogs/settings_dialog_logic.h"
 
 #include <string>
 
@@ -24,7 +21,7 @@ struct PhpFields
 
 /// Loading and saving of the PHP settings: Larkspan.ini [PHP] is the record, php.ini [PHP] only
 /// receives single keys.
-class PhpSettings final
+class PhpSettings final : public SettingsDialogLogic
 {
 public:
     /// Without `checked`, a save is written at once; with it, the servers check it first.
@@ -44,11 +41,6 @@ private:
             uploadFile;
     };
 
-    ConfigFiles& m_files;
-    MessageBoxes& m_messages;
-    const TextCodePage& m_codePage;
-    CheckedSave* m_checked;
-    std::string m_configPath;
     Loaded m_loaded;
 };
 

@@ -26,9 +26,11 @@ class CapturingRunner
 public:
     virtual ~CapturingRunner() = default;
     /// Runs `command` (arguments as data, no shell; a path argument mapped to the native file
-    /// system) with stdin closed; kills it, and whatever it started, once `timeLimit` has passed,
-    /// or within a tenth of a second of a stop requested through `stop`: either ends as TimedOut.
-    /// Safe to call from several threads at once.
+    /// system) with stdin closed. The program's own end is the end of the run: its exit status
+    /// and what it wrote decide the report, and whatever it started and left running is ended,
+    /// even while that still holds its output open. Kills it, and whatever it started, once
+    /// `timeLimit` has passed, or within a tenth of a second of a stop requested through `stop`:
+    /// either ends as TimedOut. Safe to call from several threads at once.
     virtual CapturedRun Run(const Command& command, std::chrono::milliseconds timeLimit, std::stop_token stop)
         = 0;
 };

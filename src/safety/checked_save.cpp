@@ -4,6 +4,9 @@
 #include "safety/history_commit.h"
 #include "texts/catalogue.h"
 
+#include <system_error>
+#include <thread>
+
 namespace larkspan {
 
 namespace {
@@ -30,16 +33,11 @@ CheckedSave::CheckedSave(
     : m_files(files)
     , m_messages(messages)
     , m_services(services)
-    , m_post(std::move(post))
     , m_finished(std::move(finished))
-    , m_self(std::make_shared<CheckedSave*>(this))
+    , m_checks(std::move(post))
 { }
 
-CheckedSave::~CheckedSave()
-{
-    // Tasks still to come find nobody; the checks' threads are joined by m_checks.
-    m_self.reset();
-}
+CheckedSave::~CheckedSave() = default;
 
 void CheckedSave::Start(FileBatch batch, SaveTexts texts)
 {
@@ -50,39 +48,43 @@ void CheckedSave::Start(FileBatch batch, SaveTexts texts)
         return;
     }
     const unsigned long long id = m_nextId++;
-    Running& running = m_checks[id];
-    running.record = std::make_unique<StagedRecord>();
+    auto record = std::make_unique<StagedRecord>();
     // The entry's files and fsyncs take their time beside the checker's, not after it.
     auto stage
-        = [&history = m_services.history, record = running.record.get(), files = FilesBeforeSave(batch),
+        = [&history = m_services.history, record = record.get(), files = FilesBeforeSave(batch),
               dialog = texts.dialog] { record->status = history.Stage(files, dialog, {}, record->entry); };
+    auto check = [&checker = m_services.checker, request = std::move(request), stage](std::stop_token stop) {
+        std::jthread beside;
+        try {
+            beside = std::jthread(stage);
+        } catch (const std::system_error&) {
+            stage(); // no thread to spare: one after the other
+        }
+        return checker.Check(request, stop);
+    };
+    const Status started
+        = m_checks.Start(std::move(check), [this, id](const CheckReport& report) { Finish(id, report); });
+    if (!started.ok()) {
+        m_messages.Inform(texts.failed(started.message()));
+        m_finished(false);
+        return;
+    }
+    m_records[id] = std::move(record);
     m_pending = Pending {id, std::make_unique<FileBatch>(std::move(batch)), std::move(texts)};
-    std::weak_ptr<CheckedSave*> self = m_self;
-    running.check = std::make_unique<BackgroundCheck>(
-        m_services.checker, std::move(request),
-        [post = m_post, self, id](CheckReport report) {
-            post([self, id, report = std::move(report)] {
-                if (const std::shared_ptr<CheckedSave*> alive = self.lock())
-                    (*alive)->Finish(id, report);
-            });
-        },
-        std::move(stage));
 }
 
 void CheckedSave::Finish(unsigned long long id, const CheckReport& report)
 {
-    const auto found = m_checks.find(id);
-    if (found == m_checks.end())
+    const auto found = m_records.find(id);
+    if (found == m_records.end())
         return;
-    // Joined when this ends, after the message: the thread is ending but may not have been
-    // scheduled since it posted.
-    const Running running = std::move(found->second);
-    m_checks.erase(found);
+    const std::unique_ptr<StagedRecord> record = std::move(found->second);
+    m_records.erase(found);
     if (!m_pending || m_pending->id != id)
-        return; // an abandoned save: its staged entry goes with `running`
+        return; // an abandoned save: its staged entry goes with `record`
     Pending pending = std::move(*m_pending);
     m_pending.reset();
-    Complete(*pending.batch, pending.texts, report, running.record.get());
+    Complete(*pending.batch, pending.texts, report, record.get());
 }
 
 void CheckedSave::Complete(

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "config/file_batch.h"
+#include "platform/background_tasks.h"
 #include "safety/server_check.h"
 #include "safety/settings_history.h"
 #include "ui/message_boxes.h"
@@ -42,13 +43,14 @@ class CheckedSave final
 public:
     /// Runs a task on the window's thread later (posted to its event loop). Called from the
     /// check's thread.
-    using Post = std::function<void(std::function<void()> task)>;
+    using Post = BackgroundTasks::Post;
     /// Called on the window's thread when a save has ended: whether it was written.
     using Finished = std::function<void(bool saved)>;
 
     CheckedSave(
         ConfigFiles& files, MessageBoxes& messages, SafeSaveServices& services, Post post, Finished finished);
-    /// Waits for checks still running; their outcomes are dropped.
+    /// Stops the checks still running (their checkers are killed) and waits for their threads;
+    /// their outcomes are dropped and nothing is written.
     ~CheckedSave();
     CheckedSave(const CheckedSave&) = delete;
     CheckedSave& operator=(const CheckedSave&) = delete;
@@ -74,11 +76,6 @@ private:
         Status status = Status::Success();
         StagedEntry entry;
     };
-    struct Running
-    {
-        std::unique_ptr<StagedRecord> record; ///< first: dropped after the thread is joined
-        std::unique_ptr<BackgroundCheck> check;
-    };
     void Finish(unsigned long long id, const CheckReport& report);
     /// `record`: the entry staged during the check; null for a save without one.
     void Complete(FileBatch& batch, const SaveTexts& texts, const CheckReport& report, StagedRecord* record);
@@ -86,13 +83,13 @@ private:
     ConfigFiles& m_files;
     MessageBoxes& m_messages;
     SafeSaveServices& m_services;
-    Post m_post;
     Finished m_finished;
     std::optional<Pending> m_pending;
-    std::map<unsigned long long, Running> m_checks;
+    /// The entries of the checks under way, by save; each goes when its check has reported.
+    std::map<unsigned long long, std::unique_ptr<StagedRecord>> m_records;
     unsigned long long m_nextId = 1;
-    /// Tasks posted by a check look here first: a task that outlives this object does nothing.
-    std::shared_ptr<CheckedSave*> m_self;
+    /// Last, so that it goes first: the checks' threads end while everything they use is there.
+    BackgroundTasks m_checks;
 };
 
 /// Ends a dialog's save: through `checked` when the dialog has one (then the dialog waits for

@@ -3,10 +3,10 @@
 namespace larkspan {
 
 Status CommitRecorded(
-    FileBatch& batch, SettingsHistory& history, std::string_view dialog, std::string_view undoes)
+    FileBatch& batch, SettingsHistory& history, std::string_view dialog, TakesBack takesBack)
 {
     StagedEntry staged;
-    if (Status recorded = history.Stage(FilesBeforeSave(batch), dialog, undoes, staged); !recorded.ok())
+    if (Status recorded = history.Stage(FilesBeforeSave(batch), dialog, takesBack, staged); !recorded.ok())
         return recorded;
     return CommitStaged(batch, history, staged);
 }
@@ -23,8 +23,8 @@ Status CommitStaged(FileBatch& batch, SettingsHistory& history, StagedEntry& sta
             (void)history.Discard(entry);
         return committed;
     }
-    // Housekeeping only: the save is done, and the next one trims again.
-    (void)history.Trim();
+    // Housekeeping only, beside the window: the save is done, and the next one tidies again.
+    history.TidyLater();
     return Status::Success();
 }
 

@@ -2,16 +2,18 @@
 
 #include "config/ascii_text.h"
 #include "config/bundle_paths.h"
+#include "config/directive_engine.h"
 #include "config/folders.h"
-#include "config/ini_engine.h"
+#include "config/mysql_options.h"
 #include "config/native_path.h"
 #include "config/text_lines.h"
+#include "safety/verdict_text.h"
 #include "texts/catalogue.h"
 
 #include <algorithm>
+#include <functional>
 #include <map>
 #include <optional>
-#include <system_error>
 
 namespace larkspan {
 
@@ -29,7 +31,7 @@ struct Checker
 constexpr Checker kCheckers[] = {
     {CheckedServer::Apache, "Apache", paths::kApacheProgram},
     {CheckedServer::Php, "PHP", paths::kPhpProgram},
-    {CheckedServer::MySql, "MySQL", paths::kMySqlServerProgram},
+    {CheckedServer::MySQL, "MySQL", paths::kMySqlServerProgram},
 };
 struct CheckedFile
 {
@@ -41,7 +43,7 @@ constexpr CheckedFile kCheckedFiles[] = {
     {ServerFile::HttpdConf, CheckedServer::Apache, paths::kHttpdConf},
     {ServerFile::VhostsConf, CheckedServer::Apache, paths::kVhostsConf},
     {ServerFile::PhpIni, CheckedServer::Php, paths::kPhpIni},
-    {ServerFile::MyIni, CheckedServer::MySql, paths::kMyIni},
+    {ServerFile::MyIni, CheckedServer::MySQL, paths::kMyIni},
 };
 // The sizes PHP takes negative without a word; its checker prints them.
 constexpr std::string_view kPhpSizes[] = {"upload_max_filesize", "post_max_size"};
@@ -95,164 +97,6 @@ std::string FirstLines(std::string_view output, const std::function<bool(std::st
     return lines;
 }
 
-/// A directive line's name and its first argument (quotes removed), or nullopt for a line that
-/// is blank or a comment.
-struct DirectiveLine
-{
-    std::string_view name;
-    std::string_view argument;
-    std::size_t argumentBegin = 0; ///< within the line, quotes included
-    std::size_t argumentEnd = 0;
-};
-
-std::optional<DirectiveLine> ParseDirective(std::string_view line)
-{
-    const std::size_t nameBegin = line.find_first_not_of(kBlanks);
-    if (nameBegin == std::string_view::npos || line[nameBegin] == '#')
-        return std::nullopt;
-    const std::size_t nameEnd = std::min(line.find_first_of(kBlanks, nameBegin), line.size());
-    DirectiveLine parsed;
-    parsed.name = line.substr(nameBegin, nameEnd - nameBegin);
-    const std::size_t argumentBegin = line.find_first_not_of(kBlanks, nameEnd);
-    if (argumentBegin == std::string_view::npos)
-        return parsed;
-    std::size_t argumentEnd = 0;
-    if (line[argumentBegin] == '"') {
-        const std::size_t close = line.find('"', argumentBegin + 1);
-        argumentEnd = close == std::string_view::npos ? line.size() : close + 1;
-        parsed.argument = line.substr(argumentBegin + 1, std::min(close, line.size()) - argumentBegin - 1);
-    } else {
-        argumentEnd = std::min(line.find_first_of(kBlanks, argumentBegin), line.size());
-        parsed.argument = line.substr(argumentBegin, argumentEnd - argumentBegin);
-    }
-    parsed.argumentBegin = argumentBegin;
-    parsed.argumentEnd = argumentEnd;
-    return parsed;
-}
-
-// A path's components with "." and ".." resolved and either separator, as text.
-std::string LexicallyNormal(std::string_view path)
-{
-    std::vector<std::string_view> parts;
-    const bool rooted = !path.empty() && (path.front() == '/' || path.front() == '\\');
-    while (!path.empty()) {
-        const std::size_t end = std::min(path.find_first_of("/\\"), path.size());
-        const std::string_view part = path.substr(0, end);
-        if (part == ".." && !parts.empty() && parts.back() != "..")
-            parts.pop_back();
-        else if (!part.empty() && part != ".")
-            parts.push_back(part);
-        path.remove_prefix(std::min(end + 1, path.size()));
-    }
-    std::string normal = rooted ? "/" : "";
-    for (const std::string_view part : parts)
-        normal.append(normal.empty() || normal.back() == '/' ? "" : "/").append(part);
-    return normal;
-}
-
-bool IsAbsolute(std::string_view path)
-{
-    return path.starts_with('/') || path.starts_with('\\')
-        || (path.size() > 1 && path[1] == ':' && std::isalpha(static_cast<unsigned char>(path[0])));
-}
-
-/// A whole number as a server option file gives it: a sign, digits and an optional multiplier.
-struct WholeNumber
-{
-    bool negative = false;
-    unsigned long long magnitude = 0;
-    bool overflow = false;
-    bool operator==(const WholeNumber&) const = default;
-};
-
-std::optional<WholeNumber> ParseWholeNumber(std::string_view text, bool withMultiplier)
-{
-    WholeNumber number;
-    if (text.starts_with('-')) {
-        number.negative = true;
-        text.remove_prefix(1);
-    }
-    const std::size_t digits = text.find_first_not_of("0123456789");
-    if (digits == 0 || text.empty())
-        return std::nullopt;
-    for (const char c : text.substr(0, digits)) {
-        const unsigned long long digit = static_cast<unsigned long long>(c - '0');
-        if (number.magnitude > (~0ULL - digit) / 10)
-            number.overflow = true;
-        number.magnitude = number.magnitude * 10 + digit;
-    }
-    if (digits != std::string_view::npos) {
-        constexpr std::string_view kMultipliers = "KMGTPE";
-        const std::size_t power = text.size() == digits + 1 && withMultiplier
-            ? kMultipliers.find(static_cast<char>(std::toupper(static_cast<unsigned char>(text[digits]))))
-            : std::string_view::npos;
-        if (power == std::string_view::npos)
-            return std::nullopt;
-        for (std::size_t i = 0; i <= power; ++i) {
-            if (number.magnitude > (~0ULL >> 10))
-                number.overflow = true;
-            number.magnitude <<= 10;
-        }
-    }
-    if (number.negative && number.magnitude == 0)
-        number.negative = false;
-    return number;
-}
-
-// The whole-number options of a MySQL option file as the server reads them: its own groups,
-// the last value of an option winning, names with '-' for '_'.
-std::map<std::string, std::string> ServerOptions(std::string_view content)
-{
-    static constexpr std::string_view kServerGroups[]
-        = {"mysqld", "server", "mariadb", "mariadbd", "client-server", "galera"};
-    std::map<std::string, std::string> options;
-    bool serverGroup = false;
-    ForEachLine(content, [&](const TextLine& line) {
-        const std::string_view text = Trim(content.substr(line.begin, line.textEnd - line.begin));
-        if (text.empty() || text.front() == '#' || text.front() == ';')
-            return;
-        if (text.front() == '[') {
-            const std::string_view group = Trim(text.substr(1, text.find(']') - 1));
-            serverGroup = std::any_of(std::begin(kServerGroups), std::end(kServerGroups),
-                [group](std::string_view known) { return EqualNoCase(group, known); });
-            return;
-        }
-        const std::size_t equals = text.find('=');
-        if (!serverGroup || equals == std::string_view::npos)
-            return;
-        std::string name = MySqlOptionName(Trim(text.substr(0, equals)));
-        if (name.starts_with("loose-"))
-            name.erase(0, 6);
-        std::string_view value = Trim(text.substr(equals + 1));
-        if (const std::size_t comment = value.find(" #"); comment != std::string_view::npos)
-            value = Trim(value.substr(0, comment));
-        if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'')
-            && value.back() == value.front())
-            value = value.substr(1, value.size() - 2);
-        options[name] = std::string(value);
-    });
-    return options;
-}
-
-// The "name value" table that --help --verbose ends with.
-std::map<std::string, std::string> ListedValues(std::string_view listing)
-{
-    std::map<std::string, std::string> values;
-    bool inTable = false;
-    ForEachLine(listing, [&](const TextLine& line) {
-        const std::string_view text = listing.substr(line.begin, line.textEnd - line.begin);
-        if (!inTable) {
-            inTable = text.starts_with("-----") && text.find(' ') != std::string_view::npos;
-            return;
-        }
-        const std::size_t gap = text.find(' ');
-        if (gap == std::string_view::npos || gap == 0)
-            return;
-        values[std::string(text.substr(0, gap))] = std::string(Trim(text.substr(gap)));
-    });
-    return values;
-}
-
 ServerVerdict Verdict(CheckedServer server, ServerVerdict::Kind kind, std::string lines)
 {
     return {server, kind, std::move(lines)};
@@ -294,27 +138,6 @@ ServerVerdict Refusal(CheckedServer server, const CapturedRun& run, const std::s
     return Verdict(server, ServerVerdict::Kind::Refused, lines);
 }
 
-/// Removes the checkers' private folder however the check ends.
-class PrivateFolder final
-{
-public:
-    PrivateFolder() { m_status = MakePrivateFolder(TemporaryFolderRoot(), "larkspan-check-", m_path); }
-    ~PrivateFolder()
-    {
-        if (m_status.ok())
-            (void)RemoveTree(m_path);
-    }
-    PrivateFolder(const PrivateFolder&) = delete;
-    PrivateFolder& operator=(const PrivateFolder&) = delete;
-
-    const Status& status() const { return m_status; }
-    const std::string& path() const { return m_path; }
-
-private:
-    Status m_status = Status::Success();
-    std::string m_path;
-};
-
 // Writes a candidate with its live file's permission bits (MySQL ignores a world-writable option
 // file, and the check must see that as the server will); the verdict when it cannot.
 std::optional<ServerVerdict> WriteCandidate(
@@ -325,6 +148,14 @@ std::optional<ServerVerdict> WriteCandidate(
         return ServerVerdict {
             server, ServerVerdict::Kind::NotChecked, catalogue::CheckFolderFailed(written.message())};
     return std::nullopt;
+}
+
+// The report with each verdict's lines as a message box shows them.
+CheckReport Shown(CheckReport report)
+{
+    for (ServerVerdict& verdict : report.verdicts)
+        verdict.lines = ShownVerdictLines(verdict.lines, ServerName(verdict.server));
+    return report;
 }
 
 } // namespace
@@ -363,7 +194,7 @@ Command CheckerCommand(CheckedServer server, std::string_view appDir, const std:
             "log_errors=0", "-d", "error_reporting=E_ALL & ~E_DEPRECATED & ~E_USER_DEPRECATED", "-r", script};
         break;
     }
-    case CheckedServer::MySql:
+    case CheckedServer::MySQL:
         arguments = {"--defaults-file=" + file, "--help", "--verbose"};
         break;
     }
@@ -430,48 +261,12 @@ CheckRequest PrepareCheck(ConfigFiles& files, const FileBatch& batch)
     return request;
 }
 
-std::string RedirectInclude(std::string_view httpdConf, std::string_view serverRoot,
-    std::string_view liveVhosts, std::string_view candidateVhosts, bool& redirected)
-{
-    redirected = false;
-    std::string root(serverRoot);
-    const std::string target(liveVhosts);
-    std::string result;
-    result.reserve(httpdConf.size() + candidateVhosts.size());
-    ForEachLine(httpdConf, [&](const TextLine& line) {
-        const std::string_view text = httpdConf.substr(line.begin, line.textEnd - line.begin);
-        const std::string_view ending = httpdConf.substr(line.textEnd, line.end - line.textEnd);
-        const std::optional<DirectiveLine> directive = ParseDirective(text);
-        if (directive && EqualNoCase(directive->name, "ServerRoot") && !directive->argument.empty())
-            root = std::string(directive->argument);
-        if (directive
-            && (EqualNoCase(directive->name, "Include") || EqualNoCase(directive->name, "IncludeOptional"))
-            && !directive->argument.empty()) {
-            const std::string named = IsAbsolute(directive->argument)
-                ? std::string(directive->argument)
-                : root + "/" + std::string(directive->argument);
-            if (LexicallyNormal(named) == LexicallyNormal(target) || SameFile(named, target)) {
-                result.append(text.substr(0, directive->argumentBegin))
-                    .append("\"")
-                    .append(candidateVhosts)
-                    .append("\"")
-                    .append(text.substr(directive->argumentEnd))
-                    .append(ending);
-                redirected = true;
-                return;
-            }
-        }
-        result.append(text).append(ending);
-    });
-    return result;
-}
-
 ServerChecker::ServerChecker(CapturingRunner& runner, std::chrono::milliseconds timeLimit)
     : m_runner(runner)
     , m_timeLimit(timeLimit)
 { }
 
-CheckReport ServerChecker::Check(const CheckRequest& request)
+CheckReport ServerChecker::Check(const CheckRequest& request, std::stop_token stop)
 {
     CheckReport report {request.unchecked};
     std::vector<CheckedServer> servers;
@@ -484,10 +279,12 @@ CheckReport ServerChecker::Check(const CheckRequest& request)
             servers.push_back(checker.server);
     }
     if (servers.empty())
-        return report;
+        return Shown(std::move(report));
 
-    PrivateFolder folder;
+    PrivateFolder folder("larkspan-check-");
     for (const CheckedServer server : servers) {
+        if (stop.stop_requested())
+            break;
         if (!folder.status().ok()) {
             report.verdicts.push_back(Verdict(server, ServerVerdict::Kind::NotChecked,
                 catalogue::CheckFolderFailed(folder.status().message())));
@@ -495,23 +292,25 @@ CheckReport ServerChecker::Check(const CheckRequest& request)
         }
         switch (server) {
         case CheckedServer::Apache:
-            report.verdicts.push_back(CheckApache(request, folder.path()));
+            report.verdicts.push_back(CheckApache(request, folder.path(), stop));
             break;
         case CheckedServer::Php:
-            report.verdicts.push_back(CheckPhp(request, *Find(request, ServerFile::PhpIni), folder.path()));
+            report.verdicts.push_back(
+                CheckPhp(request, *Find(request, ServerFile::PhpIni), folder.path(), stop));
             break;
-        case CheckedServer::MySql:
-            report.verdicts.push_back(CheckMySql(request, *Find(request, ServerFile::MyIni), folder.path()));
+        case CheckedServer::MySQL:
+            report.verdicts.push_back(
+                CheckMySql(request, *Find(request, ServerFile::MyIni), folder.path(), stop));
             break;
         }
     }
-    return report;
+    return Shown(std::move(report));
 }
 
-ServerChecker::CheckerRun ServerChecker::RunChecker(
-    const Command& command, const std::vector<std::pair<std::string, std::string>>& candidates)
+ServerChecker::CheckerRun ServerChecker::RunChecker(const Command& command,
+    const std::vector<std::pair<std::string, std::string>>& candidates, std::stop_token stop)
 {
-    CheckerRun checked {NativePath(command.program), m_runner.Run(command, m_timeLimit, {})};
+    CheckerRun checked {NativePath(command.program), m_runner.Run(command, m_timeLimit, stop)};
     // The user knows the live files, not our private copies of them.
     for (const auto& [candidate, live] : candidates) {
         ReplaceAll(checked.run.standardOutput, candidate, live);
@@ -520,7 +319,8 @@ ServerChecker::CheckerRun ServerChecker::RunChecker(
     return checked;
 }
 
-ServerVerdict ServerChecker::CheckApache(const CheckRequest& request, const std::string& folder)
+ServerVerdict ServerChecker::CheckApache(
+    const CheckRequest& request, const std::string& folder, std::stop_token stop)
 {
     constexpr CheckedServer kServer = CheckedServer::Apache;
     // PrepareCheck gives httpd.conf whenever vhosts.conf changed.
@@ -542,7 +342,7 @@ ServerVerdict ServerChecker::CheckApache(const CheckRequest& request, const std:
         return *unwritten;
 
     const auto [program, run]
-        = RunChecker(CheckerCommand(kServer, request.appDir, candidateConf), candidates);
+        = RunChecker(CheckerCommand(kServer, request.appDir, candidateConf), candidates, stop);
     if (auto unfinished = UnfinishedRun(kServer, run, program, m_timeLimit))
         return *unfinished;
     if (run.exitCode != 0)
@@ -556,7 +356,7 @@ ServerVerdict ServerChecker::CheckApache(const CheckRequest& request, const std:
 }
 
 ServerVerdict ServerChecker::CheckPhp(
-    const CheckRequest& request, const CandidateFile& file, const std::string& folder)
+    const CheckRequest& request, const CandidateFile& file, const std::string& folder, std::stop_token stop)
 {
     constexpr CheckedServer kServer = CheckedServer::Php;
     const std::string candidate = folder + "/" + BaseName(file.livePath);
@@ -564,41 +364,51 @@ ServerVerdict ServerChecker::CheckPhp(
         return *unwritten;
 
     const auto [program, run]
-        = RunChecker(CheckerCommand(kServer, request.appDir, candidate), {{candidate, file.livePath}});
+        = RunChecker(CheckerCommand(kServer, request.appDir, candidate), {{candidate, file.livePath}}, stop);
     if (auto unfinished = UnfinishedRun(kServer, run, program, m_timeLimit))
         return *unfinished;
     if (run.exitCode != 0 || !Trim(run.standardError, " \t\r\n").empty())
         return Refusal(kServer, run, program);
 
-    // PHP takes a negative size without a word, though no upload or form can be that size.
-    std::string negative;
+    std::map<std::string_view, std::string_view> values;
     ForEachLine(run.standardOutput, [&](const TextLine& line) {
         const std::string_view text
             = std::string_view(run.standardOutput).substr(line.begin, line.textEnd - line.begin);
-        const std::size_t equals = text.find('=');
-        if (equals == std::string_view::npos)
-            return;
-        const std::string_view key = text.substr(0, equals);
-        const std::string_view value = Trim(text.substr(equals + 1));
-        if (std::find(std::begin(kPhpSizes), std::end(kPhpSizes), key) != std::end(kPhpSizes)
-            && value.size() > 1 && value[0] == '-' && std::isdigit(static_cast<unsigned char>(value[1])))
-            negative += (negative.empty() ? "" : "\n") + catalogue::PhpNegativeSize(key, value);
+        if (const std::size_t equals = text.find('='); equals != std::string_view::npos)
+            values.emplace(text.substr(0, equals), Trim(text.substr(equals + 1)));
     });
+    // A program that ends well without its answers has not read the file the way PHP does.
+    std::string missing;
+    for (const std::string_view key : kPhpSizes) {
+        if (!values.contains(key))
+            missing.append(missing.empty() ? "" : ", ").append(key);
+    }
+    if (!missing.empty())
+        return Verdict(
+            kServer, ServerVerdict::Kind::NotChecked, catalogue::CheckerGaveNoValues(program, missing));
+
+    // PHP takes a negative size without a word, though no upload or form can be that size.
+    std::string negative;
+    for (const std::string_view key : kPhpSizes) {
+        const std::string_view value = values[key];
+        if (value.size() > 1 && value[0] == '-' && std::isdigit(static_cast<unsigned char>(value[1])))
+            negative += (negative.empty() ? "" : "\n") + catalogue::PhpNegativeSize(key, value);
+    }
     if (!negative.empty())
         return Verdict(kServer, ServerVerdict::Kind::Refused, negative);
     return Verdict(kServer, ServerVerdict::Kind::Accepted, {});
 }
 
 ServerVerdict ServerChecker::CheckMySql(
-    const CheckRequest& request, const CandidateFile& file, const std::string& folder)
+    const CheckRequest& request, const CandidateFile& file, const std::string& folder, std::stop_token stop)
 {
-    constexpr CheckedServer kServer = CheckedServer::MySql;
+    constexpr CheckedServer kServer = CheckedServer::MySQL;
     const std::string candidate = folder + "/" + BaseName(file.livePath);
     if (auto unwritten = WriteCandidate(kServer, candidate, file.bytes, file.livePath))
         return *unwritten;
 
     auto [program, run]
-        = RunChecker(CheckerCommand(kServer, request.appDir, candidate), {{candidate, file.livePath}});
+        = RunChecker(CheckerCommand(kServer, request.appDir, candidate), {{candidate, file.livePath}}, stop);
     if (auto unfinished = UnfinishedRun(kServer, run, program, m_timeLimit))
         return *unfinished;
     // The server's own lines start after its time stamp, at the bracketed level.
@@ -619,17 +429,20 @@ ServerVerdict ServerChecker::CheckMySql(
 
     // A value of this save that the server clamps or replaces by its default is refused, naming
     // the one it uses. Values the save leaves as they were are not its business.
-    const std::map<std::string, std::string> used = ListedValues(run.standardOutput);
-    const std::map<std::string, std::string> unchanged = ServerOptions(file.before);
+    const std::map<std::string, std::string> used = MySqlListedValues(run.standardOutput);
+    const std::map<std::string, std::string> unchanged = MySqlOptions(file.before);
     std::string changed;
-    for (const auto& [name, value] : ServerOptions(file.bytes)) {
+    std::string unanswered;
+    for (const auto& [name, value] : MySqlOptions(file.bytes)) {
         if (const auto old = unchanged.find(name); old != unchanged.end() && old->second == value)
             continue;
+        const std::optional<MySqlWholeNumber> wanted = ReadMySqlWholeNumber(value, true);
+        if (wanted && used.empty())
+            unanswered.append(unanswered.empty() ? "" : ", ").append(name);
         const auto listed = used.find(name);
-        const std::optional<WholeNumber> wanted = ParseWholeNumber(value, true);
         if (listed == used.end() || !wanted)
             continue;
-        const std::optional<WholeNumber> actual = ParseWholeNumber(listed->second, false);
+        const std::optional<MySqlWholeNumber> actual = ReadMySqlWholeNumber(listed->second, false);
         if (!actual || (*wanted == *actual && !wanted->overflow))
             continue;
         changed += (changed.empty() ? "" : "\n") + catalogue::MySqlWouldUse(name, value, listed->second);
@@ -644,31 +457,11 @@ ServerVerdict ServerChecker::CheckMySql(
     }
     if (!changed.empty())
         return Verdict(kServer, ServerVerdict::Kind::Refused, changed);
+    // Without its table of values the server has said nothing about the numbers of this save.
+    if (!unanswered.empty())
+        return Verdict(
+            kServer, ServerVerdict::Kind::NotChecked, catalogue::CheckerGaveNoValues(program, unanswered));
     return Verdict(kServer, ServerVerdict::Kind::Accepted, {});
-}
-
-BackgroundCheck::BackgroundCheck(ServerChecker& checker, CheckRequest request,
-    std::function<void(CheckReport)> done, std::function<void()> alongside)
-    : m_thread(
-        [&checker, request = std::move(request), done = std::move(done), alongside = std::move(alongside)] {
-            std::thread beside;
-            if (alongside) {
-                try {
-                    beside = std::thread(alongside);
-                } catch (const std::system_error&) {
-                    alongside(); // no thread to spare: one after the other
-                }
-            }
-            CheckReport report = checker.Check(request);
-            if (beside.joinable())
-                beside.join();
-            done(std::move(report));
-        })
-{ }
-
-BackgroundCheck::~BackgroundCheck()
-{
-    m_thread.join();
 }
 
 } // namespace larkspan

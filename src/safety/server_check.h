@@ -5,18 +5,17 @@
 #include "platform/capturing_runner.h"
 
 #include <chrono>
-#include <functional>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <string_view>
-#include <thread>
 #include <utility>
 #include <vector>
 
 namespace larkspan {
 
 /// The servers whose files a save can touch, each with the bundle's own checker.
-enum class CheckedServer { Apache, Php, MySql };
+enum class CheckedServer { Apache, Php, MySQL };
 /// The files those servers read.
 enum class ServerFile { HttpdConf, VhostsConf, PhpIni, MyIni };
 
@@ -77,13 +76,6 @@ struct CheckRequest
 /// cannot be read leaves that server unchecked, with the reason.
 CheckRequest PrepareCheck(ConfigFiles& files, const FileBatch& batch);
 
-/// `httpdConf` with every Include line that names the file `liveVhosts` (relative to the
-/// ServerRoot in effect, `serverRoot` at first) naming `candidateVhosts` instead. Every other byte
-/// stays, so the checker's line numbers are those of the real file. `redirected` tells whether a
-/// line did.
-std::string RedirectInclude(std::string_view httpdConf, std::string_view serverRoot,
-    std::string_view liveVhosts, std::string_view candidateVhosts, bool& redirected);
-
 /// Runs the bundle's own checkers on the candidate files: Apache in its configuration-test mode,
 /// PHP starting up on the candidate php.ini, the MySQL server listing the values it would use.
 /// The candidates are written to a private temporary folder, never beside the live files, and
@@ -94,8 +86,10 @@ public:
     explicit ServerChecker(
         CapturingRunner& runner, std::chrono::milliseconds timeLimit = std::chrono::seconds(20));
 
-    /// Blocking, a checker's time at most per server: call it from a worker thread.
-    CheckReport Check(const CheckRequest& request);
+    /// Blocking, a checker's time at most per server: call it from a worker thread. A stop
+    /// requested through `stop` ends the checker running within a tenth of a second and skips
+    /// the others; the report then counts for nothing.
+    CheckReport Check(const CheckRequest& request, std::stop_token stop = {});
 
 private:
     struct CheckerRun
@@ -104,32 +98,16 @@ private:
         CapturedRun run; ///< private paths in its output replaced by the live ones
     };
     /// Runs a checker's `command`; `candidates` pairs each private copy with its live file.
-    CheckerRun RunChecker(
-        const Command& command, const std::vector<std::pair<std::string, std::string>>& candidates);
-    ServerVerdict CheckApache(const CheckRequest& request, const std::string& folder);
-    ServerVerdict CheckPhp(const CheckRequest& request, const CandidateFile& file, const std::string& folder);
-    ServerVerdict CheckMySql(
-        const CheckRequest& request, const CandidateFile& file, const std::string& folder);
+    CheckerRun RunChecker(const Command& command,
+        const std::vector<std::pair<std::string, std::string>>& candidates, std::stop_token stop);
+    ServerVerdict CheckApache(const CheckRequest& request, const std::string& folder, std::stop_token stop);
+    ServerVerdict CheckPhp(const CheckRequest& request, const CandidateFile& file, const std::string& folder,
+        std::stop_token stop);
+    ServerVerdict CheckMySql(const CheckRequest& request, const CandidateFile& file,
+        const std::string& folder, std::stop_token stop);
 
     CapturingRunner& m_runner;
     std::chrono::milliseconds m_timeLimit;
-};
-
-/// One check on a thread of its own. `alongside`, when given, runs on a further thread meanwhile.
-/// `done` is called once both have ended, on the check's thread, with the report: the caller hands
-/// it to its own thread (for a window, by posting it to the event loop). The destructor waits for
-/// the check to end.
-class BackgroundCheck final
-{
-public:
-    BackgroundCheck(ServerChecker& checker, CheckRequest request, std::function<void(CheckReport)> done,
-        std::function<void()> alongside = {});
-    ~BackgroundCheck();
-    BackgroundCheck(const BackgroundCheck&) = delete;
-    BackgroundCheck& operator=(const BackgroundCheck&) = delete;
-
-private:
-    std::thread m_thread;
 };
 
 } // namespace larkspan

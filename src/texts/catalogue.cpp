@@ -13,6 +13,12 @@ const std::string_view kFolderIsSymlink = "是符号链接，不是目录";
 const std::string_view kNotADirectory = "不是目录";
 const std::string_view kLockNotRegularFile = "不是普通文件";
 const std::string_view kOwnedByAnother = "属于另一个用户";
+std::string NoDisplay(std::string_view reason)
+{
+    return "LarkspanAdmin 无法打开窗口：没有可用的图形显示。请在图形桌面中启动，或把环境变量 DISPLAY"
+           "（Wayland 下为 WAYLAND_DISPLAY）设为一个可用的显示。\n"
+        + std::string(reason);
+}
 
 // The settings dialogs' checks and outcomes.
 const std::string_view kSiteDirectoryMissing = "网站的目录不存在！";
@@ -101,6 +107,11 @@ std::string DirectiveNameHoldsBlank(std::string_view directive)
 
 const std::string_view kNotRegularFile = "不是普通文件（是 FIFO、设备或套接字）";
 const std::string_view kTooLarge = "文件超过 8 MB，太大，没有读取";
+const std::string_view kIsLink = "是一个链接，为安全起见没有跟随它";
+std::string LargerThan(std::size_t bytes)
+{
+    return "文件超过 " + std::to_string(bytes) + " 字节，太大，没有读取";
+}
 
 // A save of several files that failed part-way and could not be undone.
 std::string FilesDisagree(std::string_view undoFailures, std::string_view newFiles, std::string_view oldFiles)
@@ -142,6 +153,18 @@ std::string PhpNegativeSize(std::string_view key, std::string_view value)
     return std::string(key) + " = " + std::string(value) + "：大小不能是负数";
 }
 
+std::string NotAllShown(std::string_view file)
+{
+    if (file.empty())
+        return "……（太长，没有全部显示）";
+    return "……（太长，没有全部显示；完整的内容保存在 " + std::string(file) + "）";
+}
+
+std::string CheckerGaveNoValues(std::string_view program, std::string_view names)
+{
+    return std::string(program) + ": 正常结束，却没有给出 " + std::string(names) + " 的值";
+}
+
 // The history of saves and the undo.
 std::string HistoryFailed(std::string_view folder, std::string_view reason)
 {
@@ -153,6 +176,15 @@ std::string HistoryDamaged(std::string_view manifest)
 {
     return std::string(manifest) + ": 不是完整的设置历史记录";
 }
+
+std::string HistoryIsLink(std::string_view folder)
+{
+    return "设置历史文件夹 " + std::string(folder)
+        + " 是一个链接。为免在别处写入或删除文件，不使用它：请删除这个链接（或把它换成普通文件夹），再试一次"
+          "。";
+}
+
+const std::string_view kNameHoldsControl = "路径中有控制字符，无法记入设置历史";
 
 std::string ChangedDuringCheck(std::string_view path)
 {
@@ -175,6 +207,63 @@ std::string UndoFailed(std::string_view reason)
     return "撤销上次设置失败：\n" + std::string(reason);
 }
 
+namespace {
+
+// The question before an undo or a redo that would discard changes made after what it takes back.
+std::string ConfirmDiscarding(std::string_view heading, std::string_view since, std::string_view action,
+    std::string_view changed, std::string_view unknown)
+{
+    std::string text = std::string(heading) + "\n";
+    if (!changed.empty())
+        text += std::string(changed) + " 在" + std::string(since) + "之后又被修改过，" + std::string(action)
+            + "将丢弃这些修改。";
+    if (!unknown.empty())
+        text += (changed.empty() ? "" : "\n")
+            + std::string("这条记录由较早的版本写下，没有记下写入的内容，无法判断 ") + std::string(unknown)
+            + " 在" + std::string(since) + "之后是否又被修改过；如果修改过，" + std::string(action)
+            + "将丢弃这些修改。";
+    return text + "继续吗？";
+}
+
+} // namespace
+
+std::string ConfirmUndoDiscarding(
+    std::string_view dialog, std::string_view time, std::string_view changed, std::string_view unknown)
+{
+    return ConfirmDiscarding("撤销上次设置：" + std::string(dialog) + "（" + std::string(time) + " 保存）",
+               "保存", "撤销", changed, unknown)
+        + "\n（撤销之后，“恢复上次撤销”可以找回被丢弃的内容。）";
+}
+
+std::string NotWrittenBySaves(std::string_view entry, std::string_view file)
+{
+    return "设置历史记录 " + std::string(entry) + " 要改动 " + std::string(file)
+        + "，而保存设置从不写入这个文件；为安全起见，没有改动任何文件。";
+}
+
+const std::string_view kNothingToRedo = "没有可以恢复的撤销。";
+
+std::string Redone(std::string_view dialog, std::string_view time, std::string_view servers)
+{
+    std::string text = "已恢复上次撤销的设置：" + std::string(dialog) + "（" + std::string(time)
+        + " 撤销），文件已恢复为撤销之前的内容。";
+    if (!servers.empty())
+        text += "\n重起" + std::string(servers) + "生效。";
+    return text;
+}
+
+std::string RedoFailed(std::string_view reason)
+{
+    return "恢复上次撤销失败：\n" + std::string(reason);
+}
+
+std::string ConfirmRedoDiscarding(
+    std::string_view dialog, std::string_view time, std::string_view changed, std::string_view unknown)
+{
+    return ConfirmDiscarding("恢复上次撤销：" + std::string(dialog) + "（" + std::string(time) + " 撤销）",
+        "撤销", "恢复", changed, unknown);
+}
+
 // Event-log messages; the log appends the time after their four blanks.
 std::string LogSaved(std::string_view dialog)
 {
@@ -184,6 +273,64 @@ std::string LogSaved(std::string_view dialog)
 std::string LogUndone(std::string_view dialog)
 {
     return "已撤销上次设置（" + std::string(dialog) + "）...    ";
+}
+
+std::string LogRedone(std::string_view dialog)
+{
+    return "已恢复上次撤销的设置（" + std::string(dialog) + "）...    ";
+}
+
+// The server diagnostics in the event log. A server may still come up after its bound, so the
+// headlines say what was seen, not "failed".
+std::string NotStartedInTime(std::string_view server, int seconds)
+{
+    return std::string(server) + "在" + std::to_string(seconds) + "秒内没有启动：";
+}
+
+std::string GoneAfterStart(std::string_view server)
+{
+    return std::string(server) + "启动后又停止：";
+}
+
+std::string UnexpectedStop(std::string_view server)
+{
+    return std::string(server) + "意外停止：";
+}
+
+const std::string_view kNothingNew = "错误输出中没有新的内容";
+std::string PortTakenByUnseen(unsigned port)
+{
+    return "端口 " + std::to_string(port) + " 已被一个无权查看的程序占用";
+}
+
+std::string PortTakenBy(unsigned port, std::string_view owners, bool more)
+{
+    return "端口 " + std::to_string(port) + " 已被 " + std::string(owners) + (more ? " 等程序占用" : " 占用");
+}
+
+const std::string_view kListSeparator = "、";
+std::string ErrorFileUnreadable(std::string_view reason)
+{
+    return "无法读取 " + std::string(reason);
+}
+
+std::string OutputSkipped(std::string_view file, std::string_view skipped, std::string_view read)
+{
+    return std::string(file) + " 新增的内容太多，跳过了较早的 " + std::string(skipped) + "，只读取了最后的 "
+        + std::string(read);
+}
+
+std::string ByteSize(unsigned long long bytes)
+{
+    constexpr unsigned long long kKilo = 1024;
+    if (bytes < kKilo)
+        return std::to_string(bytes) + " 字节";
+    if (bytes < kKilo * kKilo)
+        return std::to_string(bytes / kKilo) + " KB";
+    const bool giga = bytes >= kKilo * kKilo * kKilo;
+    const unsigned long long unit = giga ? kKilo * kKilo * kKilo : kKilo * kKilo;
+    const unsigned long long tenths = (bytes + unit / 20) / (unit / 10);
+    return std::to_string(tenths / 10) + "." + std::to_string(tenths % 10) + (giga ? " GB" : " MB");
 }
 
 // The virtual-host editor.

@@ -14,6 +14,7 @@ extern const std::string_view kFolderIsSymlink;
 extern const std::string_view kNotADirectory;
 extern const std::string_view kLockNotRegularFile;
 extern const std::string_view kOwnedByAnother;
+std::string NoDisplay(std::string_view reason);
 
 // The settings dialogs' checks and outcomes.
 extern const std::string_view kSiteDirectoryMissing;
@@ -51,6 +52,8 @@ extern const std::string_view kDirectiveNameEmpty;
 std::string DirectiveNameHoldsBlank(std::string_view directive);
 extern const std::string_view kNotRegularFile;
 extern const std::string_view kTooLarge;
+extern const std::string_view kIsLink;
+std::string LargerThan(std::size_t bytes);
 
 // A save of several files that failed part-way and could not be undone.
 std::string FilesDisagree(
@@ -63,17 +66,48 @@ std::string CheckFolderFailed(std::string_view reason);
 std::string HostsNotIncluded(std::string_view httpdConf, std::string_view vhosts);
 std::string MySqlWouldUse(std::string_view option, std::string_view value, std::string_view used);
 std::string PhpNegativeSize(std::string_view key, std::string_view value);
+/// After the part of a checker's words a message shows; `file`, when not empty, holds them all.
+std::string NotAllShown(std::string_view file);
+std::string CheckerGaveNoValues(std::string_view program, std::string_view names);
 
 // The history of saves and the undo.
 std::string HistoryFailed(std::string_view folder, std::string_view reason);
 std::string HistoryDamaged(std::string_view manifest);
+std::string HistoryIsLink(std::string_view folder);
+extern const std::string_view kNameHoldsControl;
 std::string ChangedDuringCheck(std::string_view path);
 extern const std::string_view kNothingToUndo;
 std::string Undone(std::string_view dialog, std::string_view time, std::string_view servers);
 std::string UndoFailed(std::string_view reason);
+/// `changed`: files that no longer hold what the save wrote; `unknown`: files of a save recorded
+/// by an older version, which did not keep what it wrote. Either may be empty, not both.
+std::string ConfirmUndoDiscarding(
+    std::string_view dialog, std::string_view time, std::string_view changed, std::string_view unknown);
+std::string NotWrittenBySaves(std::string_view entry, std::string_view file);
+extern const std::string_view kNothingToRedo;
+std::string Redone(std::string_view dialog, std::string_view time, std::string_view servers);
+std::string RedoFailed(std::string_view reason);
+std::string ConfirmRedoDiscarding(
+    std::string_view dialog, std::string_view time, std::string_view changed, std::string_view unknown);
 // Event-log messages; the log appends the time after their four blanks.
 std::string LogSaved(std::string_view dialog);
 std::string LogUndone(std::string_view dialog);
+std::string LogRedone(std::string_view dialog);
+
+// The server diagnostics in the event log: headlines of an explanation, then the server's lines.
+std::string NotStartedInTime(std::string_view server, int seconds);
+std::string GoneAfterStart(std::string_view server);
+std::string UnexpectedStop(std::string_view server);
+extern const std::string_view kNothingNew;
+std::string PortTakenByUnseen(unsigned port);
+/// `owners` joined by kListSeparator; `more`: other owners left unnamed.
+std::string PortTakenBy(unsigned port, std::string_view owners, bool more);
+/// Between the items of a list within a sentence.
+extern const std::string_view kListSeparator;
+std::string ErrorFileUnreadable(std::string_view reason);
+std::string OutputSkipped(std::string_view file, std::string_view skipped, std::string_view read);
+/// A size in bytes as the panel writes it: "512 字节", "64 KB", "2.0 GB".
+std::string ByteSize(unsigned long long bytes);
 
 // The virtual-host editor.
 extern const std::string_view kHostsSaved;

@@ -55,7 +55,7 @@ struct Windows
     SettingsHistory history {historyFolder.path()};
     Form1 form1 {
         Form1Deps {files, processes, launcher, messages, dialogs, instance, listeners, *codePage, history},
-        Form1Hooks {[] { return false; }, [] {}, [] {}, [] { return 0.0; }}};
+        Form1Hooks {[] { return false; }, [] { return false; }, [] {}, [] {}, [] { return 0.0; }}};
     fapache apache {files, messages, *codePage};
     fphp php {files, messages, *codePage};
     fmysql mysql {files, launcher, messages, runner, *codePage};

@@ -47,6 +47,7 @@ struct Fixture
     test::TempDir historyFolder;
     SettingsHistory history {historyFolder.path()};
     bool trayAvailable = true;
+    bool trayCanChange = true; ///< a desktop whose notification area can go and come back
     int programEnds = 0;
     int applicationQuits = 0;
     double clock = 1000.0;
@@ -56,6 +57,7 @@ struct Fixture
     {
         Form1Hooks hooks;
         hooks.notificationAreaAvailable = [this] { return trayAvailable; };
+        hooks.notificationAreaCanChange = [this] { return trayCanChange; };
         hooks.endProgramNow = [this] { ++programEnds; };
         // The real quit would leave the test program's application quitting: every later modal
         // loop would end at once.
@@ -196,10 +198,10 @@ TEST(Form1Layout, PopupMenus)
     const std::vector<std::pair<const char*, std::vector<std::string>>> menus {
         {"file",
             {"phpset PHP 设置", "apcheset Apache 设置", "mysqlset MySQL 设置", "undoset 撤销上次设置",
-                "configfile 配置文件", ">phpini php-ini", ">httpdconf httpd-conf", ">mysqlini MySQL-ini",
-                ">phpmyadmininc phpMyAdmin-inc", "sdaf -", "apacheservice Apache 服务", ">astart 启动",
-                ">astop 停止", ">restarta 重启", "mysqlservice MySQL 服务", ">mstart 启动", ">mstop 停止",
-                ">restartm 重启", "servicecontrol 系统服务管理", "zhan2 站点管理", "sa -",
+                "redoset 恢复上次撤销", "configfile 配置文件", ">phpini php-ini", ">httpdconf httpd-conf",
+                ">mysqlini MySQL-ini", ">phpmyadmininc phpMyAdmin-inc", "sdaf -", "apacheservice Apache 服务",
+                ">astart 启动", ">astop 停止", ">restarta 重启", "mysqlservice MySQL 服务", ">mstart 启动",
+                ">mstop 停止", ">restartm 重启", "servicecontrol 系统服务管理", "zhan2 站点管理", "sa -",
                 "phpmyadmin phpMyAdmin", "mysqlconsole MySQL Console", "homepage My HomePage",
                 "wwwroot WWW-root", "mysqldata MySQL Data", "apachelog Apache log", "dsaf -",
                 "manual Manual hidden", ">phpmanual PHP Manual", ">jsmanual JavaScript Manual",
@@ -213,8 +215,8 @@ TEST(Form1Layout, PopupMenus)
                 ">restarta2 重启", "dsfdfg -", "zhan1 站点管理", "configfile2 配置文件", ">phpini2 php-ini",
                 ">httpdconf2 httpd-conf", ">mysqlini2 MySQL-ini", ">phpmyadmininc2 phpMyAdmin-inc",
                 "mysqlset2 MySQL 设置", "apcheset2 Apache 设置", "phpset2 PHP 设置", "undoset2 撤销上次设置",
-                "dsf -", "about2 About(关于)...", "update2 Update(更新)... hidden", "showme Show Me (显示)",
-                "quit3 Quit(退出)"}},
+                "redoset2 恢复上次撤销", "dsf -", "about2 About(关于)...", "update2 Update(更新)... hidden",
+                "showme Show Me (显示)", "quit3 Quit(退出)"}},
         {"filey",
             {"phpmanual2 PHP Manual", "jsmanual2 JavaScript Manual", "cssmanual2 CSS Manual", "rerer -",
                 "faqs2 FAQs", "quit2 Quit (退出)"}},
@@ -238,6 +240,7 @@ struct RowState
     QString glyph;
     QColor colour;
     QString toolTip;
+    QString spokenName; ///< what a screen reader hears of the glyph
     bool startEnabled;
     bool stopEnabled;
 };
@@ -251,6 +254,7 @@ void ExpectRow(const Fixture& f, const char* label, const char* start, const cha
     EXPECT_EQ(status->text(), state.glyph);
     EXPECT_EQ(status->palette().color(QPalette::WindowText), state.colour);
     EXPECT_EQ(status->toolTip(), state.toolTip);
+    EXPECT_EQ(status->accessibleName(), state.spokenName);
     EXPECT_EQ(f.child<QPushButton>(start)->isEnabled(), state.startEnabled);
     EXPECT_EQ(f.child<QPushButton>(stop)->isEnabled(), state.stopEnabled);
     for (const char* item : startItems)
@@ -265,10 +269,10 @@ void ExpectRow(const Fixture& f, const char* label, const char* start, const cha
     }
 }
 
-const RowState kApacheRunning {"●", QColor(0, 192, 0), "Apache运行", false, true};
-const RowState kApacheStopped {"■", QColor(255, 0, 0), "Apache停止", true, false};
-const RowState kMySqlRunning {"●", QColor(0, 192, 0), "MySQL运行", false, true};
-const RowState kMySqlStopped {"■", QColor(255, 0, 0), "MySQL停止", true, false};
+const RowState kApacheRunning {"●", QColor(0, 192, 0), "Apache运行", "Apache：正在运行", false, true};
+const RowState kApacheStopped {"■", QColor(255, 0, 0), "Apache停止", "Apache：已停止", true, false};
+const RowState kMySqlRunning {"●", QColor(0, 192, 0), "MySQL运行", "MySQL：正在运行", false, true};
+const RowState kMySqlStopped {"■", QColor(255, 0, 0), "MySQL停止", "MySQL：已停止", true, false};
 
 void ExpectApache(const Fixture& f, const RowState& state)
 {
@@ -492,7 +496,12 @@ TEST(Form1Visibility, AWindowHiddenInAVanishedNotificationAreaComesBack)
     f.child<QAction>("hideme")->trigger();
     EXPECT_TRUE(form.isVisible()) << "nothing hides the window while there is no way back";
 
-    // Found by the window's own check, once a second.
+    // Found by the window's own check, every few seconds (here at once).
+    QTimer* watch = f.child<QTimer>("NotificationAreaWatch");
+    ASSERT_TRUE(watch->isActive());
+    EXPECT_GT(watch->interval(), 1000) << "not every second";
+    EXPECT_LE(watch->interval(), 10000) << "soon back";
+    watch->setInterval(20);
     f.trayAvailable = true;
     QElapsedTimer waited;
     waited.start();
@@ -511,6 +520,19 @@ TEST(Form1Visibility, AWindowHiddenInAVanishedNotificationAreaComesBack)
     f.trayAvailable = true;
     form.CheckNotificationArea();
     EXPECT_FALSE(form.trayIcon().isVisible());
+}
+
+// Where the platform's notification area cannot change, nothing follows it.
+TEST(Form1Visibility, NoWatchWhereTheNotificationAreaCannotChange)
+{
+    for (const bool canChange : {true, false}) {
+        Fixture f;
+        f.trayCanChange = canChange;
+        Form1& form = f.make();
+        ASSERT_TRUE(form.Form_Load());
+        EXPECT_EQ(f.child<QTimer>("NotificationAreaWatch")->isActive(), canChange);
+        EXPECT_TRUE(f.child<QTimer>("Timer1")->isActive());
+    }
 }
 
 // A shown window is left as it is when the area goes; without one at start-up nothing changes.
@@ -555,14 +577,18 @@ TEST(Form1Messages, BoxesAreCentredOnTheScreenOrOnTheShownWindow)
 
 TEST(Form1Visibility, ProgramCloseRemovesTheIconAndCloses)
 {
-    Fixture f;
-    Form1& form = f.make();
-    ASSERT_TRUE(form.Form_Load());
-    form.showme_Click();
-    EXPECT_TRUE(form.close()); // not the user's close: the session or the program itself
-    EXPECT_FALSE(form.isVisible());
-    EXPECT_FALSE(form.trayIcon().isVisible());
-    EXPECT_EQ(f.applicationQuits, 1);
+    for (const bool trayAvailable : {true, false}) {
+        SCOPED_TRACE(trayAvailable ? "with notification area" : "without notification area");
+        Fixture f;
+        f.trayAvailable = trayAvailable;
+        Form1& form = f.make();
+        ASSERT_TRUE(form.Form_Load());
+        form.showme_Click();
+        EXPECT_TRUE(form.close()); // not the user's close: the session or the program itself
+        EXPECT_FALSE(form.isVisible());
+        EXPECT_FALSE(form.trayIcon().isVisible());
+        EXPECT_EQ(f.applicationQuits, 1);
+    }
 }
 
 TEST(Form1Visibility, QuitItemsRemoveTheIconAndEndAtOnce)
@@ -594,13 +620,15 @@ TEST(Form1Handlers, CommandOneOpensTheFileMenu)
     f.child<QMenu>("file")->hide();
 }
 
-// What a command did: launches, dialogs, file writes and log messages (without their times).
+// What a command did: launches, dialogs, file writes, log messages (without their times) and the
+// message boxes shown or asked.
 struct Effects
 {
     std::vector<std::string> launches;
     std::vector<std::string> dialogs;
     std::vector<std::string> writes;
     std::vector<std::string> messages;
+    std::vector<std::string> boxes;
     bool operator==(const Effects&) const = default;
 };
 
@@ -610,9 +638,9 @@ Effects RunCommand(const char* control)
     f.files.Set("Larkspan.ini", "Apache", "Listen", "81");
     f.files.Set("Larkspan.ini", "Apache", "DocumentRoot", "D:\\bundle\\www");
     f.make();
-    if (auto* button = f.child<QPushButton>(control))
+    if (auto* button = control ? f.child<QPushButton>(control) : nullptr)
         button->click();
-    else
+    else if (control)
         f.child<QAction>(control)->trigger();
     Effects effects;
     effects.launches = f.launcher.lines();
@@ -621,6 +649,8 @@ Effects RunCommand(const char* control)
         effects.writes.push_back(call.what + " " + call.file);
     for (const std::string& line : f.lines())
         effects.messages.push_back(line.substr(0, line.rfind("    ") + 4));
+    effects.boxes = f.messages.shown;
+    effects.boxes.insert(effects.boxes.end(), f.messages.asked.begin(), f.messages.asked.end());
     return effects;
 }
 
@@ -654,9 +684,13 @@ TEST(Form1Handlers, EveryTwinDoesWhatItsPrimaryDoes)
         {"zhanCom", "zhan1", "zhan2"},
         {"about", "about2"},
         {"undoset", "undoset2"},
+        {"redoset", "redoset2"},
     };
+    // What a window does when no command runs: nothing.
+    const Effects idle = RunCommand(nullptr);
     for (const auto& group : groups) {
         const Effects primary = RunCommand(group.front());
+        EXPECT_NE(primary, idle) << group.front() << " did nothing";
         for (std::size_t i = 1; i < group.size(); ++i)
             EXPECT_EQ(RunCommand(group[i]), primary) << group[i] << " differs from " << group.front();
     }

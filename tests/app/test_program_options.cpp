@@ -89,6 +89,7 @@ TEST(ProgramOptions, AnsweredWithoutDisplayWhileAnotherInstanceRuns)
         {"unknown option beside version", {"--version", "-x"}, 2, "", "-x"},
         {"stray argument", {"site.php"}, 2, "", "site.php"},
         {"value for version", {"--version=2"}, 2, "", "--version"},
+        {"no display: said in the panel's words, no abort", {}, 1, "", "环境变量 DISPLAY"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -104,6 +105,14 @@ TEST(ProgramOptions, AnsweredWithoutDisplayWhileAnotherInstanceRuns)
         else
             EXPECT_NE(outcome.err.find(row.errContains), std::string::npos) << outcome.err;
     }
+    // A display that cannot be reached is no display either.
+    ::setenv("DISPLAY", ":97", 1);
+    test::TempDir output;
+    const Outcome unreachable = RunPanel({}, output);
+    ::unsetenv("DISPLAY");
+    EXPECT_EQ(unreachable.status, 1);
+    EXPECT_NE(unreachable.err.find("环境变量 DISPLAY"), std::string::npos) << unreachable.err;
+
     EXPECT_EQ(
         MakeSystemInstanceGuard("LarkspanAdmin")->TryAcquire().outcome, InstanceClaim::Outcome::HeldByAnother)
         << "the lock was held throughout";

@@ -1,6 +1,7 @@
 // What the panel tells about a server it started or saw stop: the port's owner before a start, and
 // the server's own new error lines after a failed start or an unexpected stop. Real files in a
 // temporary bundle, fake port table and launcher, a clock the test moves.
+#include "app/error_lines.h"
 #include "app/server_diagnostics.h"
 #include "config/disk_config_files.h"
 #include "fakes/fake_launcher.h"
@@ -122,6 +123,12 @@ TEST_F(ServerDiagnosticsTest, TheProgramOnTheServersPortIsNamedAfterTheStartLine
             {mysqlStart, "端口 3307 已被 mysqld (PID 9) 占用    "}},
         {"our own MySQL is no conflict", ServiceKind::MySQL, apacheIni, {{3307, {{9, "mysqld-nt.exe"}}}},
             {3307}, {mysqlStart}},
+        {"a name that would reverse, colour or split the line", ServiceKind::Apache, apacheIni,
+            {{8080,
+                {{66,
+                    "\xE2\x80\xAE"
+                    "exe.dptth\n\x1b[31mx\xC2\x85y"}}}},
+            {8080}, {apacheStart, "端口 8080 已被 exe.dptth x y (PID 66) 占用    "}},
     };
     for (const Case& c : cases) {
         Write("Larkspan.ini", c.larkspanIni);
@@ -278,15 +285,16 @@ TEST_F(ServerDiagnosticsTest, HostileErrorFilesNeitherBlockNorFloodNorStopTheOth
     Append("Apache2/logs/services.log", "before\n");
     Make(Running, Stopped);
     Tick(1, ServiceKind::Apache, Running);
-    {
-        std::ofstream(m_dir / "Apache2/logs/services.log", std::ios::app) << "AH00060: seg fault\n";
-        fs::resize_file(m_dir / "Apache2/logs/services.log", std::uint64_t {1} << 32);
-    }
+    // A hole of 4 GB before the line that tells what happened: its end is read.
+    fs::resize_file(m_dir / "Apache2/logs/services.log", std::uint64_t {1} << 32);
+    Append("Apache2/logs/services.log", "AH00060: seg fault\n");
     const auto started = std::chrono::steady_clock::now();
     Tick(2, ServiceKind::Apache, Stopped);
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(2));
     EXPECT_EQ(m_log,
-        (std::vector<std::string> {"Apache意外停止：    ", "AH00060: seg fault    ",
+        (std::vector<std::string> {"Apache意外停止：    ",
+            "services.log 新增的内容太多，跳过了较早的 4.0 GB，只读取了最后的 64 KB    ",
+            "AH00060: seg fault    ",
             "无法读取 " + m_dir / "Apache2/logs/error.log" + ": 不是普通文件（是 FIFO、设备或套接字）    "}));
 
     // Read to the end: the next stop starts from there.
@@ -296,6 +304,50 @@ TEST_F(ServerDiagnosticsTest, HostileErrorFilesNeitherBlockNorFloodNorStopTheOth
     ::unlink((m_dir / "Apache2/logs/error.log").c_str());
     Tick(4, ServiceKind::Apache, Stopped);
     EXPECT_EQ(m_log, (std::vector<std::string> {"Apache意外停止：    ", "next    "}));
+}
+
+TEST_F(ServerDiagnosticsTest, AHugeAppendIsReadFromItsEndAndTheSkippedPartIsSaid)
+{
+    struct Case
+    {
+        const char* name;
+        std::string appended;
+        std::vector<std::string> log;
+    };
+    std::string warnings;
+    int count = 0;
+    for (; warnings.size() < 100 * 1024; ++count)
+        warnings += "2024-01-06  9:28:46 0 [Warning] InnoDB: warning number " + std::to_string(count) + "\n";
+    const auto warning = [&](int fromEnd) {
+        return "[Warning] InnoDB: warning number " + std::to_string(count - fromEnd) + "    ";
+    };
+    const std::string end = "2024-01-06  9:28:47 0 [ERROR] InnoDB: fatal at the end\n";
+    const std::string skipped = "mysql.err 新增的内容太多，跳过了较早的 "
+        + std::to_string((warnings.size() + end.size()) / 1024 - 64) + " KB，只读取了最后的 64 KB    ";
+    const Case cases[] = {
+        {"many lines, the fatal one last", warnings + end,
+            {"MySQL意外停止：    ", skipped, warning(4), warning(3), warning(2), warning(1),
+                "[ERROR] InnoDB: fatal at the end    "}},
+        {"a 2 GB hole, then one line", std::string(),
+            {"MySQL意外停止：    ", "mysql.err 新增的内容太多，跳过了较早的 2.0 GB，只读取了最后的 64 KB    ",
+                "[ERROR] InnoDB: fatal at the end    "}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Write("MySQL/data/mysql.err", "2024-01-06  9:00:00 0 [Note] ready for connections.\n");
+        Make(Stopped, Running);
+        if (c.appended.empty()) {
+            fs::resize_file(m_dir / "MySQL/data/mysql.err", std::uint64_t {2} << 30);
+            Append("MySQL/data/mysql.err", end);
+        } else {
+            Append("MySQL/data/mysql.err", c.appended);
+        }
+        m_log.clear();
+        Tick(m_clock + 1, ServiceKind::MySQL, Stopped);
+        EXPECT_EQ(m_log, c.log);
+        EXPECT_EQ(m_sources.at(1), m_dir / "MySQL/data/mysql.err");
+        Tick(m_clock + 1, ServiceKind::MySQL, Running);
+    }
 }
 
 TEST_F(ServerDiagnosticsTest, MariaDbsErrorFileIsFoundAsMariaDbFindsIt)
@@ -363,7 +415,12 @@ TEST(CondensedErrorLine, DropsTheServersOwnTimeAndProcessNumbers)
         {"bare text kept", "(98)Address already in use: AH00072", "(98)Address already in use: AH00072"},
         {"numbers that are no time kept", "2024 12345 [x]", "2024 12345 [x]"},
         {"a bracket without a time kept", "[client 1.2.3.4] denied", "[client 1.2.3.4] denied"},
-        {"control characters go, tabs become blanks", "a\tb\x1b[31mc\x07\x7f  ", "a b[31mc"},
+        {"control characters and escape sequences go, tabs become blanks", "a\tb\x1b[31mc\x07\x7f  ", "a bc"},
+        {"bidirectional and C1 controls go, line breaks become blanks",
+            "\xE2\x80\xAE"
+            "exe.dptth\xE2\x81\xA6x\xE2\x81\xA9\xC2\x85y\xE2\x80\xA8z\xC2\x9B"
+            "31mw",
+            "exe.dptthx y zw"},
         {"other characters kept", "端口 (errno: 98)", "端口 (errno: 98)"},
         {"a long line cut before a whole character", std::string(999, 'x') + "端口",
             std::string(999, 'x') + "…"},

@@ -153,34 +153,5 @@ TEST(IniWriteProblem, RefusesWhatWouldNotReadBack)
         EXPECT_EQ(IniWriteProblem(c.section, c.key, c.value).has_value(), c.refused) << c.name;
 }
 
-TEST(WithoutOptionLines, RemovesTheKeyOnlyInTheNamedSections)
-{
-    const struct
-    {
-        const char* name;
-        const char* content;
-        std::optional<std::string> expected;
-    } rows[] = {
-        {"absent", "[mysqld]\nport=1\n", std::nullopt},
-        {"other section only", "[mysql]\ndefault-character-set=gbk\n", std::nullopt},
-        {"commented out", "[mysqld]\n;default-character-set=gbk\n# default-character-set=gbk\n",
-            std::nullopt},
-        {"loose prefix is harmless", "[mysqld]\nloose-default-character-set=gbk\n", std::nullopt},
-        {"plain", "[mysqld]\nport=1\ndefault-character-set=gbk\nx=2\n", "[mysqld]\nport=1\nx=2\n"},
-        {"blanks, case and underscores", "[ MySQLd ]\n  Default_Character_Set = gbk\n", "[ MySQLd ]\n"},
-        {"every [mysqld] section",
-            "[mysqld]\ndefault-character-set=a\n[mysql]\ndefault-character-set=b\n[mysqld]\n"
-            "default-character-set=c",
-            "[mysqld]\n[mysql]\ndefault-character-set=b\n[mysqld]\n"},
-        {"CR line ends", "[mysqld]\rdefault-character-set=a\rport=1\r", "[mysqld]\rport=1\r"},
-        {"without a value", "[mysqld]\ndefault-character-set\nport=1\n", "[mysqld]\nport=1\n"},
-        {"after a byte-order mark, as the engine reads the file",
-            "\xEF\xBB\xBF[mysqld]\ndefault_character_set=a\n", "\xEF\xBB\xBF[mysqld]\n"},
-    };
-    for (const auto& row : rows)
-        EXPECT_EQ(WithoutOptionLines(row.content, "mysqld", "default-character-set"), row.expected)
-            << row.name;
-}
-
 } // namespace
 } // namespace larkspan

@@ -1,5 +1,5 @@
 // The dialogs' windows offscreen on real files: text in other code pages, long values, directories
-// as Apache sees them, and a disk that fails between two files.
+// as Apache sees them. POSIX only: test_dialogs_on_disk_posix.cpp.
 #include "config/disk_config_files.h"
 #include "dialogs/mysql_settings.h"
 #include "dialogs/widgets/fapache.h"
@@ -26,9 +26,6 @@
 #include <gtest/gtest.h>
 #include <iostream>
 #include <map>
-#ifndef _WIN32
-#include <sys/resource.h>
-#endif
 
 namespace larkspan {
 namespace {
@@ -214,11 +211,6 @@ TEST_F(DialogsOnDisk, TheSiteDirectoryIsTheOneApacheWillUse)
         {"www", "网站的目录不存在！"},
         {"../www", ""},
         {dir / "Larkspan.ini", "网站的目录不存在！"},
-#ifndef _WIN32
-        // Letter case and the backslash count on a POSIX server only.
-        {dir / "WWW", "网站的目录不存在！"},
-        {dir.path() + "\\www", "网站的目录不存在！\n" + dir.path() + "\\www"},
-#endif
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.root);
@@ -232,34 +224,6 @@ TEST_F(DialogsOnDisk, TheSiteDirectoryIsTheOneApacheWillUse)
         EXPECT_EQ(messages.shown[0].rfind(expected, 0), 0u) << messages.shown[0];
     }
 }
-
-// A disk that fills is made with a file-size limit, which only POSIX systems have.
-#ifndef _WIN32
-TEST_F(DialogsOnDisk, ADiskFailingAtTheSecondFileLeavesBothAsTheyWere)
-{
-    // my.ini grows past a file-size limit that Larkspan.ini stays under, as on a disk that fills.
-    Write(dir / "MySQL/my.ini", "[client]\nport=3306\n[mysqld]\nport=3306\n" + std::string(5000, '#') + "\n");
-    const auto before = Snapshot();
-    const auto utf8 = MakeTextCodePage("UTF-8");
-    MySqlSettings settings(files, messages, *utf8);
-    MySqlFields fields = settings.Load();
-    fields.port = "3307";
-
-    rlimit old {};
-    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    const rlimit limit {4096, old.rlim_max};
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
-    const bool saved = settings.Save(fields);
-    ::setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, oldHandler);
-
-    EXPECT_FALSE(saved);
-    ASSERT_EQ(messages.shown.size(), 1u);
-    EXPECT_EQ(messages.shown[0], "设置保存失败：\n" + (dir / "MySQL/my.ini") + ": File too large");
-    EXPECT_EQ(Snapshot(), before);
-}
-#endif
 
 } // namespace
 } // namespace larkspan

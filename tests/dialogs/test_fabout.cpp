@@ -70,8 +70,13 @@ TEST(fabout, LayoutTextsAndFonts)
     EXPECT_FALSE(picture.isNull());
     EXPECT_EQ(picture.size(), QSize(60, 60));
 
-    for (const char* name : {"Label2", "Label3"})
-        EXPECT_EQ(about.Find<QLabel>(name)->font(), fabout::NoticeFont()) << name;
+    // The notice's face stands in for Fixedsys: monospace with Chinese glyphs, at the size where
+    // the description fits its two lines; the maker's line shares it.
+    const QFont notice = about.Find<QLabel>("Label2")->font();
+    EXPECT_EQ(notice.family(), QStringLiteral("WenQuanYi Micro Hei Mono"));
+    EXPECT_EQ(notice.styleHint(), QFont::Monospace);
+    EXPECT_EQ(notice.pixelSize(), 14);
+    EXPECT_EQ(about.Find<QLabel>("Label3")->font(), notice);
     const QFont link = about.Find<QLabel>("Label1")->font();
     EXPECT_EQ(link.family(), QStringLiteral("Arial"));
     EXPECT_EQ(link.pointSize(), 12);

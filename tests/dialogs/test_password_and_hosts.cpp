@@ -145,6 +145,12 @@ TEST_F(PasswordFixture, FailuresReportTheRealOutcomeKeepTheFieldsAndOpenNoConsol
             {CapturedRun::Outcome::Exited, 1, "",
                 "\amysqladmin: connect to server at 'localhost' failed\nerror: 'Access denied'\n"},
             "error: 'Access denied'"},
+        {"the client's text cleaned",
+            {CapturedRun::Outcome::Exited, 1, "",
+                "\xE2\x80\xAE"
+                "denied\x1b[31m \xC2\x9B"
+                "2Jfor root\n"},
+            "denied for root"},
         {"error text preferred to output", {CapturedRun::Outcome::Exited, 1, "out\n", "denied\n"}, "denied"},
         {"output when the error text is blank", {CapturedRun::Outcome::Exited, 1, "said\n", " \r\n"}, "said"},
         {"silent failure", {CapturedRun::Outcome::Exited, 2, "", ""}, "mysqladmin: 退出码 2"},
@@ -225,8 +231,8 @@ TEST_F(PasswordFixture, AcceptedPhpMyAdminUpdateIsWrittenRecordedAndUndone)
         EXPECT_EQ(Entries().back().dialog, "phpMyAdmin密码");
 
         // The undo puts the file back byte for byte; the server keeps its new password.
-        const UndoOutcome undone = UndoLastSave(files, history);
-        EXPECT_EQ(undone.kind, UndoOutcome::Kind::Undone) << undone.message;
+        const UndoOutcome undone = UndoLastSave(files, history, messages);
+        EXPECT_EQ(undone.kind, UndoOutcome::Kind::Done) << undone.message;
         EXPECT_EQ(files.texts[row.file], kRootEntry);
     }
 }

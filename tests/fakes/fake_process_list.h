@@ -2,6 +2,7 @@
 
 #include "platform/process_list.h"
 
+#include <span>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,22 @@ public:
     int CountProcesses(std::string_view imageName) override
     {
         ++snapshots;
+        return Count(imageName);
+    }
+    void CountEach(std::span<const std::string_view> imageNames, std::span<int> counts) override
+    {
+        ++snapshots;
+        for (std::size_t i = 0; i < imageNames.size() && i < counts.size(); ++i)
+            counts[i] = Count(imageNames[i]);
+    }
+
+    std::vector<std::string> names;
+    bool unreadable = false;
+    int snapshots = 0;
+
+private:
+    int Count(std::string_view imageName) const
+    {
         if (unreadable)
             return 0;
         int count = 0;
@@ -21,10 +38,6 @@ public:
             count += name == imageName ? 1 : 0;
         return count;
     }
-
-    std::vector<std::string> names;
-    bool unreadable = false;
-    int snapshots = 0;
 };
 
 } // namespace larkspan

@@ -190,8 +190,8 @@ TEST_F(PhpMyAdminInBrowser, FollowsThePasswordWithTheUpdateAndOnlyThen)
     EXPECT_FALSE(AccessDenied(page)) << page;
 
     // The undo puts phpMyAdmin's file back byte for byte; the server keeps the new password.
-    const UndoOutcome undone = UndoLastSave(panel.files, panel.history);
-    EXPECT_EQ(undone.kind, UndoOutcome::Kind::Undone) << undone.message;
+    const UndoOutcome undone = UndoLastSave(panel.files, panel.history, panel.messages);
+    EXPECT_EQ(undone.kind, UndoOutcome::Kind::Done) << undone.message;
     EXPECT_EQ(FileContents(m_config), m_original);
     EXPECT_TRUE(AccessDenied(LoadPhpMyAdmin()));
 

@@ -1,6 +1,7 @@
 // Saves checked by the bundle's own Apache, PHP and MariaDB before a file changes, recorded in the
 // history, and undone byte for byte, on a real demo bundle.
 #include "config/disk_config_files.h"
+#include "fakes/fake_message_boxes.h"
 #include "platform/capturing_runner.h"
 #include "safety/history_commit.h"
 #include "safety/server_check.h"
@@ -154,8 +155,10 @@ TEST_F(SafeSettingsOnBundle, AnUndoAfterAGoodSaveBringsEveryFileBackAndApacheSer
     EXPECT_TRUE(serves(newPort));
     s_demo->StopServers();
 
-    const UndoOutcome undo = UndoLastSave(*files, history);
-    ASSERT_EQ(undo.kind, UndoOutcome::Kind::Undone) << undo.message;
+    FakeMessageBoxes messages;
+    const UndoOutcome undo = UndoLastSave(*files, history, messages);
+    ASSERT_EQ(undo.kind, UndoOutcome::Kind::Done) << undo.message;
+    EXPECT_TRUE(messages.asked.empty()) << messages.asked.front();
     EXPECT_EQ(Snapshot(s_demo->path()), before);
     ASSERT_EQ(s_demo->Net("start", "Apache2").exitCode, 0);
     EXPECT_TRUE(serves(oldPort));
@@ -172,6 +175,7 @@ TEST_F(SafeSettingsOnBundle, TwentyFiveSavesKeepTheNewestTwenty)
         ASSERT_TRUE(batch.SetIniKey("Larkspan.ini", "PHP", "max_execution_time", std::to_string(save)).ok());
         ASSERT_TRUE(CommitWithHistory(batch, history, "PHP设置").ok());
     }
+    history.WaitUntilTidy();
     ASSERT_TRUE(history.List(entries).ok());
     EXPECT_EQ(entries.size(), 20u);
     EXPECT_EQ(entries.back().sequence, earlier + 25);

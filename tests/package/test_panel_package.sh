@@ -18,8 +18,9 @@ version=$("$build/src/LarkspanAdmin" --version | cut -d' ' -f2)
 archives=("$work"/out/LarkspanAdmin-"$version"-*.tar.gz)
 [ -f "${archives[0]}" ] || { echo "no archive named with version $version in $work/out"; ls "$work/out"; exit 1; }
 
-# A bundle folder whose name holds a blank, quotes, a dollar, a backquote and a backslash.
-bundle="$work/my \"bundle\" \$HOME \`x\` back\\slash's"
+# A bundle folder whose name holds a blank, quotes, a dollar, a backquote, a backslash and a percent
+# sign, which GLib cannot find a program by.
+bundle="$work/my \"bundle\" \$HOME \`x\` back\\slash's 100%"
 mkdir -p "$work/unpacked" "$bundle"
 tar -xzf "${archives[0]}" -C "$work/unpacked"
 top=("$work"/unpacked/*)

@@ -4,6 +4,8 @@
 //   echo TEXT                 writes TEXT to its standard output and error
 //   guard NAME MILLISECONDS   claims the single-instance guard NAME: exit 0 and hold it, or exit 3
 //   appdir FILE               writes the folder it runs from to FILE
+//   leave CODE                starts a sleeper that holds its output, prints the sleeper's pid
+//                             and exits with CODE, after a fatal error when CODE is not 0
 #include "config/win/wide_text.h"
 #include "platform/app_dir.h"
 #include "platform/instance_guard.h"
@@ -61,6 +63,32 @@ int Probe(const std::vector<std::string>& arguments)
     return WriteReport(arguments[2], report);
 }
 
+// The sleeper is detached from the console, in a process group of its own: as far from its parent
+// as a program can start one while inheriting its output.
+int Leave(const std::vector<std::string>& arguments)
+{
+    const int code = std::stoi(arguments[2]);
+    wchar_t self[MAX_PATH];
+    ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring line = L"\"" + std::wstring(self) + L"\" sleep 60000";
+    STARTUPINFOW startup {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = ::GetStdHandle(STD_OUTPUT_HANDLE);
+    startup.hStdError = ::GetStdHandle(STD_ERROR_HANDLE);
+    PROCESS_INFORMATION process {};
+    if (!::CreateProcessW(self, line.data(), nullptr, nullptr, TRUE,
+            DETACHED_PROCESS | CREATE_NEW_PROCESS_GROUP, nullptr, nullptr, &startup, &process))
+        return 2;
+    ::CloseHandle(process.hThread);
+    ::CloseHandle(process.hProcess);
+    WriteLine(STD_OUTPUT_HANDLE, std::to_string(process.dwProcessId));
+    if (code != 0)
+        WriteLine(STD_ERROR_HANDLE, "PHP Fatal error: Unknown: bad value");
+    return code;
+}
+
 } // namespace
 
 int main()
@@ -73,6 +101,8 @@ int main()
     }
     if (mode == "probe" && arguments.size() > 2)
         return Probe(arguments);
+    if (mode == "leave" && arguments.size() > 2)
+        return Leave(arguments);
     if (mode == "appdir" && arguments.size() > 2)
         return WriteReport(arguments[2], larkspan::ExecutableDirectory());
     if (mode == "echo" && arguments.size() > 2) {

@@ -59,5 +59,38 @@ TEST(WindowsCapturingRunner, KeepsEachStreamAndTellsHowTheProgramEnded)
     EXPECT_TRUE(missing.standardError.starts_with("C:\\nonexistent\\httpd.exe: ")) << missing.standardError;
 }
 
+TEST(WindowsCapturingRunner, TheProgramsOwnEndIsTheEndOfItsRunAndWhatItLeftBehindIsEnded)
+{
+    const std::string helper = test::HelperProgram();
+    const struct
+    {
+        const char* name;
+        const char* code;
+        int exitCode;
+        std::string error;
+    } rows[] = {
+        {"a fatal error and a child holding the output", "255", 255, "PHP Fatal error: Unknown: bad value\n"},
+        {"an exit at once and a detached child holding the output", "0", 0, ""},
+    };
+    const auto runner = MakeSystemCapturingRunner();
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const auto started = std::chrono::steady_clock::now();
+        const CapturedRun run
+            = runner->Run({helper, {Argument::literal("leave"), Argument::literal(row.code)}}, 30s, {});
+        EXPECT_LT(std::chrono::steady_clock::now() - started, 5s);
+        EXPECT_EQ(run.outcome, Outcome::Exited);
+        EXPECT_EQ(run.exitCode, row.exitCode);
+        EXPECT_EQ(run.standardError, row.error);
+        const DWORD pid = static_cast<DWORD>(std::stoul(run.standardOutput));
+        ASSERT_NE(pid, 0u);
+        HANDLE sleeper = ::OpenProcess(SYNCHRONIZE, FALSE, pid);
+        if (sleeper != nullptr) {
+            EXPECT_EQ(::WaitForSingleObject(sleeper, 5000), WAIT_OBJECT_0);
+            ::CloseHandle(sleeper);
+        }
+    }
+}
+
 } // namespace
 } // namespace larkspan

@@ -1,6 +1,6 @@
 #include "platform/desktop_shortcuts.h"
 #include "support/file_contents.h"
-#include "support/temp_home.h"
+#include "support/temp_home_posix.h"
 
 #include <filesystem>
 #include <fstream>

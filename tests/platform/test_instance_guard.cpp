@@ -2,7 +2,7 @@
 // kept alive by programs the holder started. Also the executable's directory.
 #include "platform/app_dir.h"
 #include "platform/instance_guard.h"
-#include "support/run_in_child.h"
+#include "support/run_in_child_posix.h"
 #include "support/temp_dir.h"
 
 #include <cstdio>

@@ -3,12 +3,14 @@
 #include "support/temp_dir.h"
 
 #include <cctype>
+#include <chrono>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
 #include <string>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -124,6 +126,27 @@ TEST_F(ProcessListTest, NamesAroundTheKernelsFifteenByteLimit)
     };
     for (const Row& row : rows)
         EXPECT_EQ(m_list->CountProcesses(row.query), row.expected) << row.query;
+}
+
+// The monitor's tick: both servers' names counted in one pass over the list.
+TEST_F(ProcessListTest, SeveralNamesInOnePass)
+{
+    const std::string two = Unique("lt") + ".exe";
+    const std::string longName = Unique("larkspan-each-long-") + ".exe";
+    const std::string none = Unique("none") + ".exe";
+    Start(two);
+    Start(two);
+    Start(longName);
+    // Just after its exec a process may not show its command line yet, and with it its long name.
+    for (int i = 0; i < 100 && m_list->CountProcesses(longName) == 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    const std::string_view names[] = {two, none, longName, std::string_view(longName).substr(0, 15)};
+    int counts[] = {-1, -1, -1, -1};
+    m_list->CountEach(names, counts);
+    EXPECT_EQ(counts[0], 2);
+    EXPECT_EQ(counts[1], 0);
+    EXPECT_EQ(counts[2], 1);
+    EXPECT_EQ(counts[3], 0);
 }
 
 } // namespace

@@ -1,6 +1,6 @@
 // ListenersOn against real sockets of this process and of its children.
 #include "platform/tcp_listeners.h"
-#include "support/run_in_child.h"
+#include "support/run_in_child_posix.h"
 
 #include <algorithm>
 #include <arpa/inet.h>

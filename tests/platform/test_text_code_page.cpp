@@ -49,22 +49,5 @@ TEST(TextCodePage, RefusesToEncodeWhatTheCodePageCannotHold)
     EXPECT_EQ(MakeTextCodePage("no-such-code-page"), nullptr);
 }
 
-#ifndef _WIN32
-// On Windows the system code page is the ANSI one: test_text_code_page_win.cpp.
-TEST(TextCodePage, TheSystemCodePageFollowsTheLocaleAndTakesPlainCForUtf8)
-{
-    const char* saved = std::getenv("LC_ALL");
-    const std::string old = saved ? saved : "";
-    ::setenv("LC_ALL", "C", 1);
-    bool complete = false;
-    EXPECT_EQ(MakeSystemTextCodePage()->Decode("\xE4\xB8\xAD", complete), "中");
-    EXPECT_TRUE(complete);
-    if (saved)
-        ::setenv("LC_ALL", old.c_str(), 1);
-    else
-        ::unsetenv("LC_ALL");
-}
-#endif
-
 } // namespace
 } // namespace larkspan

@@ -13,13 +13,8 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <sys/stat.h>
-#ifndef _WIN32
-#include "support/run_in_child.h"
-
-#include <sys/wait.h>
-#include <unistd.h>
-#endif
 
 namespace larkspan::test {
 
@@ -38,22 +33,11 @@ inline std::string DataFile(std::string_view name)
 
 /// A failure that names `path` and then the system's reason: exactly `posixReason` on POSIX; on
 /// Windows the reason is the system's text in the user's language, so only its presence counts.
-inline ::testing::AssertionResult FailsWithReason(
-    const Status& status, const std::string& path, std::string_view posixReason)
-{
-    if (status.ok())
-        return ::testing::AssertionFailure() << "succeeded: " << path;
-    const std::string prefix = path + ": ";
-#ifdef _WIN32
-    if (status.message().starts_with(prefix) && status.message().size() > prefix.size())
-        return ::testing::AssertionSuccess();
-    static_cast<void>(posixReason);
-#else
-    if (status.message() == prefix + std::string(posixReason))
-        return ::testing::AssertionSuccess();
-#endif
-    return ::testing::AssertionFailure() << "message \"" << status.message() << "\" for " << path;
-}
+::testing::AssertionResult FailsWithReason(
+    const Status& status, const std::string& path, std::string_view posixReason);
+
+/// A device every system has (/dev/null, NUL): a path that is no regular file.
+extern const std::string_view kDeviceFile;
 
 /// Entries of `directory`, for checking that no temporary file was left behind.
 inline std::size_t EntryCount(const std::string& directory)
@@ -63,16 +47,5 @@ inline std::size_t EntryCount(const std::string& directory)
         ++count;
     return count;
 }
-
-#ifndef _WIN32
-inline unsigned PermissionBits(const std::string& path)
-{
-    struct stat status
-    {
-    };
-    ::stat(path.c_str(), &status);
-    return status.st_mode & 07777;
-}
-#endif
 
 } // namespace larkspan::test

@@ -29,9 +29,17 @@ namespace larkspan {
 
 namespace {
 
-std::size_t RowIndex(ServiceKind kind)
+// Often enough that a window hidden in a vanished notification area is soon back, seldom enough
+// to cost nothing beside the monitor: asking the desktop can be a round trip to its bus.
+constexpr int kNotificationAreaWatchMs = 5000;
+
+// Where the answer never changes: Windows' taskbar (its answer is always yes, and Qt adds the
+// icons again when Explorer restarts) and the platforms without a desktop.
+bool PlatformNotificationAreaCanChange()
 {
-    return kind == ServiceKind::Apache ? 0 : 1;
+    const QString platform = QGuiApplication::platformName();
+    return platform != QLatin1String("windows") && platform != QLatin1String("offscreen")
+        && platform != QLatin1String("minimal");
 }
 
 double SteadySeconds()
@@ -52,6 +60,8 @@ Form1Hooks WithDefaults(Form1Hooks hooks)
 {
     if (!hooks.notificationAreaAvailable)
         hooks.notificationAreaAvailable = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
+    if (!hooks.notificationAreaCanChange)
+        hooks.notificationAreaCanChange = PlatformNotificationAreaCanChange;
     if (!hooks.endProgramNow)
         hooks.endProgramNow = [] { std::exit(0); };
     if (!hooks.quitApplication)
@@ -91,7 +101,7 @@ Form1::Form1(Form1Deps deps, Form1Hooks hooks, QWidget* parent)
     BuildMenus(this, Form1Menus());
     ConnectHandlers();
     for (const ServiceKind kind : kAllServiceKinds)
-        m_rows[RowIndex(kind)] = FindServiceRow(kind);
+        m_rows[ServiceIndex(kind)] = FindServiceRow(kind);
 
     m_timer = new QTimer(this);
     m_timer->setObjectName(QStringLiteral("Timer1"));
@@ -104,7 +114,8 @@ Form1::Form1(Form1Deps deps, Form1Hooks hooks, QWidget* parent)
     connect(m_trayIcon, &QSystemTrayIcon::activated, this, &Form1::TrayIcon_Activated);
 
     m_trayWatch = new QTimer(this);
-    m_trayWatch->setInterval(1000);
+    m_trayWatch->setObjectName(QStringLiteral("NotificationAreaWatch"));
+    m_trayWatch->setInterval(kNotificationAreaWatchMs);
     connect(m_trayWatch, &QTimer::timeout, this, &Form1::CheckNotificationArea);
 
     if (qGuiApp) {
@@ -165,7 +176,8 @@ bool Form1::Form_Load()
         hide();
     else
         show();
-    m_trayWatch->start();
+    if (m_hooks.notificationAreaCanChange())
+        m_trayWatch->start();
     m_monitor.Probe();
     return true;
 }
@@ -242,13 +254,21 @@ bool Form1::NotificationAreaAvailable() const
 void Form1::ShowServiceState(ServiceKind kind, ServiceState state)
 {
     const ServicePresentation presentation = PresentationFor(kind, state);
-    ServiceRow& row = m_rows[RowIndex(kind)];
-    row.statusLabel->setText(ToQString(presentation.glyph));
-    QPalette palette = row.statusLabel->palette();
-    palette.setColor(QPalette::WindowText,
-        QColor(presentation.colour.red, presentation.colour.green, presentation.colour.blue));
-    row.statusLabel->setPalette(palette);
-    row.statusLabel->setToolTip(ToQString(presentation.toolTip));
+    ServiceRow& row = m_rows[ServiceIndex(kind)];
+    // Every tick presents the row again; what already shows is left as it is, so an unchanged
+    // row costs no palette or tool-tip events.
+    const QString glyph = ToQString(presentation.glyph);
+    if (row.statusLabel->text() != glyph)
+        row.statusLabel->setText(glyph);
+    const QColor colour(presentation.colour.red, presentation.colour.green, presentation.colour.blue);
+    if (row.statusLabel->palette().color(QPalette::WindowText) != colour) {
+        QPalette palette = row.statusLabel->palette();
+        palette.setColor(QPalette::WindowText, colour);
+        row.statusLabel->setPalette(palette);
+    }
+    const QString toolTip = ToQString(presentation.toolTip);
+    if (row.statusLabel->toolTip() != toolTip)
+        row.statusLabel->setToolTip(toolTip);
     // The glyph alone means nothing to a screen reader: it hears the state in words.
     SetSpokenName(row.statusLabel, ToQString(presentation.spokenName));
     row.startButton->setEnabled(presentation.startEnabled);
@@ -347,6 +367,12 @@ void Form1::undoset_Click()
 {
     // The line names the dialog and may be wider than the log: cut, with the time kept.
     UndoLastSaveCommand(m_deps.files, m_deps.history, m_deps.messages,
+        [this](std::string_view message) { AppendLongLogLine(message, {}); });
+}
+
+void Form1::redoset_Click()
+{
+    RedoLastUndoCommand(m_deps.files, m_deps.history, m_deps.messages,
         [this](std::string_view message) { AppendLongLogLine(message, {}); });
 }
 

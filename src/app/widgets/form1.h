@@ -49,6 +49,9 @@ struct Form1Hooks
 {
     /// Whether the desktop has a notification area to hide into.
     std::function<bool()> notificationAreaAvailable;
+    /// Whether that answer can change while the program runs (a notification area whose host
+    /// restarts, or one that comes later); the window follows it only then.
+    std::function<bool()> notificationAreaCanChange;
     /// Ends the process at once, without running any close handling.
     std::function<void()> endProgramNow;
     /// Ends the application's event loop once the window has closed for good.
@@ -84,8 +87,9 @@ public:
     static int MouseMessageFor(QSystemTrayIcon::ActivationReason reason);
     void TrayIcon_Activated(QSystemTrayIcon::ActivationReason reason);
     QSystemTrayIcon& trayIcon() { return *m_trayIcon; }
-    /// Follows the notification area as it goes and comes back (checked once a second): a hidden
-    /// window is shown minimised when the area goes, and the icon is added again when it returns.
+    /// Follows the notification area as it goes and comes back (checked every few seconds where
+    /// it can change): a hidden window is shown minimised when the area goes, and the icon is
+    /// added again when it returns.
     void CheckNotificationArea();
 
     // Service control: the first control of each command holds it, its twins call it.
@@ -155,6 +159,8 @@ public:
     // The undo of the last save.
     void undoset_Click();
     void undoset2_Click() { undoset_Click(); }
+    void redoset_Click();
+    void redoset2_Click() { redoset_Click(); }
     void Command1_Click();
 
     // Window visibility and the end of the program.

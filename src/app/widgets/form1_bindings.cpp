@@ -79,6 +79,8 @@ constexpr Binding kBindings[] {
     {"about2", &Form1::about2_Click},
     {"undoset", &Form1::undoset_Click},
     {"undoset2", &Form1::undoset2_Click},
+    {"redoset", &Form1::redoset_Click},
+    {"redoset2", &Form1::redoset2_Click},
     {"Command1", &Form1::Command1_Click},
     {"hideme", &Form1::hideme_Click},
     {"showme", &Form1::showme_Click},

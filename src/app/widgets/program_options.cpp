@@ -1,6 +1,7 @@
 #include "app/widgets/program_options.h"
 
 #include "config/version.h"
+#include "texts/catalogue.h"
 #include "ui/message_boxes.h"
 #include "ui/widgets/form_layout.h"
 
@@ -8,6 +9,7 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <cstdio>
+#include <cstdlib>
 
 namespace larkspan {
 
@@ -50,7 +52,32 @@ void Print(std::FILE* stream, const QString& text)
     std::fputs(text.toLocal8Bit().constData(), stream);
 }
 
+QtMessageHandler g_qtHandler = nullptr;
+
+void ExitWithoutDisplay(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (type != QtFatalMsg) {
+        if (g_qtHandler)
+            g_qtHandler(type, context, message);
+        return;
+    }
+    Print(stderr, ToQString(catalogue::NoDisplay(message.toStdString())) + QLatin1Char('\n'));
+    std::fflush(stderr);
+    // Qt is half made: nothing of it may run on the way out.
+    std::_Exit(1);
+}
+
 } // namespace
+
+NoDisplayExit::NoDisplayExit()
+{
+    g_qtHandler = qInstallMessageHandler(ExitWithoutDisplay);
+}
+
+NoDisplayExit::~NoDisplayExit()
+{
+    qInstallMessageHandler(g_qtHandler);
+}
 
 void SetApplicationIdentity()
 {

@@ -77,7 +77,7 @@ Status ReadFileTail(
     if (error != 0)
         return Failure(path, error);
     bytes.resize(got);
-    tail = {std::move(bytes), size, span.cut};
+    tail = {std::move(bytes), size, span.skipped};
     return Status::Success();
 }
 

@@ -154,6 +154,139 @@ Status ListFolders(std::string_view path, std::vector<std::string>& names)
     return Status::Success();
 }
 
+Status ListFolderEntries(std::string_view path, std::vector<std::string>& names)
+{
+    const std::string name(path);
+    DIR* listing = ::opendir(name.c_str());
+    if (listing == nullptr)
+        return Failure(path, errno);
+    names.clear();
+    while (const dirent* entry = ::readdir(listing)) {
+        const std::string_view entryName = entry->d_name;
+        if (entryName != "." && entryName != "..")
+            names.emplace_back(entryName);
+    }
+    ::closedir(listing);
+    return Status::Success();
+}
+
+Status RemoveOwnFolder(std::string_view path, const std::function<bool(std::string_view name)>& ours)
+{
+    const std::string name(path);
+    const int folder = ::open(name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (folder < 0) {
+        if (errno == ENOENT)
+            return Status::Success();
+        return errno == ELOOP ? Status::Failure(name + ": " + std::string(catalogue::kIsLink))
+                              : Failure(path, errno);
+    }
+    DIR* listing = ::fdopendir(folder);
+    if (listing == nullptr) {
+        const int error = errno;
+        ::close(folder);
+        return Failure(path, error);
+    }
+    // Named first and removed after, so that the listing never sees its own removals.
+    std::vector<std::string> doomed;
+    while (const dirent* entry = ::readdir(listing)) {
+        struct stat status
+        {
+        };
+        if (ours(entry->d_name) && ::fstatat(folder, entry->d_name, &status, AT_SYMLINK_NOFOLLOW) == 0
+            && !S_ISDIR(status.st_mode))
+            doomed.emplace_back(entry->d_name);
+    }
+    int error = 0;
+    for (const std::string& entry : doomed) {
+        if (::unlinkat(folder, entry.c_str(), 0) != 0 && errno != ENOENT && error == 0)
+            error = errno;
+    }
+    ::closedir(listing);
+    if (error == 0 && ::rmdir(name.c_str()) != 0 && errno != ENOENT)
+        error = errno;
+    return error == 0 ? Status::Success() : Failure(path, error);
+}
+
+Status ReadFileInFolder(
+    std::string_view folder, std::string_view name, std::size_t limit, std::string& content)
+{
+    const std::string folderName(folder);
+    const std::string path = folderName + "/" + std::string(name);
+    const auto refused = [](const std::string& what, std::string_view reason) {
+        return Status::Failure(what + ": " + std::string(reason));
+    };
+    const int directory = ::open(folderName.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (directory < 0)
+        return errno == ELOOP ? refused(folderName, catalogue::kIsLink) : Failure(folder, errno);
+    // O_NONBLOCK: opening a FIFO must not wait for a writer; it is refused below.
+    const int descriptor = ::openat(
+        directory, std::string(name).c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    const int openError = errno;
+    ::close(directory);
+    if (descriptor < 0)
+        return openError == ELOOP ? refused(path, catalogue::kIsLink) : Failure(path, openError);
+    struct stat status
+    {
+    };
+    std::optional<Status> failure;
+    if (::fstat(descriptor, &status) != 0)
+        failure = Failure(path, errno);
+    else if (S_ISDIR(status.st_mode))
+        failure = Failure(path, EISDIR);
+    else if (!S_ISREG(status.st_mode))
+        failure = refused(path, catalogue::kNotRegularFile);
+    else if (static_cast<std::size_t>(status.st_size) > limit)
+        failure = refused(path, catalogue::LargerThan(limit));
+    std::string bytes;
+    char buffer[65536];
+    while (!failure) {
+        const ssize_t count = ::read(descriptor, buffer, sizeof buffer);
+        if (count == 0)
+            break;
+        if (count < 0) {
+            if (errno != EINTR)
+                failure = Failure(path, errno);
+            continue;
+        }
+        if (bytes.size() + static_cast<std::size_t>(count) > limit)
+            failure = refused(path, catalogue::LargerThan(limit));
+        else
+            bytes.append(buffer, static_cast<std::size_t>(count));
+    }
+    ::close(descriptor);
+    if (failure)
+        return *failure;
+    content = std::move(bytes);
+    return Status::Success();
+}
+
+bool IsLink(std::string_view path)
+{
+    struct stat status
+    {
+    };
+    return ::lstat(std::string(path).c_str(), &status) == 0 && S_ISLNK(status.st_mode);
+}
+
+Status ListFiles(std::string_view path, std::vector<std::string>& names)
+{
+    const std::string name(path);
+    DIR* listing = ::opendir(name.c_str());
+    if (listing == nullptr)
+        return Failure(path, errno);
+    names.clear();
+    const int folder = ::dirfd(listing);
+    while (const dirent* entry = ::readdir(listing)) {
+        struct stat status
+        {
+        };
+        if (::fstatat(folder, entry->d_name, &status, 0) == 0 && S_ISREG(status.st_mode))
+            names.emplace_back(entry->d_name);
+    }
+    ::closedir(listing);
+    return Status::Success();
+}
+
 bool SameFile(std::string_view first, std::string_view second)
 {
     struct stat a

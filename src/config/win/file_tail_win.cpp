@@ -72,7 +72,7 @@ Status ReadFileTail(
         got += count;
     }
     bytes.resize(got);
-    tail = {std::move(bytes), size, span.cut};
+    tail = {std::move(bytes), size, span.skipped};
     return Status::Success();
 }
 

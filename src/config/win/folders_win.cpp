@@ -2,6 +2,7 @@
 #include "config/folders.h"
 #include "config/win/unique_handle_win.h"
 #include "config/win/wide_text.h"
+#include "texts/catalogue.h"
 
 #include <atomic>
 
@@ -13,6 +14,14 @@ Status Failure(std::string_view path, DWORD error)
 {
     return Status::Failure(std::string(path) + ": " + SystemErrorText(error));
 }
+
+Status Refused(std::string_view path, std::string_view reason)
+{
+    return Status::Failure(std::string(path) + ": " + std::string(reason));
+}
+
+// MinGW's headers lack it: "An operation is not supported on a directory."
+constexpr DWORD kDirectoryNotSupported = 336;
 
 // Removes what `path` names; a link or junction is removed itself, never followed.
 DWORD RemoveEntry(const std::wstring& path, DWORD attributes)
@@ -179,6 +188,165 @@ Status ListFolders(std::string_view path, std::vector<std::string>& names)
         if (name != L"." && name != L".." && (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
             && !(entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
             names.push_back(Utf8FromWide(name));
+    } while (::FindNextFileW(search, &entry));
+    const DWORD error = ::GetLastError();
+    ::FindClose(search);
+    if (error != ERROR_NO_MORE_FILES)
+        return Failure(path, error);
+    return Status::Success();
+}
+
+Status ListFolderEntries(std::string_view path, std::vector<std::string>& names)
+{
+    const std::optional<std::wstring> wide = WideFromUtf8(path);
+    if (!wide)
+        return Failure(path, ERROR_NO_UNICODE_TRANSLATION);
+    names.clear();
+    WIN32_FIND_DATAW entry {};
+    const HANDLE search = ::FindFirstFileExW(
+        (*wide + L"\\*").c_str(), FindExInfoBasic, &entry, FindExSearchNameMatch, nullptr, 0);
+    if (search == INVALID_HANDLE_VALUE)
+        return Failure(path, ::GetLastError());
+    do {
+        const std::wstring_view name = entry.cFileName;
+        if (name != L"." && name != L"..")
+            names.push_back(Utf8FromWide(name));
+    } while (::FindNextFileW(search, &entry));
+    const DWORD error = ::GetLastError();
+    ::FindClose(search);
+    if (error != ERROR_NO_MORE_FILES)
+        return Failure(path, error);
+    return Status::Success();
+}
+
+Status RemoveOwnFolder(std::string_view path, const std::function<bool(std::string_view name)>& ours)
+{
+    const std::optional<std::wstring> wide = WideFromUtf8(path);
+    if (!wide)
+        return Failure(path, ERROR_NO_UNICODE_TRANSLATION);
+    const DWORD attributes = ::GetFileAttributesW(wide->c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        const DWORD error = ::GetLastError();
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? Status::Success()
+                                                                              : Failure(path, error);
+    }
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT)
+        return Refused(path, catalogue::kIsLink);
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return Failure(path, ERROR_DIRECTORY);
+    DWORD error = ERROR_SUCCESS;
+    WIN32_FIND_DATAW entry {};
+    const HANDLE search = ::FindFirstFileExW(
+        (*wide + L"\\*").c_str(), FindExInfoBasic, &entry, FindExSearchNameMatch, nullptr, 0);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || !ours(Utf8FromWide(entry.cFileName)))
+                continue;
+            // A link is deleted itself, never what it names.
+            const std::wstring file = *wide + L"\\" + entry.cFileName;
+            if (entry.dwFileAttributes & FILE_ATTRIBUTE_READONLY)
+                ::SetFileAttributesW(file.c_str(), entry.dwFileAttributes & ~FILE_ATTRIBUTE_READONLY);
+            if (!::DeleteFileW(file.c_str()) && ::GetLastError() != ERROR_FILE_NOT_FOUND
+                && error == ERROR_SUCCESS)
+                error = ::GetLastError();
+        } while (::FindNextFileW(search, &entry));
+        ::FindClose(search);
+    }
+    if (error == ERROR_SUCCESS && !::RemoveDirectoryW(wide->c_str()))
+        error = ::GetLastError();
+    return error == ERROR_SUCCESS ? Status::Success() : Failure(path, error);
+}
+
+Status ReadFileInFolder(
+    std::string_view folder, std::string_view name, std::size_t limit, std::string& content)
+{
+    const std::string path = std::string(folder) + "\\" + std::string(name);
+    const std::optional<std::wstring> wideFolder = WideFromUtf8(folder);
+    const std::optional<std::wstring> wide = WideFromUtf8(path);
+    if (!wideFolder || !wide)
+        return Failure(path, ERROR_NO_UNICODE_TRANSLATION);
+    const DWORD folderAttributes = ::GetFileAttributesW(wideFolder->c_str());
+    if (folderAttributes == INVALID_FILE_ATTRIBUTES)
+        return Failure(folder, ::GetLastError());
+    if ((folderAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && IsLink(folder))
+        return Refused(folder, catalogue::kIsLink);
+    // The reparse point itself is opened, not what it names: a link is refused, and a file of
+    // another kind of reparse point (a cloud placeholder) is opened again as files are.
+    constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    UniqueHandle file(::CreateFileW(wide->c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
+        FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!file.valid())
+        return Failure(path, ::GetLastError());
+    FILE_ATTRIBUTE_TAG_INFO tag {};
+    if (!::GetFileInformationByHandleEx(file.get(), FileAttributeTagInfo, &tag, sizeof tag))
+        return Failure(path, ::GetLastError());
+    if (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+        if (IsReparseTagNameSurrogate(tag.ReparseTag))
+            return Refused(path, catalogue::kIsLink);
+        file.Reset(::CreateFileW(wide->c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
+            FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        if (!file.valid())
+            return Failure(path, ::GetLastError());
+    }
+    if (::GetFileType(file.get()) != FILE_TYPE_DISK)
+        return Refused(path, catalogue::kNotRegularFile);
+    BY_HANDLE_FILE_INFORMATION information {};
+    if (!::GetFileInformationByHandle(file.get(), &information))
+        return Failure(path, ::GetLastError());
+    if (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        return Failure(path, kDirectoryNotSupported);
+    const unsigned long long size
+        = (static_cast<unsigned long long>(information.nFileSizeHigh) << 32) | information.nFileSizeLow;
+    if (size > limit)
+        return Refused(path, catalogue::LargerThan(limit));
+    std::string bytes;
+    bytes.reserve(static_cast<std::size_t>(size));
+    char buffer[65536];
+    for (;;) {
+        DWORD count = 0;
+        if (!::ReadFile(file.get(), buffer, sizeof buffer, &count, nullptr))
+            return Failure(path, ::GetLastError());
+        if (count == 0)
+            break;
+        if (bytes.size() + count > limit)
+            return Refused(path, catalogue::LargerThan(limit));
+        bytes.append(buffer, count);
+    }
+    content = std::move(bytes);
+    return Status::Success();
+}
+
+bool IsLink(std::string_view path)
+{
+    const std::optional<std::wstring> wide = WideFromUtf8(path);
+    if (!wide)
+        return false;
+    WIN32_FIND_DATAW entry {};
+    const HANDLE search
+        = ::FindFirstFileExW(wide->c_str(), FindExInfoBasic, &entry, FindExSearchNameMatch, nullptr, 0);
+    if (search == INVALID_HANDLE_VALUE)
+        return false;
+    ::FindClose(search);
+    // Only reparse points that name another file (links, junctions) count, not a cloud folder's
+    // placeholders; the tag is in dwReserved0.
+    return (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
+        && IsReparseTagNameSurrogate(entry.dwReserved0);
+}
+
+Status ListFiles(std::string_view path, std::vector<std::string>& names)
+{
+    const std::optional<std::wstring> wide = WideFromUtf8(path);
+    if (!wide)
+        return Failure(path, ERROR_NO_UNICODE_TRANSLATION);
+    names.clear();
+    WIN32_FIND_DATAW entry {};
+    const HANDLE search = ::FindFirstFileExW(
+        (*wide + L"\\*").c_str(), FindExInfoBasic, &entry, FindExSearchNameMatch, nullptr, 0);
+    if (search == INVALID_HANDLE_VALUE)
+        return Failure(path, ::GetLastError());
+    do {
+        if (!(entry.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)))
+            names.push_back(Utf8FromWide(entry.cFileName));
     } while (::FindNextFileW(search, &entry));
     const DWORD error = ::GetLastError();
     ::FindClose(search);

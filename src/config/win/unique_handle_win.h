@@ -23,6 +23,13 @@ public:
     }
     bool valid() const { return m_handle != INVALID_HANDLE_VALUE; }
     HANDLE get() const { return m_handle; }
+    /// Gives the handle up to a new owner, which closes it.
+    HANDLE Release()
+    {
+        const HANDLE handle = m_handle;
+        m_handle = INVALID_HANDLE_VALUE;
+        return handle;
+    }
     /// Closes the handle now; false when closing failed (a late write error surfaces there).
     bool Close()
     {

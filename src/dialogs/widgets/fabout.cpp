@@ -6,6 +6,7 @@
 #include "ui/widgets/form_layout.h"
 #include "ui/widgets/program_icon.h"
 
+#include <QFont>
 #include <QLabel>
 #include <QPushButton>
 
@@ -31,15 +32,18 @@ constexpr SpokenRow kSpoken[] = {
     {"Command1", {}, {}, "关闭窗口"},
 };
 
-} // namespace
-
-QFont fabout::NoticeFont()
+// Stands in for Fixedsys: a monospace face with Chinese glyphs. Fixedsys draws every size with one
+// small bitmap cell, so the size is the one at which the description fits its two lines, not a
+// nominal 12 pt.
+QFont NoticeFont()
 {
     QFont font(QStringLiteral("WenQuanYi Micro Hei Mono"));
     font.setStyleHint(QFont::Monospace);
     font.setPixelSize(14);
     return font;
 }
+
+} // namespace
 
 fabout::fabout(DesktopShortcuts& desktop, Launcher& launcher, MessageBoxes& messages, QWidget* parent)
     : QDialog(parent)

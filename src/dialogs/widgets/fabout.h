@@ -22,11 +22,6 @@ public:
     void Label1_Click();
     void Command1_Click();
 
-    /// Stands in for Fixedsys: a monospace face with Chinese glyphs. Fixedsys draws every size
-    /// with one small bitmap cell, so the size is the one at which the description fits its two
-    /// lines, not a nominal 12 pt.
-    static QFont NoticeFont();
-
 protected:
     /// Every opening starts with the focus on 确定, wherever it was when the dialog closed.
     void showEvent(QShowEvent* event) override;

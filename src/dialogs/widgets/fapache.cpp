@@ -1,8 +1,6 @@
 #include "dialogs/widgets/fapache.h"
 
 #include "texts/catalogue.h"
-#include "ui/widgets/accessibility.h"
-#include "ui/widgets/form_layout.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -54,30 +52,22 @@ QString SystemFolderPicker(QWidget* owner, const QString& prompt)
 
 fapache::fapache(ConfigFiles& files, MessageBoxes& messages, const TextCodePage& codePage,
     SafeSaveServices* services, QWidget* parent)
-    : QDialog(parent)
-    , m_saving(*this, files, messages, services)
-    , m_settings(files, messages, codePage, m_saving.checked())
+    : SettingsDialog("Apache设置", 5280, 3420, kLayout, kSpoken, files, messages, services, parent)
+    , m_settings(files, messages, codePage, checked())
     , m_pickFolder(SystemFolderPicker)
+    , m_listen(Find<QLineEdit>("listen"))
+    , m_root(Find<QLineEdit>("root"))
+    , m_sname(Find<QLineEdit>("sname"))
+    , m_admin(Find<QLineEdit>("admin"))
+    , m_index(Find<QLineEdit>("index"))
 {
-    const auto controls = BuildForm(this, "Apache设置", 5280, 3420, kLayout);
-    DescribeControls(controls, kSpoken);
-    m_listen = static_cast<QLineEdit*>(controls.value("listen"));
-    m_root = static_cast<QLineEdit*>(controls.value("root"));
-    m_sname = static_cast<QLineEdit*>(controls.value("sname"));
-    m_admin = static_cast<QLineEdit*>(controls.value("admin"));
-    m_index = static_cast<QLineEdit*>(controls.value("index"));
-    m_saving.SetControls({controls.value("Frame1"), controls.value("Command1"), controls.value("Command2")});
-    connect(static_cast<QPushButton*>(controls.value("Command1")), &QPushButton::clicked, this,
-        &fapache::Command1_Click);
-    connect(static_cast<QPushButton*>(controls.value("Command2")), &QPushButton::clicked, this,
-        &fapache::Command2_Click);
-    connect(static_cast<QPushButton*>(controls.value("Command3")), &QPushButton::clicked, this,
-        &fapache::Command3_Click);
+    WaitingControls({"Frame1", "Command1", "Command2"});
+    connect(Find<QPushButton>("Command3"), &QPushButton::clicked, this, &fapache::Command3_Click);
 }
 
 void fapache::Form_Load()
 {
-    m_saving.Reset();
+    Loading();
     const ApacheFields loaded = m_settings.Load();
     m_listen->setText(QString::fromStdString(loaded.listen));
     m_admin->setText(QString::fromStdString(loaded.admin));
@@ -91,21 +81,7 @@ void fapache::Command1_Click()
 {
     const ApacheFields fields {m_listen->text().toStdString(), m_root->text().toStdString(),
         m_sname->text().toStdString(), m_admin->text().toStdString(), m_index->text().toStdString()};
-    if (m_settings.Save(fields))
-        accept();
-    else
-        m_saving.Started();
-}
-
-void fapache::done(int result)
-{
-    m_saving.Reset();
-    QDialog::done(result);
-}
-
-void fapache::Command2_Click()
-{
-    reject();
+    Submitted(m_settings.Save(fields));
 }
 
 void fapache::Command3_Click()

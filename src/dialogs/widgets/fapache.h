@@ -1,18 +1,16 @@
 #pragma once
 
 #include "dialogs/apache_settings.h"
-#include "dialogs/widgets/dialog_saving.h"
+#include "dialogs/widgets/settings_dialog.h"
 
-#include <QDialog>
 #include <functional>
 
 class QLineEdit;
-class QPushButton;
 
 namespace larkspan {
 
 /// The Apache settings dialog.
-class fapache final : public QDialog
+class fapache final : public SettingsDialog
 {
     Q_OBJECT
 public:
@@ -26,16 +24,10 @@ public:
     void SetFolderPicker(FolderPicker picker) { m_pickFolder = std::move(picker); }
 
     void Form_Load();
-    void Command1_Click();
-    void Command2_Click();
+    void Command1_Click() override;
     void Command3_Click();
 
-protected:
-    /// Every way of closing ends a check still running: its save is not written.
-    void done(int result) override;
-
 private:
-    DialogSaving m_saving;
     ApacheSettings m_settings;
     FolderPicker m_pickFolder;
     QLineEdit* m_listen;

@@ -1,8 +1,5 @@
 #include "dialogs/widgets/fmysql.h"
 
-#include "ui/widgets/accessibility.h"
-#include "ui/widgets/form_layout.h"
-
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -56,36 +53,29 @@ constexpr SpokenRow kSpoken[] = {
 
 fmysql::fmysql(ConfigFiles& files, Launcher& launcher, MessageBoxes& messages, ProgramRunner& runner,
     const TextCodePage& codePage, SafeSaveServices* services, QWidget* parent)
-    : QDialog(parent)
-    , m_saving(*this, files, messages, services)
-    , m_settings(files, messages, codePage, m_saving.checked())
+    : SettingsDialog("MySQL设置", 4680, 3795, kLayout, kSpoken, files, messages, services, parent)
+    , m_settings(files, messages, codePage, checked())
     , m_password(files, launcher, messages, runner, codePage, services)
+    , m_port(Find<QLineEdit>("port"))
+    , m_connections(Find<QLineEdit>("connections"))
+    , m_engine(Find<QComboBox>("engine"))
+    , m_character(Find<QComboBox>("character"))
+    , m_oldpwd(Find<QLineEdit>("oldpwd"))
+    , m_newpwd(Find<QLineEdit>("newpwd"))
+    , m_command3(Find<QPushButton>("Command3"))
 {
-    const auto controls = BuildForm(this, "MySQL设置", 4680, 3795, kLayout);
-    DescribeControls(controls, kSpoken);
-    m_port = static_cast<QLineEdit*>(controls.value("port"));
-    m_connections = static_cast<QLineEdit*>(controls.value("connections"));
-    m_engine = static_cast<QComboBox*>(controls.value("engine"));
-    m_character = static_cast<QComboBox*>(controls.value("character"));
     for (const std::string_view engine : kStorageEngines)
         m_engine->addItem(ToQString(engine));
     for (const std::string_view characterSet : kCharacterSets)
         m_character->addItem(ToQString(characterSet));
-    m_oldpwd = static_cast<QLineEdit*>(controls.value("oldpwd"));
-    m_newpwd = static_cast<QLineEdit*>(controls.value("newpwd"));
-    m_command3 = static_cast<QPushButton*>(controls.value("Command3"));
     // The password group stays usable while the settings wait for their check.
-    m_saving.SetControls({controls.value("Frame1")});
-    connect(static_cast<QPushButton*>(controls.value("Command1")), &QPushButton::clicked, this,
-        &fmysql::Command1_Click);
-    connect(static_cast<QPushButton*>(controls.value("Command2")), &QPushButton::clicked, this,
-        &fmysql::Command2_Click);
+    WaitingControls({"Frame1"});
     connect(m_command3, &QPushButton::clicked, this, &fmysql::Command3_Click);
 }
 
 void fmysql::Form_Load()
 {
-    m_saving.Reset();
+    Loading();
     const MySqlFields loaded = m_settings.Load();
     m_character->setCurrentIndex(m_character->findText(QString::fromStdString(loaded.character)));
     m_engine->setCurrentIndex(m_engine->findText(QString::fromStdString(loaded.engine)));
@@ -103,21 +93,7 @@ void fmysql::Command1_Click()
 {
     const MySqlFields fields {m_port->text().toStdString(), m_connections->text().toStdString(),
         m_engine->currentText().toStdString(), m_character->currentText().toStdString()};
-    if (m_settings.Save(fields))
-        accept();
-    else
-        m_saving.Started();
-}
-
-void fmysql::done(int result)
-{
-    m_saving.Reset();
-    QDialog::done(result);
-}
-
-void fmysql::Command2_Click()
-{
-    reject();
+    Submitted(m_settings.Save(fields));
 }
 
 void fmysql::Command3_Click()

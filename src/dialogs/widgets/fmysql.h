@@ -2,9 +2,7 @@
 
 #include "dialogs/mysql_settings.h"
 #include "dialogs/password_change.h"
-#include "dialogs/widgets/dialog_saving.h"
-
-#include <QDialog>
+#include "dialogs/widgets/settings_dialog.h"
 
 class QComboBox;
 class QLineEdit;
@@ -13,7 +11,7 @@ class QPushButton;
 namespace larkspan {
 
 /// The MySQL settings dialog with its root-password group.
-class fmysql final : public QDialog
+class fmysql final : public SettingsDialog
 {
     Q_OBJECT
 public:
@@ -21,16 +19,10 @@ public:
         const TextCodePage& codePage, SafeSaveServices* services = nullptr, QWidget* parent = nullptr);
 
     void Form_Load();
-    void Command1_Click();
-    void Command2_Click();
+    void Command1_Click() override;
     void Command3_Click();
 
-protected:
-    /// Every way of closing ends a check still running: its save is not written.
-    void done(int result) override;
-
 private:
-    DialogSaving m_saving;
     MySqlSettings m_settings;
     PasswordChange m_password;
     QLineEdit* m_port;

@@ -1,11 +1,7 @@
 #include "dialogs/widgets/fphp.h"
 
-#include "ui/widgets/accessibility.h"
-#include "ui/widgets/form_layout.h"
-
 #include <QComboBox>
 #include <QLineEdit>
-#include <QPushButton>
 
 namespace larkspan {
 
@@ -58,29 +54,22 @@ void Select(QComboBox* list, const std::string& entry)
 
 fphp::fphp(ConfigFiles& files, MessageBoxes& messages, const TextCodePage& codePage,
     SafeSaveServices* services, QWidget* parent)
-    : QDialog(parent)
-    , m_saving(*this, files, messages, services)
-    , m_settings(files, messages, codePage, m_saving.checked())
+    : SettingsDialog("PHP设置", 5880, 3645, kLayout, kSpoken, files, messages, services, parent)
+    , m_settings(files, messages, codePage, checked())
+    , m_short(Find<QComboBox>("short"))
+    , m_buffer(Find<QComboBox>("buffer"))
+    , m_safe(Find<QComboBox>("safe"))
+    , m_display(Find<QComboBox>("display"))
+    , m_register(Find<QComboBox>("register"))
+    , m_maxTime(Find<QLineEdit>("max_time"))
+    , m_uploadFile(Find<QLineEdit>("upload_file"))
 {
-    const auto controls = BuildForm(this, "PHP设置", 5880, 3645, kLayout);
-    DescribeControls(controls, kSpoken);
-    m_short = static_cast<QComboBox*>(controls.value("short"));
-    m_buffer = static_cast<QComboBox*>(controls.value("buffer"));
-    m_safe = static_cast<QComboBox*>(controls.value("safe"));
-    m_display = static_cast<QComboBox*>(controls.value("display"));
-    m_register = static_cast<QComboBox*>(controls.value("register"));
-    m_maxTime = static_cast<QLineEdit*>(controls.value("max_time"));
-    m_uploadFile = static_cast<QLineEdit*>(controls.value("upload_file"));
-    m_saving.SetControls({controls.value("Frame1"), controls.value("Command1"), controls.value("Command2")});
-    connect(static_cast<QPushButton*>(controls.value("Command1")), &QPushButton::clicked, this,
-        &fphp::Command1_Click);
-    connect(static_cast<QPushButton*>(controls.value("Command2")), &QPushButton::clicked, this,
-        &fphp::Command2_Click);
+    WaitingControls({"Frame1", "Command1", "Command2"});
 }
 
 void fphp::Form_Load()
 {
-    m_saving.Reset();
+    Loading();
     const PhpFields loaded = m_settings.Load();
     Select(m_short, loaded.shortOpenTag);
     Select(m_buffer, loaded.outputBuffering);
@@ -98,21 +87,7 @@ void fphp::Command1_Click()
         m_safe->currentText().toStdString(), m_display->currentText().toStdString(),
         m_register->currentText().toStdString(), m_maxTime->text().toStdString(),
         m_uploadFile->text().toStdString()};
-    if (m_settings.Save(fields))
-        accept();
-    else
-        m_saving.Started();
-}
-
-void fphp::done(int result)
-{
-    m_saving.Reset();
-    QDialog::done(result);
-}
-
-void fphp::Command2_Click()
-{
-    reject();
+    Submitted(m_settings.Save(fields));
 }
 
 } // namespace larkspan

@@ -1,9 +1,7 @@
 #pragma once
 
 #include "dialogs/php_settings.h"
-#include "dialogs/widgets/dialog_saving.h"
-
-#include <QDialog>
+#include "dialogs/widgets/settings_dialog.h"
 
 class QComboBox;
 class QLineEdit;
@@ -11,7 +9,7 @@ class QLineEdit;
 namespace larkspan {
 
 /// The PHP settings dialog.
-class fphp final : public QDialog
+class fphp final : public SettingsDialog
 {
     Q_OBJECT
 public:
@@ -19,15 +17,9 @@ public:
         SafeSaveServices* services = nullptr, QWidget* parent = nullptr);
 
     void Form_Load();
-    void Command1_Click();
-    void Command2_Click();
-
-protected:
-    /// Every way of closing ends a check still running: its save is not written.
-    void done(int result) override;
+    void Command1_Click() override;
 
 private:
-    DialogSaving m_saving;
     PhpSettings m_settings;
     QComboBox* m_short;
     QComboBox* m_buffer;

@@ -1,12 +1,8 @@
 #include "dialogs/widgets/zhanform.h"
 
-#include "ui/widgets/accessibility.h"
-#include "ui/widgets/form_layout.h"
-
 #include <QEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
-#include <QPushButton>
 #include <QTextCursor>
 #include <QTextDocument>
 
@@ -57,29 +53,22 @@ std::string FromEditor(const QPlainTextEdit* editor)
 
 zhanform::zhanform(ConfigFiles& files, MessageBoxes& messages, const TextCodePage& codePage,
     SafeSaveServices* services, QWidget* parent)
-    : QDialog(parent)
-    , m_saving(*this, files, messages, services)
-    , m_hosts(files, messages, codePage, m_saving.checked())
+    : SettingsDialog("站点管理", 6675, 7080, kLayout, kSpoken, files, messages, services, parent)
+    , m_hosts(files, messages, codePage, checked())
+    , m_label3(Find<QLabel>("Label3"))
+    , m_text1(Find<QPlainTextEdit>("Text1"))
+    , m_host(Find<QPlainTextEdit>("host"))
 {
-    const auto controls = BuildForm(this, "站点管理", 6675, 7080, kLayout);
-    DescribeControls(controls, kSpoken);
-    m_label3 = static_cast<QLabel*>(controls.value("Label3"));
     m_label3->setWordWrap(false);
-    m_text1 = static_cast<QPlainTextEdit*>(controls.value("Text1"));
     m_text1->setLineWrapMode(QPlainTextEdit::NoWrap);
-    m_host = static_cast<QPlainTextEdit*>(controls.value("host"));
     m_host->setLineWrapMode(QPlainTextEdit::NoWrap);
     m_text1->viewport()->installEventFilter(this);
-    m_saving.SetControls({m_host, controls.value("Command1"), controls.value("Command2")});
-    connect(static_cast<QPushButton*>(controls.value("Command1")), &QPushButton::clicked, this,
-        &zhanform::Command1_Click);
-    connect(static_cast<QPushButton*>(controls.value("Command2")), &QPushButton::clicked, this,
-        &zhanform::Command2_Click);
+    WaitingControls({"host", "Command1", "Command2"});
 }
 
 void zhanform::Form_Load()
 {
-    m_saving.Reset();
+    Loading();
     m_text1->setPlainText(ForDisplay(VirtualHosts::ExampleBlock()));
     m_label3->setText(ForDisplay(VirtualHosts::Explanation()));
     m_host->setPlainText(ForDisplay(m_hosts.Load()));
@@ -88,21 +77,7 @@ void zhanform::Form_Load()
 
 void zhanform::Command1_Click()
 {
-    if (m_hosts.Save(FromEditor(m_host)))
-        accept();
-    else
-        m_saving.Started();
-}
-
-void zhanform::done(int result)
-{
-    m_saving.Reset();
-    QDialog::done(result);
-}
-
-void zhanform::Command2_Click()
-{
-    reject();
+    Submitted(m_hosts.Save(FromEditor(m_host)));
 }
 
 void zhanform::Text1_Click()

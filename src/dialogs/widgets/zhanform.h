@@ -1,9 +1,7 @@
 #pragma once
 
 #include "dialogs/virtual_hosts.h"
-#include "dialogs/widgets/dialog_saving.h"
-
-#include <QDialog>
+#include "dialogs/widgets/settings_dialog.h"
 
 class QLabel;
 class QPlainTextEdit;
@@ -11,7 +9,7 @@ class QPlainTextEdit;
 namespace larkspan {
 
 /// The virtual-host editor.
-class zhanform final : public QDialog
+class zhanform final : public SettingsDialog
 {
     Q_OBJECT
 public:
@@ -19,17 +17,13 @@ public:
         SafeSaveServices* services = nullptr, QWidget* parent = nullptr);
 
     void Form_Load();
-    void Command1_Click();
-    void Command2_Click();
+    void Command1_Click() override;
     void Text1_Click();
 
 protected:
-    /// Every way of closing ends a check still running: its save is not written.
-    void done(int result) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    DialogSaving m_saving;
     VirtualHosts m_hosts;
     QLabel* m_label3;
     QPlainTextEdit* m_text1;

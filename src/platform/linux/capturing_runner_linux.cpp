@@ -1,18 +1,18 @@
 #include "platform/capturing_runner.h"
-#include "platform/linux/spawn_setup_linux.h"
+#include "platform/linux/run_keeper_linux.h"
 #include "texts/catalogue.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <optional>
 #include <poll.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 extern char** environ;
@@ -63,62 +63,58 @@ CapturedRun NotStarted(const std::string& program, int error)
 
 // How long a wait may go on before a stop request is looked at.
 constexpr std::chrono::milliseconds kStopSlice(50);
+// Once the program has ended, how long what it left behind may keep its output open: by then the
+// keeper has ended all of that, but for a process that cannot be killed at once.
+constexpr std::chrono::milliseconds kDrainAfterExit(1000);
 
-// Reads both pipes until the program has closed them. Returns false on the deadline or a stop
-// request.
-bool Drain(Pipe& output, Pipe& error, CapturedRun& run, std::chrono::steady_clock::time_point deadline,
-    const std::stop_token& stop)
+// Waits until something can be read from the run's pipes or its keeper's report, at most until
+// `until` and one stop slice, and reads it. A pipe whose writers have all gone is closed. Returns
+// false on an error of poll.
+bool ReadSome(std::array<Pipe*, 3> pipes, std::array<std::string*, 2> kept,
+    std::vector<KeeperMessage>& messages, std::chrono::steady_clock::time_point until)
 {
-    std::array<Pipe*, 2> pipes {&output, &error};
-    std::array<std::string*, 2> kept {&run.standardOutput, &run.standardError};
-    for (;;) {
-        std::array<pollfd, 2> watched {};
-        nfds_t count = 0;
-        std::array<std::size_t, 2> which {};
-        for (std::size_t i = 0; i < pipes.size(); ++i) {
-            if (pipes[i]->readEnd() >= 0) {
-                watched[count] = {pipes[i]->readEnd(), POLLIN, 0};
-                which[count++] = i;
+    std::array<pollfd, 3> watched {};
+    std::array<std::size_t, 3> which {};
+    nfds_t count = 0;
+    for (std::size_t i = 0; i < pipes.size(); ++i) {
+        if (pipes[i]->readEnd() >= 0) {
+            watched[count] = {pipes[i]->readEnd(), POLLIN, 0};
+            which[count++] = i;
+        }
+    }
+    const auto left = std::max(
+        std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now()),
+        std::chrono::milliseconds(0));
+    const int ready = ::poll(watched.data(), count, static_cast<int>(std::min(left, kStopSlice).count()));
+    if (ready < 0)
+        return errno == EINTR;
+    for (nfds_t i = 0; ready > 0 && i < count; ++i) {
+        if (watched[i].revents == 0)
+            continue;
+        char buffer[65536];
+        const ssize_t got = ::read(watched[i].fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0) {
+            pipes[which[i]]->CloseReadEnd();
+            continue;
+        }
+        if (which[i] == 2) {
+            // The keeper writes whole messages, each far below the size written at once.
+            for (ssize_t at = 0; at + static_cast<ssize_t>(sizeof(KeeperMessage)) <= got;
+                 at += sizeof(KeeperMessage)) {
+                KeeperMessage message;
+                std::memcpy(&message, buffer + at, sizeof message);
+                messages.push_back(message);
             }
+            continue;
         }
-        if (count == 0)
-            return true;
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0 || stop.stop_requested())
-            return false;
-        const int ready = ::poll(watched.data(), count, static_cast<int>(std::min(left, kStopSlice).count()));
-        if (ready < 0 && errno != EINTR)
-            return false;
-        for (nfds_t i = 0; ready > 0 && i < count; ++i) {
-            if (watched[i].revents == 0)
-                continue;
-            char buffer[65536];
-            const ssize_t got = ::read(watched[i].fd, buffer, sizeof buffer);
-            if (got < 0 && errno == EINTR)
-                continue;
-            std::string& text = *kept[which[i]];
-            if (got <= 0)
-                pipes[which[i]]->CloseReadEnd();
-            // The rest is read and dropped, so a talkative program never blocks on a full pipe.
-            else if (text.size() < kKeptBytes)
-                text.append(buffer, std::min(static_cast<std::size_t>(got), kKeptBytes - text.size()));
-        }
+        // The rest is read and dropped, so a talkative program never blocks on a full pipe.
+        std::string& text = *kept[which[i]];
+        if (text.size() < kKeptBytes)
+            text.append(buffer, std::min(static_cast<std::size_t>(got), kKeptBytes - text.size()));
     }
-}
-
-// Waits until `pid` has ended, without reaping it. Returns false on the deadline or a stop request.
-bool WaitForExit(pid_t pid, std::chrono::steady_clock::time_point deadline, const std::stop_token& stop)
-{
-    for (;;) {
-        siginfo_t info {};
-        if (::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0
-            && info.si_pid == pid)
-            return true;
-        if (std::chrono::steady_clock::now() >= deadline || stop.stop_requested())
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
+    return true;
 }
 
 class SystemCapturingRunner final : public CapturingRunner
@@ -145,42 +141,71 @@ public:
 
         Pipe output;
         Pipe error;
-        if (!output.ok() || !error.ok())
+        Pipe report;
+        Pipe control;
+        if (!output.ok() || !error.ok() || !report.ok() || !control.ok())
             return NotStarted(program, errno);
-        // A session of its own: no terminal to prompt on, and one group to kill on the deadline.
-        SpawnSetup setup;
-        posix_spawn_file_actions_addopen(&setup.actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_adddup2(&setup.actions, output.writeEnd(), STDOUT_FILENO);
-        posix_spawn_file_actions_adddup2(&setup.actions, error.writeEnd(), STDERR_FILENO);
-        posix_spawn_file_actions_addclosefrom_np(&setup.actions, STDERR_FILENO + 1);
-
         std::vector<char*> argv;
         for (std::string& word : words)
             argv.push_back(word.data());
         argv.push_back(nullptr);
-        pid_t pid = 0;
-        if (const int result
-            = ::posix_spawn(&pid, program.c_str(), &setup.actions, &setup.attributes, argv.data(), environ);
-            result != 0)
-            return NotStarted(program, result);
+        const KeeperSetup setup {program.c_str(), argv.data(), environ, output.writeEnd(), error.writeEnd(),
+            report.writeEnd(), control.readEnd()};
+        // The keeper, not the panel, adopts what the program leaves behind (run_keeper_linux.h).
+        const pid_t keeper = ::fork();
+        if (keeper < 0)
+            return NotStarted(program, errno);
+        if (keeper == 0)
+            RunKeeper(setup);
         output.CloseWriteEnd();
         error.CloseWriteEnd();
+        report.CloseWriteEnd();
+        control.CloseReadEnd();
 
         CapturedRun run;
-        bool finished = Drain(output, error, run, deadline, stop);
-        finished = finished && WaitForExit(pid, deadline, stop);
-        // Whatever the program started lives in its group and may not outlive the run. Killed
-        // before the program is reaped, so that the group's id cannot have been reused yet.
-        ::kill(-pid, SIGKILL);
+        std::vector<KeeperMessage> messages;
+        std::optional<int> ended; // the program's wait status
+        std::optional<int> startError;
+        // Set when the program has ended (or its keeper has): its end is the end of the run, and
+        // what it wrote is in the pipes already.
+        std::optional<std::chrono::steady_clock::time_point> drainUntil;
+        bool timedOut = false;
+        for (;;) {
+            const auto now = std::chrono::steady_clock::now();
+            if (drainUntil) {
+                if ((output.readEnd() < 0 && error.readEnd() < 0) || now >= *drainUntil)
+                    break;
+            } else if (now >= deadline || stop.stop_requested()) {
+                timedOut = true;
+                break;
+            }
+            if (!ReadSome({&output, &error, &report}, {&run.standardOutput, &run.standardError}, messages,
+                    drainUntil.value_or(deadline)))
+                break;
+            for (const KeeperMessage& message : std::exchange(messages, {})) {
+                if (message.kind == KeeperMessage::Ended)
+                    ended = message.value;
+                else if (message.kind != KeeperMessage::Started)
+                    startError = message.value;
+            }
+            if (!drainUntil && (ended || startError || report.readEnd() < 0))
+                drainUntil = std::chrono::steady_clock::now() + kDrainAfterExit;
+        }
+        // Tells the keeper that the run is over: it ends what is left, the program too on a time
+        // limit or a stop.
+        control.CloseWriteEnd();
         int status = 0;
-        while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) { }
-        if (!finished)
+        while (::waitpid(keeper, &status, 0) < 0 && errno == EINTR) { }
+
+        if (startError)
+            return NotStarted(program, *startError);
+        if (timedOut)
             run.outcome = CapturedRun::Outcome::TimedOut;
-        else if (WIFEXITED(status)) {
+        else if (ended && WIFEXITED(*ended)) {
             run.outcome = CapturedRun::Outcome::Exited;
-            run.exitCode = WEXITSTATUS(status);
+            run.exitCode = WEXITSTATUS(*ended);
         } else
-            run.outcome = CapturedRun::Outcome::Crashed;
+            run.outcome = CapturedRun::Outcome::Crashed; // by a signal, or its keeper was killed
         return run;
     }
 };

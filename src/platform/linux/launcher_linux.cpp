@@ -1,3 +1,5 @@
+#include "config/bundle_paths.h"
+#include "config/native_path.h"
 #include "platform/launcher.h"
 #include "platform/linux/spawn_setup_linux.h"
 #include "texts/catalogue.h"
@@ -103,12 +105,13 @@ public:
         if (IsBareName(command.program)) {
             // Bare names are the Windows programs ("net", "cmd"): only the bundle's stand-ins play
             // them; a system program of the same name (Samba's net) must never run instead.
-            executable = m_appDir + "/bin/" + command.program;
+            const std::string standIns = NativePath(InBundle(m_appDir, paths::kStandIns));
+            executable = standIns + "/" + command.program;
             struct stat info
             {
             };
             if (::stat(executable.c_str(), &info) != 0)
-                return Status::Failure(catalogue::StandInMissing(command.program, m_appDir + "/bin"));
+                return Status::Failure(catalogue::StandInMissing(command.program, standIns));
         }
         if (auto problem = ExecutableProblem(executable))
             return Status::Failure(executable + ": " + *problem);

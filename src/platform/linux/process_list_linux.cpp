@@ -1,11 +1,13 @@
 #include "platform/linux/proc_linux.h"
 #include "platform/process_list.h"
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <cstdio>
 #include <dirent.h>
 #include <fcntl.h>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unistd.h>
@@ -52,19 +54,27 @@ std::string_view LongImageName(int procFd, std::string_view pid, std::string_vie
     return baseName.starts_with(comm) ? baseName : comm;
 }
 
-bool ImageNameEquals(int procFd, std::string_view pid, std::string_view imageName)
+// Which of `imageNames` the process has, or npos for none.
+std::size_t MatchingName(int procFd, std::string_view pid, std::span<const std::string_view> imageNames)
 {
     Buffer commBuffer;
     const std::string_view comm = Comm(procFd, pid, commBuffer);
     if (comm.empty())
-        return false;
-    if (comm.size() < kCommLength)
-        return comm == imageName;
+        return std::string_view::npos;
+    if (comm.size() < kCommLength) {
+        const auto found = std::find(imageNames.begin(), imageNames.end(), comm);
+        return found == imageNames.end() ? std::string_view::npos
+                                         : static_cast<std::size_t>(found - imageNames.begin());
+    }
     // Most long names differ already in their first 15 bytes: no need to read the command line.
-    if (!imageName.starts_with(comm))
-        return false;
+    if (std::none_of(imageNames.begin(), imageNames.end(),
+            [comm](std::string_view name) { return name.starts_with(comm); }))
+        return std::string_view::npos;
     Buffer commandLineBuffer;
-    return LongImageName(procFd, pid, comm, commandLineBuffer) == imageName;
+    const std::string_view name = LongImageName(procFd, pid, comm, commandLineBuffer);
+    const auto found = std::find(imageNames.begin(), imageNames.end(), name);
+    return found == imageNames.end() ? std::string_view::npos
+                                     : static_cast<std::size_t>(found - imageNames.begin());
 }
 
 // An ended process whose parent has not yet collected it is no longer running.
@@ -84,20 +94,30 @@ class ProcProcessList final : public ProcessList
 public:
     int CountProcesses(std::string_view imageName) override
     {
+        int count = 0;
+        CountEach(std::span(&imageName, 1), std::span(&count, 1));
+        return count;
+    }
+
+    void CountEach(std::span<const std::string_view> imageNames, std::span<int> counts) override
+    {
+        std::fill(counts.begin(), counts.end(), 0);
         DIR* proc = ::opendir("/proc");
         if (proc == nullptr)
-            return 0;
+            return;
         const int procFd = ::dirfd(proc);
-        int count = 0;
+        const std::span<const std::string_view> names
+            = imageNames.first(std::min(imageNames.size(), counts.size()));
         // A process that ends during the scan simply has no readable name and is not counted.
         while (const dirent* entry = ::readdir(proc)) {
             const std::string_view pid(entry->d_name);
-            if (proc::IsProcessDirectory(pid) && ImageNameEquals(procFd, pid, imageName)
-                && !IsZombie(procFd, pid))
-                ++count;
+            if (!proc::IsProcessDirectory(pid))
+                continue;
+            if (const std::size_t match = MatchingName(procFd, pid, names);
+                match != std::string_view::npos && !IsZombie(procFd, pid))
+                ++counts[match];
         }
         ::closedir(proc);
-        return count;
     }
 };
 

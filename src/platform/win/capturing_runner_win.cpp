@@ -4,6 +4,10 @@
 #include "texts/catalogue.h"
 
 #include <algorithm>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -13,6 +17,9 @@ namespace {
 constexpr std::size_t kKeptBytes = 4u << 20;
 // How long a wait may go on before a stop request is looked at.
 constexpr std::chrono::milliseconds kStopSlice(50);
+// Once the program has ended and its job has been ended, how long the pipes may stay open: only a
+// process outside the job (handed a pipe through another process) can still hold them.
+constexpr std::chrono::milliseconds kDrainAfterExit(1000);
 
 CapturedRun NotStarted(const std::string& program, DWORD error)
 {
@@ -22,38 +29,59 @@ CapturedRun NotStarted(const std::string& program, DWORD error)
 }
 
 // Reads a pipe to its end on a thread of its own, so that neither stream can fill up and stall
-// the program while the other is read. The caller keeps the handle open until Take returns.
+// the program while the other is read. The thread owns the pipe's read end and outlives the run
+// only while something outside the run still holds the other end.
 class PipeReader final
 {
 public:
+    /// Takes over `readEnd`.
     explicit PipeReader(HANDLE readEnd)
-        : m_thread([this, readEnd] {
-            char buffer[65536];
-            DWORD count = 0;
-            while (::ReadFile(readEnd, buffer, sizeof buffer, &count, nullptr) && count > 0) {
-                if (m_text.size() < kKeptBytes)
-                    m_text.append(buffer, std::min<std::size_t>(count, kKeptBytes - m_text.size()));
-            }
-        })
-    { }
-    ~PipeReader()
     {
-        if (m_thread.joinable())
-            m_thread.join();
+        try {
+            std::thread([state = m_state, readEnd] {
+                char buffer[65536];
+                DWORD count = 0;
+                while (::ReadFile(readEnd, buffer, sizeof buffer, &count, nullptr) && count > 0) {
+                    const std::lock_guard lock(state->mutex);
+                    if (!state->taken && state->text.size() < kKeptBytes)
+                        state->text.append(
+                            buffer, std::min<std::size_t>(count, kKeptBytes - state->text.size()));
+                }
+                ::CloseHandle(readEnd);
+                {
+                    const std::lock_guard lock(state->mutex);
+                    state->ended = true;
+                }
+                state->changed.notify_all();
+            }).detach();
+        } catch (const std::system_error&) {
+            ::CloseHandle(readEnd);
+            m_state->ended = true;
+        }
     }
     PipeReader(const PipeReader&) = delete;
     PipeReader& operator=(const PipeReader&) = delete;
 
-    /// Waits for the end of the pipe: every process holding its other end has ended.
-    std::string Take()
+    /// What the pipe gave until its end (every process holding its other end has ended), or until
+    /// `until`; what comes later is read and dropped.
+    std::string Take(std::chrono::steady_clock::time_point until)
     {
-        m_thread.join();
-        return std::move(m_text);
+        std::unique_lock lock(m_state->mutex);
+        m_state->changed.wait_until(lock, until, [this] { return m_state->ended; });
+        m_state->taken = true;
+        return std::move(m_state->text);
     }
 
 private:
-    std::string m_text;
-    std::thread m_thread;
+    struct State
+    {
+        std::mutex mutex;
+        std::condition_variable changed;
+        std::string text;
+        bool ended = false;
+        bool taken = false;
+    };
+    std::shared_ptr<State> m_state = std::make_shared<State>();
 };
 
 class SystemCapturingRunner final : public CapturingRunner
@@ -134,8 +162,8 @@ public:
         errorWriteEnd.Close();
         input.Close();
 
-        PipeReader output(outputReadEnd.get());
-        PipeReader error(errorReadEnd.get());
+        PipeReader output(outputReadEnd.Release());
+        PipeReader error(errorReadEnd.Release());
 
         // Waited for in slices, so that a stop request is seen soon.
         DWORD waited = WAIT_TIMEOUT;
@@ -149,14 +177,16 @@ public:
             if (waited != WAIT_TIMEOUT)
                 break;
         }
-        // Whatever the program started may not outlive the run.
+        // The program's end is the end of the run; whatever it started may not outlive it, and
+        // with it go the last holders of the pipes.
         if (job.valid())
             ::TerminateJobObject(job.get(), 1);
         if (waited != WAIT_OBJECT_0)
             ::TerminateProcess(process.hProcess, 1);
+        const auto drainUntil = std::chrono::steady_clock::now() + kDrainAfterExit;
         CapturedRun run;
-        run.standardOutput = output.Take();
-        run.standardError = error.Take();
+        run.standardOutput = output.Take(drainUntil);
+        run.standardError = error.Take(drainUntil);
         DWORD code = 0;
         if (waited != WAIT_OBJECT_0)
             run.outcome = CapturedRun::Outcome::TimedOut;
