@@ -17,7 +17,9 @@ while(queue)
     string(STRIP "${name}" name)
     # Windows compares DLL names without regard to case.
     string(TOLOWER "${name}" key)
-    if(key IN_LIST seen)
+    # list(FIND), not IN_LIST: cmake_install.cmake runs with every policy unset.
+    list(FIND seen "${key}" index)
+    if(NOT index EQUAL -1)
       continue()
     endif()
     list(APPEND seen ${key})
