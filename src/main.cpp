@@ -25,6 +25,12 @@ int main(int argc, char** argv)
 {
     using namespace larkspan;
 
+#ifdef Q_OS_WIN
+    // Qt's plugins come only from beside the executable (qt.conf): Qt would search a QT_PLUGIN_PATH
+    // left by another program (a Python distribution, say) first, and load that Qt's plugins into ours.
+    qunsetenv("QT_PLUGIN_PATH");
+    qunsetenv("QT_QPA_PLATFORM_PLUGIN_PATH");
+#endif
     SetApplicationIdentity();
     if (const auto exitStatus = AnswerCommandLine(argc, argv))
         return *exitStatus;

@@ -1,0 +1,48 @@
+# Run by cpack after it has laid out the panel part and before it packs it (CPACK_PRE_BUILD_SCRIPTS):
+# every .exe and .dll is stripped, its debug symbols go to a .debug file of the debug archive, linked
+# by name from the stripped file (.gnu_debuglink) for debuggers; the panel is signed when
+# LARKSPAN_SIGN_PKCS12 names a certificate.
+set(staging "${CPACK_TEMPORARY_INSTALL_DIRECTORY}")
+set(debug_name ${CPACK_PACKAGE_NAME}-${CPACK_PACKAGE_VERSION}-win64-debug)
+set(debug_root "${CPACK_TOPLEVEL_DIRECTORY}/debug")
+file(REMOVE_RECURSE "${debug_root}")
+
+function(run)
+  execute_process(COMMAND ${ARGN} RESULT_VARIABLE status OUTPUT_VARIABLE output ERROR_VARIABLE output)
+  if(NOT status EQUAL 0)
+    string(REPLACE ";" " " command "${ARGN}")
+    message(FATAL_ERROR "${command} failed (${status}): ${output}")
+  endif()
+endfunction()
+
+file(GLOB_RECURSE binaries RELATIVE "${staging}" "${staging}/*.exe" "${staging}/*.dll")
+foreach(binary ${binaries})
+  set(file "${staging}/${binary}")
+  execute_process(COMMAND ${CPACK_LARKSPAN_OBJDUMP} -h "${file}" OUTPUT_VARIABLE sections RESULT_VARIABLE status)
+  if(NOT status EQUAL 0)
+    message(FATAL_ERROR "${CPACK_LARKSPAN_OBJDUMP} cannot read ${file}")
+  endif()
+  if(sections MATCHES "\\.debug_info")
+    set(debug "${debug_root}/${debug_name}/${binary}.debug")
+    get_filename_component(folder "${debug}" DIRECTORY)
+    file(MAKE_DIRECTORY "${folder}")
+    run(${CPACK_LARKSPAN_OBJCOPY} --only-keep-debug "${file}" "${debug}")
+    run(${CPACK_LARKSPAN_STRIP} --strip-all "${file}")
+    run(${CPACK_LARKSPAN_OBJCOPY} "--add-gnu-debuglink=${debug}" "${file}")
+  else()
+    run(${CPACK_LARKSPAN_STRIP} --strip-all "${file}")
+  endif()
+endforeach()
+
+if(EXISTS "${debug_root}/${debug_name}")
+  set(archive "${CPACK_PACKAGE_DIRECTORY}/${debug_name}.zip")
+  run(${CMAKE_COMMAND} -E chdir "${debug_root}" ${CMAKE_COMMAND} -E tar cf "${archive}" --format=zip "${debug_name}")
+  file(SHA256 "${archive}" hash)
+  file(WRITE "${archive}.sha256" "${hash}  ${debug_name}.zip\n")
+endif()
+
+if(NOT "$ENV{LARKSPAN_SIGN_PKCS12}" STREQUAL "")
+  run(${CPACK_LARKSPAN_SIGN} "${staging}/${CPACK_PACKAGE_NAME}.exe")
+else()
+  message(STATUS "LARKSPAN_SIGN_PKCS12 names no certificate: ${CPACK_PACKAGE_NAME}.exe stays unsigned")
+endif()
