@@ -46,4 +46,26 @@ inline int WriteAll(int descriptor, std::string_view bytes)
     return 0;
 }
 
+/// Appends what `descriptor` holds from where it stands to its end to `bytes`, resuming after
+/// signals; a file that grows past `limit` while it is read is refused with `tooLarge`, a read
+/// error named with `path`.
+inline std::optional<Status> ReadUpTo(
+    int descriptor, std::string_view path, std::size_t limit, const Status& tooLarge, std::string& bytes)
+{
+    char buffer[65536];
+    for (;;) {
+        const ssize_t count = ::read(descriptor, buffer, sizeof buffer);
+        if (count == 0)
+            return std::nullopt;
+        if (count < 0) {
+            if (errno != EINTR)
+                return Failure(path, errno);
+            continue;
+        }
+        if (bytes.size() + static_cast<std::size_t>(count) > limit)
+            return tooLarge;
+        bytes.append(buffer, static_cast<std::size_t>(count));
+    }
+}
+
 } // namespace larkspan

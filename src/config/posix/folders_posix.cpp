@@ -245,21 +245,8 @@ Status ReadFileInFolder(
     else if (static_cast<std::size_t>(status.st_size) > limit)
         failure = refused(path, catalogue::LargerThan(limit));
     std::string bytes;
-    char buffer[65536];
-    while (!failure) {
-        const ssize_t count = ::read(descriptor, buffer, sizeof buffer);
-        if (count == 0)
-            break;
-        if (count < 0) {
-            if (errno != EINTR)
-                failure = Failure(path, errno);
-            continue;
-        }
-        if (bytes.size() + static_cast<std::size_t>(count) > limit)
-            failure = refused(path, catalogue::LargerThan(limit));
-        else
-            bytes.append(buffer, static_cast<std::size_t>(count));
-    }
+    if (!failure)
+        failure = ReadUpTo(descriptor, path, limit, refused(path, catalogue::LargerThan(limit)), bytes);
     ::close(descriptor);
     if (failure)
         return *failure;

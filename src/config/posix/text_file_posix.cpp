@@ -171,22 +171,10 @@ Status ReadWholeFile(std::string_view path, std::string& content, bool& missing)
     std::string bytes;
     if (!failure && status.st_size > 0)
         bytes.reserve(std::min(static_cast<std::size_t>(status.st_size), kReadLimitBytes));
-    char buffer[65536];
-    while (!failure) {
-        const ssize_t count = ::read(descriptor, buffer, sizeof buffer);
-        if (count == 0)
-            break;
-        if (count < 0) {
-            if (errno != EINTR)
-                failure = Failure(path, errno);
-            continue;
-        }
-        // A file that grows while it is read is bounded all the same.
-        if (bytes.size() + static_cast<std::size_t>(count) > kReadLimitBytes)
-            failure = Status::Failure(name + ": " + std::string(catalogue::kTooLarge));
-        else
-            bytes.append(buffer, static_cast<std::size_t>(count));
-    }
+    // A file that grows while it is read is bounded all the same.
+    if (!failure)
+        failure = ReadUpTo(descriptor, path, kReadLimitBytes,
+            Status::Failure(name + ": " + std::string(catalogue::kTooLarge)), bytes);
     ::close(descriptor);
     if (failure)
         return *failure;
