@@ -1,23 +1,12 @@
 // Reads of the servers' growing log files with the wide Windows calls: only what was appended,
 // never the whole file, and never a device or pipe put in a log's place.
 #include "config/file_tail.h"
+#include "config/win/file_calls_win.h"
 #include "config/win/unique_handle_win.h"
 #include "config/win/wide_text.h"
 #include "texts/catalogue.h"
 
 namespace larkspan {
-
-namespace {
-
-Status Failure(std::string_view path, DWORD error)
-{
-    return Status::Failure(std::string(path) + ": " + SystemErrorText(error));
-}
-
-// MinGW's headers lack it: "An operation is not supported on a directory."
-constexpr DWORD kDirectoryNotSupported = 336;
-
-} // namespace
 
 std::optional<std::uint64_t> RegularFileSize(std::string_view path)
 {

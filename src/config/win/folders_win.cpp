@@ -1,5 +1,6 @@
 // Folder operations with the wide Windows calls; names are converted from UTF-8 explicitly.
 #include "config/folders.h"
+#include "config/win/file_calls_win.h"
 #include "config/win/unique_handle_win.h"
 #include "config/win/while_held_win.h"
 #include "config/win/wide_text.h"
@@ -10,19 +11,6 @@
 namespace larkspan {
 
 namespace {
-
-Status Failure(std::string_view path, DWORD error)
-{
-    return Status::Failure(std::string(path) + ": " + SystemErrorText(error));
-}
-
-Status Refused(std::string_view path, std::string_view reason)
-{
-    return Status::Failure(std::string(path) + ": " + std::string(reason));
-}
-
-// MinGW's headers lack it: "An operation is not supported on a directory."
-constexpr DWORD kDirectoryNotSupported = 336;
 
 // Removes what `path` names; a link or junction is removed itself, never followed.
 DWORD RemoveEntry(const std::wstring& path, DWORD attributes)
@@ -309,32 +297,7 @@ Status ReadFileInFolder(
         if (!file.valid())
             return Failure(path, ::GetLastError());
     }
-    if (::GetFileType(file.get()) != FILE_TYPE_DISK)
-        return Refused(path, catalogue::kNotRegularFile);
-    BY_HANDLE_FILE_INFORMATION information {};
-    if (!::GetFileInformationByHandle(file.get(), &information))
-        return Failure(path, ::GetLastError());
-    if (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-        return Failure(path, kDirectoryNotSupported);
-    const unsigned long long size
-        = (static_cast<unsigned long long>(information.nFileSizeHigh) << 32) | information.nFileSizeLow;
-    if (size > limit)
-        return Refused(path, catalogue::LargerThan(limit));
-    std::string bytes;
-    bytes.reserve(static_cast<std::size_t>(size));
-    char buffer[65536];
-    for (;;) {
-        DWORD count = 0;
-        if (!::ReadFile(file.get(), buffer, sizeof buffer, &count, nullptr))
-            return Failure(path, ::GetLastError());
-        if (count == 0)
-            break;
-        if (bytes.size() + count > limit)
-            return Refused(path, catalogue::LargerThan(limit));
-        bytes.append(buffer, count);
-    }
-    content = std::move(bytes);
-    return Status::Success();
+    return ReadOpenFile(file.get(), path, limit, catalogue::LargerThan(limit), content);
 }
 
 bool IsLink(std::string_view path)

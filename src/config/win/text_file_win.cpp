@@ -2,6 +2,7 @@
 // explicitly, since MinGW's narrow calls and std::filesystem paths read them in the ANSI code page.
 #include "config/file_layer_rules.h"
 #include "config/text_file.h"
+#include "config/win/file_calls_win.h"
 #include "config/win/unique_handle_win.h"
 #include "config/win/while_held_win.h"
 #include "config/win/wide_text.h"
@@ -15,19 +16,6 @@
 namespace larkspan {
 
 namespace {
-
-Status Failure(std::string_view path, DWORD error)
-{
-    return Status::Failure(std::string(path) + ": " + SystemErrorText(error));
-}
-
-Status Refused(std::string_view path, std::string_view reason)
-{
-    return Status::Failure(std::string(path) + ": " + std::string(reason));
-}
-
-// MinGW's headers lack it: "An operation is not supported on a directory."
-constexpr DWORD kDirectoryNotSupported = 336;
 
 // Shared for reading and for probing: a writer holding the file without sharing still fails the
 // probe, but readers never get in each other's way.
@@ -204,35 +192,7 @@ Status ReadWholeFile(std::string_view path, std::string& content, bool& missing)
         missing = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
         return Failure(path, error);
     }
-    // A device (NUL, CON, a pipe) never ends or never answers.
-    if (::GetFileType(file.get()) != FILE_TYPE_DISK)
-        return Refused(path, catalogue::kNotRegularFile);
-    BY_HANDLE_FILE_INFORMATION information {};
-    if (!::GetFileInformationByHandle(file.get(), &information))
-        return Failure(path, ::GetLastError());
-    if (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-        return Failure(path, kDirectoryNotSupported);
-    const unsigned long long size
-        = (static_cast<unsigned long long>(information.nFileSizeHigh) << 32) | information.nFileSizeLow;
-    if (size > kReadLimitBytes)
-        return Refused(path, catalogue::kTooLarge);
-
-    std::string bytes;
-    bytes.reserve(static_cast<std::size_t>(size));
-    char buffer[65536];
-    for (;;) {
-        DWORD count = 0;
-        if (!::ReadFile(file.get(), buffer, sizeof buffer, &count, nullptr))
-            return Failure(path, ::GetLastError());
-        if (count == 0)
-            break;
-        // A file that grows while it is read is bounded all the same.
-        if (bytes.size() + count > kReadLimitBytes)
-            return Refused(path, catalogue::kTooLarge);
-        bytes.append(buffer, count);
-    }
-    content = std::move(bytes);
-    return Status::Success();
+    return ReadOpenFile(file.get(), path, kReadLimitBytes, catalogue::kTooLarge, content);
 }
 
 Status WriteFileAtomically(std::string_view path, std::string_view content)
