@@ -45,35 +45,17 @@ DWORD RemoveEntry(const std::wstring& path, DWORD attributes)
 
 std::string TemporaryFolderRoot()
 {
-    std::wstring folder(MAX_PATH + 1, L'\0');
-    for (;;) {
-        const DWORD length = ::GetTempPathW(static_cast<DWORD>(folder.size()), folder.data());
-        if (length == 0)
-            return {};
-        // Too small a buffer is answered with the size it needs, the terminating NUL counted, and
-        // nothing written: TMP may name a folder longer than MAX_PATH.
-        if (length < folder.size()) {
-            folder.resize(length);
-            break;
-        }
-        folder.resize(length);
-    }
-    while (folder.size() > 3 && (folder.back() == L'\\' || folder.back() == L'/'))
-        folder.pop_back();
+    // TMP may name a folder longer than MAX_PATH.
+    std::wstring folder = QueryWideText(
+        MAX_PATH + 1, [](wchar_t* buffer, DWORD size) { return ::GetTempPathW(size, buffer); });
+    if (folder.empty())
+        return {};
+    TrimTrailingSeparators(folder);
     // The long name, as programs print the paths they read: TEMP often holds an 8.3 short name
     // (C:\Users\ZHANGS~1\...) for a user name that is long or not ASCII.
-    std::wstring longName(folder.size() + 1, L'\0');
-    for (;;) {
-        const DWORD length
-            = ::GetLongPathNameW(folder.c_str(), longName.data(), static_cast<DWORD>(longName.size()));
-        if (length == 0)
-            return Utf8FromWide(folder);
-        if (length < longName.size()) {
-            longName.resize(length);
-            return Utf8FromWide(longName);
-        }
-        longName.resize(length);
-    }
+    const std::wstring longName = QueryWideText(folder.size() + 1,
+        [&folder](wchar_t* buffer, DWORD size) { return ::GetLongPathNameW(folder.c_str(), buffer, size); });
+    return Utf8FromWide(longName.empty() ? folder : longName);
 }
 
 Status MakePrivateFolder(std::string_view parent, std::string_view prefix, std::string& made)

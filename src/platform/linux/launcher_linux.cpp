@@ -91,15 +91,8 @@ public:
         // Opened here rather than in the child so that a missing log folder never stops a server.
         FileDescriptor log(
             style == WindowStyle::Hidden && !m_logFile.empty() ? OpenServicesLog(m_logFile) : -1);
-        if (style == WindowStyle::Hidden) {
-            if (log.get() >= 0) {
-                posix_spawn_file_actions_adddup2(&setup.actions, log.get(), STDOUT_FILENO);
-                posix_spawn_file_actions_adddup2(&setup.actions, log.get(), STDERR_FILENO);
-            } else {
-                posix_spawn_file_actions_addopen(&setup.actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-                posix_spawn_file_actions_adddup2(&setup.actions, STDOUT_FILENO, STDERR_FILENO);
-            }
-        }
+        if (style == WindowStyle::Hidden)
+            SendOutputTo(setup.actions, log.get());
         // Servers live long; no descriptor of the panel (its instance lock above all) may live on in them.
         posix_spawn_file_actions_addclosefrom_np(&setup.actions, STDERR_FILENO + 1);
 

@@ -63,13 +63,7 @@ ServiceAnswer RunStandIn(const std::string& appDir, const std::string& logFile, 
     const FileDescriptor log(logFile.empty() ? -1 : OpenServicesLog(logFile));
     SpawnSetup setup;
     posix_spawn_file_actions_addopen(&setup.actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    if (log.get() >= 0) {
-        posix_spawn_file_actions_adddup2(&setup.actions, log.get(), STDOUT_FILENO);
-        posix_spawn_file_actions_adddup2(&setup.actions, log.get(), STDERR_FILENO);
-    } else {
-        posix_spawn_file_actions_addopen(&setup.actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_adddup2(&setup.actions, STDOUT_FILENO, STDERR_FILENO);
-    }
+    SendOutputTo(setup.actions, log.get());
     posix_spawn_file_actions_addclosefrom_np(&setup.actions, STDERR_FILENO + 1);
     std::vector<std::string> words {program, action == ServiceAction::Start ? "start" : "stop", name};
     std::vector<char*> argv;

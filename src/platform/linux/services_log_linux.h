@@ -2,6 +2,7 @@
 // Shared by the Linux launcher and service manager: the log that hidden programs write into.
 
 #include <fcntl.h>
+#include <spawn.h>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -47,6 +48,18 @@ inline int OpenServicesLog(const std::string& path)
     // The programs that inherit it expect ordinary blocking writes.
     ::fcntl(fd, F_SETFL, O_APPEND);
     return fd;
+}
+
+/// Sends a hidden program's output and errors to the services log `log`, or nowhere when it is -1.
+inline void SendOutputTo(posix_spawn_file_actions_t& actions, int log)
+{
+    if (log >= 0) {
+        posix_spawn_file_actions_adddup2(&actions, log, STDOUT_FILENO);
+        posix_spawn_file_actions_adddup2(&actions, log, STDERR_FILENO);
+    } else {
+        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
+    }
 }
 
 } // namespace larkspan

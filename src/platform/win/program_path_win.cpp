@@ -10,20 +10,9 @@ namespace {
 
 std::wstring FolderFrom(UINT(WINAPI* query)(LPWSTR, UINT))
 {
-    std::wstring folder(MAX_PATH, L'\0');
-    for (;;) {
-        const UINT length = query(folder.data(), static_cast<UINT>(folder.size()));
-        if (length == 0)
-            return {};
-        // Too small a buffer is answered with the size it needs, the terminating NUL counted.
-        if (length < folder.size()) {
-            folder.resize(length);
-            break;
-        }
-        folder.resize(length);
-    }
-    while (folder.size() > 3 && (folder.back() == L'\\' || folder.back() == L'/'))
-        folder.pop_back();
+    std::wstring folder = QueryWideText(
+        MAX_PATH, [query](wchar_t* buffer, DWORD size) { return query(buffer, static_cast<UINT>(size)); });
+    TrimTrailingSeparators(folder);
     return folder;
 }
 
