@@ -94,8 +94,8 @@ TEST(WindowsLauncher, AHiddenProgramWritesIntoTheLog)
         test::HelperProgram(), {Argument::literal("echo"), Argument::literal("net start")}};
     const std::string expected = "out: net start\nerr: net start\n";
     std::string written;
-    // One run after the other: Wine lets two processes' appends land at the same offset, which Windows
-    // does not, and what is checked here is that a second run appends rather than overwrites.
+    // One run after the other: under Wine two processes' appends once landed at the same offset, and what
+    // is checked here is that a second run appends rather than overwrites.
     for (const std::string& wanted : {expected, expected + expected}) {
         ASSERT_TRUE(launcher->LaunchProgram(command, WindowStyle::Hidden).ok());
         EXPECT_TRUE(test::Eventually(
